@@ -1,0 +1,42 @@
+# vorant_unit(NAME [DEPENDS...]): an OBJECT library vorant_NAME from src/NAME/*.cpp.
+# Units without sources yet are skipped, so the tree builds while it grows.
+set(VORANT_ALL_OBJECTS "" CACHE INTERNAL "")
+set(VORANT_UNITS "" CACHE INTERNAL "")
+
+function(vorant_unit name)
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${name}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  add_library(vorant_${name} OBJECT ${srcs})
+  target_include_directories(vorant_${name} PUBLIC
+    ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/src)
+  target_compile_definitions(vorant_${name} PRIVATE VORANT_BUILDING)
+  target_link_libraries(vorant_${name} PUBLIC XercesC::XercesC ZLIB::ZLIB Threads::Threads)
+  set(VORANT_ALL_OBJECTS ${VORANT_ALL_OBJECTS} $<TARGET_OBJECTS:vorant_${name}> CACHE INTERNAL "")
+  set(VORANT_UNITS ${VORANT_UNITS} ${name} CACHE INTERNAL "")
+  set_property(GLOBAL PROPERTY VORANT_DEPS_${name} ${ARGN})
+endfunction()
+
+# vorant_link_units(TARGET UNIT...): links the units' objects (and what they
+# stand on) straight into TARGET, so a test builds from only the units it needs.
+function(vorant_link_units target)
+  set(seen "")
+  set(todo ${ARGN})
+  while(todo)
+    list(POP_FRONT todo u)
+    if(u IN_LIST seen)
+      continue()
+    endif()
+    list(APPEND seen ${u})
+    get_property(deps GLOBAL PROPERTY VORANT_DEPS_${u})
+    list(APPEND todo ${deps})
+  endwhile()
+  foreach(u ${seen})
+    if(TARGET vorant_${u})
+      target_sources(${target} PRIVATE $<TARGET_OBJECTS:vorant_${u}>)
+    endif()
+  endforeach()
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(${target} PRIVATE XercesC::XercesC ZLIB::ZLIB Threads::Threads)
+endfunction()
