@@ -1,0 +1,19 @@
+// vorant: the whole class interface in one include.
+#ifndef VORANT_VORANT_HPP
+#define VORANT_VORANT_HPP
+
+#include "vorant/export.h"
+#include "vorant/exception.hpp"
+#include "vorant/stream.hpp"
+#include "vorant/cstring.hpp"
+#include "vorant/scalars.hpp"
+#include "vorant/date.hpp"
+#include "vorant/arrays.hpp"
+#include "vorant/hashes.hpp"
+#include "vorant/msg_error.hpp"
+#include "vorant/vorant_error.hpp"
+#include "vorant/msg_dic.hpp"
+#include "vorant/msg.hpp"
+#include "vorant/cvorant.hpp"
+
+#endif  // VORANT_VORANT_HPP
