@@ -1,0 +1,35 @@
+// vorant: the caller's error record of the service facade.
+#ifndef VORANT_VORANT_ERROR_HPP
+#define VORANT_VORANT_ERROR_HPP
+
+#include "vorant/cstring.hpp"
+#include "vorant/export.h"
+
+// Code, text and the service number an error refers to. Owns its text;
+// copies are deep.
+class VORANT_API CVorantError {
+public:
+    CVorantError();
+    CVorantError(const CVorantError& p_Other);
+    CVorantError& operator=(const CVorantError& p_Other);
+    ~CVorantError();
+
+    void SetError(int p_iCode, const char* p_szText, int p_iRefSvcNum);
+    // Code 0 and reference service number 0.
+    void SetError(const char* p_szText);
+    void Clear();
+
+    int GetCode() const { return m_iCode; }
+    CString GetText() const { return m_strText; }
+    int GetRefSvcNum() const { return m_iRefSvcNum; }
+
+    // With a server code (above 0) all three fields, otherwise the text alone.
+    CString Repr() const;
+
+private:
+    int m_iCode;
+    CString m_strText;
+    int m_iRefSvcNum;
+};
+
+#endif  // VORANT_VORANT_ERROR_HPP

@@ -1,0 +1,25 @@
+// The five initialisation settings as read from a configuration file.
+#ifndef VORANT_API_INIT_SETTINGS_H
+#define VORANT_API_INIT_SETTINGS_H
+
+#include "vorant/cstring.hpp"
+#include "vorant/vorant_error.hpp"
+
+// What CVorant::Initialize(configPath) hands to the explicit form.
+struct CInitSettings {
+    CString m_strKeyFile;
+    CString m_strMsgDic;
+    CString m_strHost;
+    int m_iPort = 0;
+    int m_iTimeout = 90;
+};
+
+// The seconds a configured time-out is raised to at least, and the default.
+const int kMinConfigTimeout = 60;
+const int kDefaultTimeout = 90;
+
+// Reads and checks the configuration file. 0, or -1 with the reason in
+// p_pErr (code 0).
+int ReadInitSettings(const char* p_szConfigPath, CInitSettings* p_pSettings, CVorantError* p_pErr);
+
+#endif  // VORANT_API_INIT_SETTINGS_H

@@ -1,0 +1,73 @@
+// CVorant::Initialize (both forms) and the readers of the key file.
+#include "api/init_settings.h"
+#include "api/library_state.h"
+#include "protect/file_reader.h"
+#include "protect/key_file.h"
+#include "transport/adaptor.h"
+#include "vorant/cvorant.hpp"
+#include "vorant/exception.hpp"
+#include "vorant/msg_dic.hpp"
+
+int CVorant::Initialize(const char* p_szConfigPath, CVorantError* p_pErr) {
+    if (p_pErr == nullptr)
+        return -12;
+    p_pErr->Clear();
+    CInitSettings settings;
+    if (ReadInitSettings(p_szConfigPath, &settings, p_pErr) < 0)
+        return -1;
+    return Initialize(settings.m_strKeyFile, settings.m_strMsgDic, settings.m_strHost, settings.m_iPort,
+                      settings.m_iTimeout, p_pErr);
+}
+
+int CVorant::Initialize(const char* p_szKeyFile, const char* p_szMsgDic, const char* p_szHost, int p_iPort,
+                        int p_iTimeout, CVorantError* p_pErr) {
+    if (p_pErr == nullptr)
+        return -12;
+    p_pErr->Clear();
+    if (p_szHost == nullptr || *p_szHost == '\0') {
+        p_pErr->SetError(0, "Invalid server host", 0);
+        return -1;
+    }
+
+    // Nothing of the library-wide state changes unless every step succeeds.
+    CString strUserKey, strText;
+    if (GetUserKey(p_szKeyFile, strUserKey, strText) < 0) {
+        p_pErr->SetError(0, strText, 0);
+        return -1;
+    }
+    if (strUserKey.IsEmpty()) {
+        p_pErr->SetError(0, "Invalid UserKey", 0);
+        return -1;
+    }
+    try {
+        MA_GetMsgDic()->InitDictionary(p_szMsgDic);
+    } catch (const CException& e) {
+        p_pErr->SetError(e.GetText());
+        return -2;
+    }
+    int iResult = InitWinSock();
+    if (iResult != 0) {
+        p_pErr->SetError(0, CFormat("InitWinSock failed(%d)", iResult), 0);
+        return -3;
+    }
+
+    g_strUserKey = strUserKey;
+    g_strServerHost = p_szHost;
+    g_iServerPort = p_iPort;
+    g_iTimeout = p_iTimeout;
+    g_bInitialized.store(true, std::memory_order_release);
+    return 0;
+}
+
+int CVorant::GetUserKey(const char* p_szKeyFile, CString& p_strUserKey, CString& p_strErrText) {
+    CStream data(0, 512);
+    if (ReadFileToStream(p_szKeyFile, data, p_strErrText) < 0)
+        return -1;
+    if (DecodeUserKey(data, p_strUserKey, p_strErrText) < 0)
+        return -2;
+    return 0;
+}
+
+int CVorant::ReadFileToStream(const char* p_szFileName, CStream& p_Out, CString& p_strErrText) {
+    return ReadWholeFile(p_szFileName, p_Out, p_strErrText);
+}

@@ -1,0 +1,152 @@
+// One service call: serialise, frame, send, receive, check, parse; and the
+// REJECT answer.
+#include <memory>
+#include <new>
+
+#include "api/library_state.h"
+#include "transport/tcp_adaptor.h"
+#include "transport/packet_info.h"
+#include "vorant/cvorant.hpp"
+#include "vorant/msg.hpp"
+#include "vorant/msg_dic.hpp"
+#include "vorant/msg_error.hpp"
+
+namespace {
+
+// The server refuses a request by answering with this message.
+const int kRejectMsgNum = 10;
+const int kRejectTagSysCode = 6;
+const int kRejectTagReasonText = 7;
+const int kRejectTagRefSvcNum = 8;
+
+// Bodies longer than this travel compressed (and those of message 1 always).
+const int kCompressAbove = 1024;
+
+// A read of one REJECT tag: absent is accepted; any other failure is final.
+bool RejectReadFailed(int p_iResult, const char* p_szPrefix, CMsg* p_pOut, int p_iSvcNum,
+                      CVorantError* p_pErr) {
+    if (p_iResult >= 0 || p_iResult == -1)
+        return false;
+    p_pErr->SetError(p_iResult, CString(p_szPrefix) + p_pOut->GetLastError(), p_iSvcNum);
+    return true;
+}
+
+}  // namespace
+
+int CVorant::CallServiceCore(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, int p_iRefNum, CString& p_strErrText) {
+    CPacketInfo request, answer;
+    CTcpAdaptor adaptor;
+    if (p_pIn == nullptr || p_pOut == nullptr) {
+        p_strErrText.Format("Parameter is NULL(%p, %p)", static_cast<void*>(p_pIn), static_cast<void*>(p_pOut));
+        return -1;
+    }
+    if (p_pIn->ToXml(&request.m_Body, false, false, 1) < 0) {
+        p_strErrText = p_pIn->GetLastError();
+        return -2;
+    }
+    request.m_iSvcNum = p_iSvcNum;
+    request.m_iMsgNum = p_pIn->GetMsgNum();
+    request.m_iRefNum = p_iRefNum;
+    request.m_strUserKey = g_strUserKey;
+    request.m_bCompressed = request.m_Body.GetSize() > kCompressAbove || request.m_iMsgNum == 1;
+
+    if (adaptor.Connect(g_strServerHost, g_iServerPort) < 0) {
+        p_strErrText = adaptor.GetLastError();
+        return -3;
+    }
+    if (adaptor.SendTo(&request, -1) < 0) {
+        p_strErrText = adaptor.GetLastError();
+        return -4;
+    }
+    if (adaptor.ReceiveFrom(&answer, g_iTimeout) < 0) {
+        p_strErrText = adaptor.GetLastError();
+        return -5;
+    }
+    // An empty body has no buffer; it is parsed as the empty document.
+    char szEmpty[1] = {'\0'};
+    char* pBody = answer.m_Body.GetData() ? answer.m_Body.GetData() : szEmpty;
+    try {
+        if (p_pOut->LoadXml(pBody) < 0) {
+            p_strErrText = p_pOut->GetLastError();
+            return -6;
+        }
+    } catch (const CException& e) {
+        p_strErrText.Format("%d, %s(%s)", e.GetCode(), MA_GetErrorStr(e.GetCode()), e.GetText());
+        return -7;
+    }
+    return 0;
+}
+
+int CVorant::CallServiceByMsg(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, CVorantError* p_pErr) {
+    if (p_pErr == nullptr)
+        return -12;
+    if (!g_bInitialized.load(std::memory_order_acquire)) {
+        p_pErr->SetError(-35, "call CVorant::Initialize() first", p_iSvcNum);
+        return -1;
+    }
+    if (p_pIn == nullptr || p_pOut == nullptr) {
+        p_pErr->SetError(-12, "Parameter is NULL", p_iSvcNum);
+        return -2;
+    }
+    p_pErr->Clear();
+    CString strText;
+    int iResult = CallServiceCore(p_iSvcNum, p_pIn, p_pOut, 0, strText);
+    if (iResult < 0) {
+        p_pErr->SetError(iResult, strText, -1);
+        return -3;
+    }
+    if (p_pOut->GetMsgNum() != kRejectMsgNum)
+        return 0;
+
+    int iCode = 0, iRefSvcNum = 0;
+    CString strReason;
+    if (RejectReadFailed(p_pOut->GetValue(kRejectTagSysCode, &iCode), "REJECT.SysCode failed : ", p_pOut,
+                         p_iSvcNum, p_pErr) ||
+        RejectReadFailed(p_pOut->GetValue(kRejectTagReasonText, &strReason), "REJECT.SysReasonText failed : ",
+                         p_pOut, p_iSvcNum, p_pErr) ||
+        RejectReadFailed(p_pOut->GetValue(kRejectTagRefSvcNum, &iRefSvcNum), "REJECT.RefSvcNum failed: ", p_pOut,
+                         p_iSvcNum, p_pErr))
+        return -4;
+    p_pErr->SetError(iCode, strReason, iRefSvcNum);
+    return -4;
+}
+
+int CVorant::CallService(int p_iSvcNum, CMsgBase* p_pIn, CMsgBase* p_pOut, CVorantError* p_pErr) {
+    if (p_pErr == nullptr)
+        return -12;
+    p_pErr->Clear();
+    if (!g_bInitialized.load(std::memory_order_acquire)) {
+        p_pErr->SetError(-35, "call CVorant::Initialize() first", p_iSvcNum);
+        return -1;
+    }
+    if (p_pIn == nullptr) {
+        p_pErr->SetError(-12, "Input Msg(p_pIn) is NULL", 0);
+        return -1;
+    }
+    if (p_pOut == nullptr) {
+        p_pErr->SetError(-12, "Output Msg(p_pOut) is NULL", 0);
+        return -1;
+    }
+
+    // Both temporary messages are freed on every path, exceptions included.
+    struct MsgFree {
+        void operator()(CMsg* p_pMsg) const { MA_FreeMsg(p_pMsg); }
+    };
+    std::unique_ptr<CMsg, MsgFree> inMsg(p_pIn->MakeMsg());
+    if (!inMsg) {
+        p_pErr->SetError(-1, CFormat("Input Msg is corrupted(%s)", p_pIn->GetLastError().ToStr()), p_iSvcNum);
+        return -2;
+    }
+    std::unique_ptr<CMsg, MsgFree> outMsg(new (std::nothrow) CMsg(0, 0, 0, MA_GetMsgDic()));
+    if (!outMsg) {
+        p_pErr->SetError(-11, "Out of memory", p_iSvcNum);
+        return -3;
+    }
+    if (CallServiceByMsg(p_iSvcNum, inMsg.get(), outMsg.get(), p_pErr) < 0)
+        return -4;
+    if (p_pOut->LoadMsg(outMsg.get()) < 0) {
+        p_pErr->SetError(-1, p_pOut->GetLastError(), p_iSvcNum);
+        return -5;
+    }
+    return 0;
+}

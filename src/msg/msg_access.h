@@ -1,0 +1,93 @@
+// The message layer's own operations on message internals: bag lookup and
+// creation, the checks shared by the typed members, and the reader's fast
+// path for storing text. Messages name this struct as their friend.
+#ifndef VORANT_MSG_MSG_ACCESS_H
+#define VORANT_MSG_MSG_ACCESS_H
+
+#include <cstddef>
+
+#include "msg/msg_info.h"
+#include "vorant/msg.hpp"
+
+// Type names and Line numbers printed in the -17 details of the typed members.
+namespace msg_line {
+enum : int {
+    kGetStr = 699,
+    kGetInt = 740,
+    kGetDbl = 777,
+    kGetBool = 814,
+    kGetDate = 850,
+    kGetMsg = 891,
+    kGetStrArr = 943,
+    kGetIntArr = 983,
+    kGetDblArr = 1023,
+    kGetBoolArr = 1063,
+    kGetDateArr = 1103,
+    kGetMsgArr = 1144,
+    kSetStr = 1178,
+    kSetInt = 1233,
+    kSetDbl = 1280,
+    kSetBool = 1327,
+    kSetDate = 1378,
+    kSetMsg = 1441,
+    kGetCInt = 1987,
+    kGetCDbl = 2024,
+    kGetCBool = 2061,
+    kSetCInt = 2114,
+    kSetCDbl = 2165,
+    kSetCBool = 2216,
+    kGetAtStr = 2355,
+    kGetAtInt = 2393,
+    kGetAtDbl = 2431,
+    kGetAtBool = 2469,
+    kGetAtDate = 2506,
+    kGetAtMsg = 2544
+};
+}  // namespace msg_line
+
+struct MsgAccess {
+    static CMsgInfo* Info(const CMsg& p_Msg) { return p_Msg.m_pMsgInfo; }
+    static CMsgValue* Bag(const CMsg& p_Msg, int p_iTagNum) { return p_Msg.GetHashBag(p_iTagNum); }
+    static CMsg* const* Items(const CMsgArray& p_Arr) { return p_Arr.m_pData; }
+
+    // A new empty bag linked into p_Msg, or null when memory runs out.
+    static CMsgValue* NewBag(CMsg& p_Msg, int p_iTagNum);
+
+    // -19 without a definition, -18 for a negative or undefined tag (both
+    // recorded with "msgnum=%d, tagnum=%d"), else 0.
+    static int CheckTag(CMsg& p_Msg, int p_iTagNum);
+    // The checks of a store up to its bag, which exists afterwards and carries
+    // p_iType and the tag's array flag.
+    static int PrepareStore(CMsg& p_Msg, int p_iTagNum, int p_iType, int p_iLine, CMsgValue** p_ppBag);
+    // The checks of a read up to a set bag of type p_iType with its object.
+    static int PrepareRead(CMsg& p_Msg, int p_iTagNum, int p_iType, int p_iLine, CMsgValue** p_ppBag);
+    // Records -1 "tagnum=%d" and gives -27: an index outside an array.
+    static int IndexFailure(CMsg& p_Msg, int p_iTagNum);
+    // Resolves a tag name for the by-name members: -19 "msgnum=%d" without a
+    // definition, else 0 and the tag number (-1 for an unknown name).
+    static int ResolveName(CMsg& p_Msg, const char* p_szName, int* p_piTagNum);
+    // Records -12 with an empty detail.
+    static int NullParam(CMsg& p_Msg);
+    // Records -17 "Line:%d, tagnum=%d,type=(%s/%s)" with the two type names.
+    static int TypeMismatch(CMsg& p_Msg, int p_iLine, int p_iTagNum, int p_iFound, int p_iWanted);
+    // Records p_iCode with the fixed detail p_szDetail; returns p_iCode.
+    static int Fail(CMsg& p_Msg, int p_iCode, const char* p_szDetail);
+
+    // Stores one value read from message XML (p_szText holds p_iLength
+    // characters and a terminator). Raises CException on failure.
+    static void StoreText(CMsg& p_Msg, int p_iTagNum, const char* p_szText, size_t p_iLength);
+
+    // Marks a successful store.
+    static void MarkFilled(CMsg& p_Msg) { p_Msg.m_bEmpty = false; }
+
+    // Replaces the message at a single sub-message bag: the earlier one leaves
+    // the children list and is deleted.
+    static void DropSubMsg(CMsg& p_Msg, CMsg* p_pOld);
+    // p_pCandidate is p_Msg or one of its ancestors.
+    static bool IsSelfOrAncestor(const CMsg& p_Msg, const CMsg* p_pCandidate);
+
+    // Appends every pointer of p_From to p_To; false when p_To cannot grow.
+    static bool CopyItems(const CMsgArray& p_From, CMsgArray* p_pTo);
+};
+
+#endif  // VORANT_MSG_MSG_ACCESS_H

@@ -1,0 +1,102 @@
+// CMsgTextOut: the piece writers shared by the XML writer and the dumps.
+#include "msg/msg_text_out.h"
+
+#include <climits>
+#include <cstdlib>
+
+#include "dat_class/num_text.h"
+
+void CMsgTextOut::Put(const char* p_pText, size_t p_iLength) {
+    while (p_iLength > 0) {
+        int iPiece = p_iLength > static_cast<size_t>(INT_MAX / 2) ? INT_MAX / 2 : static_cast<int>(p_iLength);
+        if (m_pStream->AppendData(p_pText, iPiece) < 0)
+            return;
+        p_pText += iPiece;
+        p_iLength -= static_cast<size_t>(iPiece);
+    }
+}
+
+void CMsgTextOut::PutInt(int p_iValue) {
+    char szText[vorant::num_text::kIntSize];
+    Put(szText, static_cast<size_t>(vorant::num_text::WriteInt(szText, p_iValue)));
+}
+
+void CMsgTextOut::PutDbl(double p_dValue) {
+    char szText[vorant::num_text::kDblSize];
+    int iLength = vorant::num_text::WriteDbl(szText, p_dValue);
+    if (iLength > 0)
+        Put(szText, static_cast<size_t>(iLength));
+}
+
+void CMsgTextOut::PutIndent(int p_iDepth) {
+    // printf pads "  " to the width; a negative width pads on the right.
+    long long lWidth = std::llabs(2LL * p_iDepth);
+    if (lWidth < 2)
+        lWidth = 2;
+    // Bounded: a caller's absurd depth must not ask for gigabytes of blanks.
+    if (lWidth > 4096)
+        lWidth = 4096;
+    static const char kBlanks[] = "                                                                ";
+    const size_t kChunk = sizeof(kBlanks) - 1;
+    size_t iLeft = static_cast<size_t>(lWidth);
+    while (iLeft > 0) {
+        size_t iPiece = iLeft < kChunk ? iLeft : kChunk;
+        Put(kBlanks, iPiece);
+        iLeft -= iPiece;
+    }
+}
+
+void CMsgTextOut::PutCData(const char* p_pText, size_t p_iLength) {
+    Put("<![CDATA[", 9);
+    const char* pEnd = p_pText + p_iLength;
+    const char* pRun = p_pText;
+    const char* pScan = p_pText;
+    while (pScan < pEnd) {
+        const char* pGt = static_cast<const char*>(std::memchr(pScan, '>', static_cast<size_t>(pEnd - pScan)));
+        const char* pCr = static_cast<const char*>(std::memchr(pScan, '\r', static_cast<size_t>(pEnd - pScan)));
+        const char* pHit = !pGt ? pCr : (!pCr ? pGt : (pGt < pCr ? pGt : pCr));
+        if (!pHit)
+            break;
+        if (*pHit == '\r') {
+            Put(pRun, static_cast<size_t>(pHit - pRun));
+            Put("]]>&#13;<![CDATA[", 17);
+            pRun = pScan = pHit + 1;
+        } else if (pHit - p_pText >= 2 && pHit[-1] == ']' && pHit[-2] == ']') {
+            // "]]" ends this section, ">" opens the next one.
+            Put(pRun, static_cast<size_t>(pHit - pRun));
+            Put("]]><![CDATA[", 12);
+            pRun = pHit;
+            pScan = pHit + 1;
+        } else {
+            pScan = pHit + 1;
+        }
+    }
+    Put(pRun, static_cast<size_t>(pEnd - pRun));
+    Put("]]>", 3);
+}
+
+void CMsgTextOut::PutAttr(const char* p_szText, char p_cQuote) {
+    Put(p_cQuote);
+    const char* pRun = p_szText;
+    for (const char* p = p_szText; *p; ++p) {
+        const char* pRef = nullptr;
+        switch (*p) {
+            case '&': pRef = "&amp;"; break;
+            case '<': pRef = "&lt;"; break;
+            case '"': pRef = p_cQuote == '"' ? "&quot;" : nullptr; break;
+            case '\'': pRef = p_cQuote == '\'' ? "&apos;" : nullptr; break;
+            // A parser turns these into blanks inside attribute values.
+            case '\t': pRef = "&#9;"; break;
+            case '\n': pRef = "&#10;"; break;
+            case '\r': pRef = "&#13;"; break;
+            default: break;
+        }
+        if (pRef) {
+            Put(pRun, static_cast<size_t>(p - pRun));
+            Put(pRef);
+            pRun = p + 1;
+        }
+    }
+    Put(pRun, std::strlen(pRun));
+    Put(p_cQuote);
+}

@@ -1,0 +1,39 @@
+// Appends the pieces of message XML and dumps to a stream: raw text, numbers
+// in their locale-free forms, CDATA sections and quoted attribute values.
+#ifndef VORANT_MSG_MSG_TEXT_OUT_H
+#define VORANT_MSG_MSG_TEXT_OUT_H
+
+#include <cstddef>
+#include <cstring>
+
+#include "vorant/stream.hpp"
+
+// Writes to a stream it does not own. A piece the stream cannot take is
+// lost and writing goes on, as the writers' callers expect.
+class CMsgTextOut {
+public:
+    explicit CMsgTextOut(CStream* p_pStream) : m_pStream(p_pStream) {}
+
+    void Put(const char* p_pText, size_t p_iLength);
+    void Put(const char* p_szText) { Put(p_szText, std::strlen(p_szText)); }
+    void Put(char p_cChar) { m_pStream->AppendData(&p_cChar, 1); }
+    void PutInt(int p_iValue);
+    // "%.15e" with an exponent of at least three digits.
+    void PutDbl(double p_dValue);
+    void PutBool(bool p_bValue) { p_bValue ? Put("true", 4) : Put("false", 5); }
+    // The indentation of dumps: what "%*s" prints for width 2 * depth and
+    // the argument "  ".
+    void PutIndent(int p_iDepth);
+    // A CDATA section holding the bytes exactly: "]]>" is split across two
+    // sections and a carriage return goes between sections as "&#13;", which
+    // a parser would otherwise turn into a line feed.
+    void PutCData(const char* p_pText, size_t p_iLength);
+    // An attribute value between p_cQuote characters, with the characters
+    // that would end or change it written as references.
+    void PutAttr(const char* p_szText, char p_cQuote);
+
+private:
+    CStream* m_pStream;
+};
+
+#endif  // VORANT_MSG_MSG_TEXT_OUT_H

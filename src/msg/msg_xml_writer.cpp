@@ -1,0 +1,159 @@
+// CMsg::ToXml: the message XML document, in one pass over each message's
+// tags in definition order, appended straight to the stream.
+#include "dat_class/num_text.h"
+#include "msg/msg_access.h"
+#include "msg/msg_info.h"
+#include "msg/msg_text_out.h"
+
+namespace {
+
+const char kProlog[] = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>";
+
+// The element name of one tag: its dictionary name, or t/a and its number.
+class CElementName {
+public:
+    CElementName(const CMsgInfo* p_pInfo, int p_iTagNum, bool p_bByName, char p_cPrefix) {
+        if (p_bByName) {
+            const CTagInfo* pTag = p_pInfo->GetTagInfo(p_iTagNum);
+            m_pName = pTag ? pTag->m_strName.ToStr() : "";
+            m_iLength = pTag ? static_cast<size_t>(pTag->m_strName.GetLength()) : 0;
+        } else {
+            m_szNumbered[0] = p_cPrefix;
+            m_iLength = 1 + static_cast<size_t>(vorant::num_text::WriteInt(m_szNumbered + 1, p_iTagNum));
+            m_pName = m_szNumbered;
+        }
+    }
+
+    void Open(CMsgTextOut& p_Out) const {
+        p_Out.Put('<');
+        p_Out.Put(m_pName, m_iLength);
+        p_Out.Put('>');
+    }
+    void Close(CMsgTextOut& p_Out) const {
+        p_Out.Put("</", 2);
+        p_Out.Put(m_pName, m_iLength);
+        p_Out.Put('>');
+    }
+
+private:
+    char m_szNumbered[1 + vorant::num_text::kIntSize];
+    const char* m_pName;
+    size_t m_iLength;
+};
+
+struct XmlForm {
+    bool m_bArrayItemTag;
+    bool m_bByName;
+};
+
+void WriteFields(const CMsg& p_Msg, CMsgTextOut& p_Out, const XmlForm& p_Form);
+
+void WriteString(CMsgTextOut& p_Out, const CElementName& p_Name, const CString* p_pText) {
+    p_Name.Open(p_Out);
+    if (p_pText)
+        p_Out.PutCData(p_pText->ToStr(), static_cast<size_t>(p_pText->GetLength()));
+    else
+        p_Out.PutCData("", 0);
+    p_Name.Close(p_Out);
+}
+
+void WriteDate(CMsgTextOut& p_Out, const CElementName& p_Name, const CDate& p_Date) {
+    p_Name.Open(p_Out);
+    p_Out.Put(p_Date.ToStr());
+    p_Name.Close(p_Out);
+}
+
+void WriteSubMsg(CMsgTextOut& p_Out, const CElementName& p_Name, const CMsg* p_pSub, const XmlForm& p_Form) {
+    if (!p_pSub)
+        return;
+    p_Name.Open(p_Out);
+    WriteFields(*p_pSub, p_Out, p_Form);
+    p_Name.Close(p_Out);
+}
+
+template <class Array, class WriteOne>
+void WriteItems(const Array* p_pItems, WriteOne p_Write) {
+    for (int i = 0; i < p_pItems->GetSize(); ++i)
+        p_Write((*p_pItems)[i]);
+}
+
+void WriteBag(CMsgTextOut& p_Out, const CMsgValue& p_Bag, const CElementName& p_Name, const XmlForm& p_Form) {
+    const CMsgValue::Value& v = p_Bag.m_Value;
+    if (!p_Bag.m_bArray) {
+        switch (p_Bag.m_iType) {
+            case TAG_TYPE_STRING: WriteString(p_Out, p_Name, v.pStr); break;
+            case TAG_TYPE_INT: p_Name.Open(p_Out), p_Out.PutInt(v.i), p_Name.Close(p_Out); break;
+            case TAG_TYPE_DBL: p_Name.Open(p_Out), p_Out.PutDbl(v.d), p_Name.Close(p_Out); break;
+            case TAG_TYPE_BOOL: p_Name.Open(p_Out), p_Out.PutBool(v.b), p_Name.Close(p_Out); break;
+            case TAG_TYPE_DATE: WriteDate(p_Out, p_Name, v.pDate ? *v.pDate : CDate()); break;
+            case TAG_TYPE_SUBMSG: WriteSubMsg(p_Out, p_Name, v.pMsg, p_Form); break;
+            default: break;
+        }
+        return;
+    }
+    if (!v.p)
+        return;
+    switch (p_Bag.m_iType) {
+        case TAG_TYPE_STRING:
+            WriteItems(v.pStrArr, [&](const CString& s) { WriteString(p_Out, p_Name, &s); });
+            break;
+        case TAG_TYPE_INT:
+            WriteItems(v.pIntArr, [&](int i) { p_Name.Open(p_Out), p_Out.PutInt(i), p_Name.Close(p_Out); });
+            break;
+        case TAG_TYPE_DBL:
+            WriteItems(v.pDblArr, [&](double d) { p_Name.Open(p_Out), p_Out.PutDbl(d), p_Name.Close(p_Out); });
+            break;
+        case TAG_TYPE_BOOL:
+            WriteItems(v.pBoolArr, [&](bool b) { p_Name.Open(p_Out), p_Out.PutBool(b), p_Name.Close(p_Out); });
+            break;
+        case TAG_TYPE_DATE:
+            WriteItems(v.pDateArr, [&](const CDate& d) { WriteDate(p_Out, p_Name, d); });
+            break;
+        case TAG_TYPE_SUBMSG: {
+            CMsg* const* pItems = MsgAccess::Items(*v.pMsgArr);
+            for (int i = 0; i < v.pMsgArr->GetSize(); ++i)
+                WriteSubMsg(p_Out, p_Name, pItems[i], p_Form);
+            break;
+        }
+        default: break;
+    }
+}
+
+void WriteFields(const CMsg& p_Msg, CMsgTextOut& p_Out, const XmlForm& p_Form) {
+    const CMsgInfo* pInfo = MsgAccess::Info(p_Msg);
+    if (!pInfo)
+        return;
+    int iCount = pInfo->GetTagCount();
+    for (int i = 0; i < iCount; ++i) {
+        int iTagNum = pInfo->GetTagNumAt(i);
+        const CMsgValue* pBag = MsgAccess::Bag(p_Msg, iTagNum);
+        if (!pBag || !pBag->m_bSet)
+            continue;
+        char cPrefix = pBag->m_bArray && p_Form.m_bArrayItemTag ? 'a' : 't';
+        WriteBag(p_Out, *pBag, CElementName(pInfo, iTagNum, p_Form.m_bByName, cPrefix), p_Form);
+    }
+}
+
+}  // namespace
+
+int CMsg::ToXml(CStream* p_pStream, bool p_bArrayItemTag, bool p_bByName, int p_iDepth) {
+    if (!p_pStream)
+        return MA_ERR_NULL_PARAM;
+    CMsgTextOut out(p_pStream);
+    XmlForm form = {p_bArrayItemTag, p_bByName};
+    if (p_iDepth == 1) {
+        p_pStream->Clear();
+        out.Put(kProlog, sizeof(kProlog) - 1);
+        out.Put("<msg no=\"", 9);
+        out.PutInt(GetMsgNum());
+        if (p_bByName)
+            out.Put("\" type=\"name", 12);
+        out.Put("\" ver=", 6);
+        out.PutAttr(m_szVer, '"');
+        out.Put('>');
+    }
+    WriteFields(*this, out, form);
+    if (p_iDepth == 1)
+        out.Put("</msg>", 6);
+    return 0;
+}

@@ -1,0 +1,18 @@
+// Making key files (for the tools; the library only reads them).
+#ifndef VORANT_PROTECT_KEY_FILE_WRITER_H
+#define VORANT_PROTECT_KEY_FILE_WRITER_H
+
+#include "vorant/cstring.hpp"
+#include "vorant/stream.hpp"
+
+enum { KEY_FILE_MAX_KEY_LENGTH = 31 };
+
+// Writes into p_Out (emptied first) a key file that decodes to p_szUserKey:
+// one cipher block for keys of up to 15 characters, two for up to 31. The
+// substitution area is random and its first 256 bytes are a permutation.
+// An empty key is allowed here (the file then decodes to an empty key).
+// Returns 0; -1 "Invalid user key" for a null key or one longer than 31
+// characters; -2 for a failure of the random source or of memory.
+int BuildKeyFile(const char* p_szUserKey, CStream& p_Out, CString& p_strErr);
+
+#endif  // VORANT_PROTECT_KEY_FILE_WRITER_H

@@ -1,0 +1,22 @@
+#include "protect/protected_file.h"
+
+#include "protect/file_reader.h"
+#include "protect/protected_data.h"
+
+int ReadProtectedFile(const char* p_szFileName, CStream& p_Out, CString& p_strErr) {
+    CStream cipher;
+    const int iRead = ReadWholeFile(p_szFileName, cipher, p_strErr);
+    if (iRead < 0) {
+        p_Out.Clear();
+        return iRead;
+    }
+    if (cipher.GetSize() % 16 != 0) {
+        p_Out.Clear();
+        p_strErr = "File may be corrupted";
+        return -3;
+    }
+    const int iDecrypted = DecryptProtectedData(cipher, p_Out, p_strErr);
+    if (iDecrypted == -2) return -4;
+    if (iDecrypted < 0) return -7;
+    return 0;
+}

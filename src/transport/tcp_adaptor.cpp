@@ -1,0 +1,250 @@
+#include "transport/tcp_adaptor.h"
+
+#include <zlib.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+#include "transport/adaptor_errors.h"
+#include "transport/packet_info.h"
+#include "transport/packet_layout.h"
+#include "vorant/stream.hpp"
+
+using vorant::packet::BEGIN;
+using vorant::packet::BEGIN_STRING;
+using vorant::packet::BODY_LENGTH;
+using vorant::packet::CHECKSUM_SIZE;
+using vorant::packet::HEADER_SIZE;
+using vorant::packet::PACKET_LENGTH;
+
+namespace {
+
+const int kPacketGrowBy = 512;
+
+// zlib's one-shot buffer for p_iSize input bytes, as the protocol sizes it.
+uLong CompressCapacity(int p_iSize) {
+    return static_cast<uLong>((static_cast<double>(p_iSize) + 12.0) * 1.001 + 1.0);
+}
+
+}  // namespace
+
+int CTcpAdaptor::SendTo(CPacketInfo* p_pInfo, int p_iTimeout) {
+    CStream packet;
+    const int iBuilt = BuildPacket(p_pInfo, &packet);
+    if (iBuilt < 0) {
+        return iBuilt;
+    }
+    const int iSent = SendData(packet.GetData(), packet.GetSize(), p_iTimeout);
+    return iSent < 0 ? iSent : 0;
+}
+
+int CTcpAdaptor::BuildPacket(CPacketInfo* p_pInfo, CStream* p_pPacket) {
+    if (p_pInfo == nullptr || p_pPacket == nullptr) {
+        SetError(ADAPTOR_NULL_PARAM, "(%s)", "SendTo");
+        return ADAPTOR_NULL_PARAM;
+    }
+    p_pInfo->m_strTimeStamp = vorant::packet::CurrentTimeStamp();
+
+    const int iBodySize = p_pInfo->m_Body.GetSize();
+    const char* pBody = p_pInfo->m_Body.GetData() ? p_pInfo->m_Body.GetData() : "";
+    const char* pWire = pBody;
+    long long llWire = iBodySize;
+    std::unique_ptr<Bytef[]> pCompressed;
+    if (p_pInfo->m_bCompressed) {
+        const uLong uCapacity = CompressCapacity(iBodySize);
+        try {
+            pCompressed.reset(new Bytef[uCapacity]);
+        } catch (...) {
+            SetError(ADAPTOR_MEMORY, "(%s)", "SendTo");
+            return ADAPTOR_MEMORY;
+        }
+        uLongf uWire = uCapacity;
+        const int iZ = compress(pCompressed.get(), &uWire, reinterpret_cast<const Bytef*>(pBody),
+                                static_cast<uLong>(iBodySize));
+        if (iZ != Z_OK) {
+            SetError(ADAPTOR_COMPRESSION, "(%s)(%d)", "SendTo", iZ);
+            return ADAPTOR_COMPRESSION;
+        }
+        pWire = reinterpret_cast<const char*>(pCompressed.get());
+        llWire = static_cast<long long>(uWire);
+    }
+
+    char szHeader[HEADER_SIZE + 1];
+    const int iTotal = vorant::packet::FormatHeader(*p_pInfo, llWire, szHeader);
+    if (iTotal != HEADER_SIZE) {
+        SetError(ADAPTOR_HEADER, "(%s) size mismatch(%d, %d)[%s]", "SendTo", HEADER_SIZE, iTotal,
+                 szHeader);
+        return ADAPTOR_HEADER;
+    }
+    // A packet must fit one stream (an int of bytes) with its terminator.
+    const long long llPacket = HEADER_SIZE + llWire + CHECKSUM_SIZE;
+    if (llPacket >= INT_MAX) {
+        SetError(ADAPTOR_MEMORY, "(%s)", "SendTo");
+        return ADAPTOR_MEMORY;
+    }
+    const int iWire = static_cast<int>(llWire);
+    const int iSum = (CheckSum(szHeader, HEADER_SIZE) + CheckSum(pWire, iWire)) % 256;
+    char szSum[8];
+    snprintf(szSum, sizeof szSum, "%03d", iSum);  // 000..255
+
+    try {
+        // Sized up front: one allocation, no growth while appending.
+        CStream packet(static_cast<int>(llPacket) + 1, kPacketGrowBy);
+        if (packet.AppendData(szHeader, HEADER_SIZE) < 0 || packet.AppendData(pWire, iWire) < 0 ||
+            packet.AppendData(szSum, CHECKSUM_SIZE) < 0) {
+            SetError(ADAPTOR_MEMORY, "(%s)", "SendTo");
+            return ADAPTOR_MEMORY;
+        }
+        *p_pPacket = std::move(packet);
+    } catch (const CException&) {
+        SetError(ADAPTOR_MEMORY, "(%s)", "SendTo");
+        return ADAPTOR_MEMORY;
+    }
+    return 0;
+}
+
+int CTcpAdaptor::ReceiveFrom(CPacketInfo* p_pInfo, int p_iTimeout) {
+    if (p_pInfo == nullptr) {
+        SetError(ADAPTOR_NULL_PARAM, "p_pInfo");
+        return ADAPTOR_NULL_PARAM;
+    }
+    char szHeader[HEADER_SIZE + 1];
+    int iResult = ReceiveData(szHeader, HEADER_SIZE, p_iTimeout);
+    if (iResult < 0) {
+        return iResult;
+    }
+    szHeader[HEADER_SIZE] = '\0';
+    if (std::memcmp(szHeader, BEGIN_STRING, static_cast<size_t>(BEGIN.m_iWidth)) != 0) {
+        SetError(ADAPTOR_HEADER, "Unknown BeginString[%.*s]", BEGIN.m_iWidth, szHeader);
+        return ADAPTOR_HEADER;
+    }
+    vorant::packet::ReadHeaderFields(szHeader, p_pInfo);
+
+    // Both lengths come from the peer: check them before reading or
+    // allocating anything of their size.
+    const char* pLengthField = szHeader + PACKET_LENGTH.m_iOffset;
+    long long llPacket = 0;
+    if (!vorant::packet::ReadHeaderNumber(pLengthField, PACKET_LENGTH.m_iWidth, &llPacket)) {
+        SetError(ADAPTOR_CORRUPTED, "packet length[%s] is not a number",
+                 vorant::packet::PrintableField(pLengthField, PACKET_LENGTH.m_iWidth).ToStr());
+        return ADAPTOR_CORRUPTED;
+    }
+    if (llPacket < HEADER_SIZE || llPacket > m_iMaxPacketLength) {
+        SetError(ADAPTOR_CORRUPTED, "packet length %lld outside %d..%d", llPacket, HEADER_SIZE,
+                 m_iMaxPacketLength);
+        return ADAPTOR_CORRUPTED;
+    }
+    long long llBody = llPacket - HEADER_SIZE;
+    if (p_pInfo->m_bCompressed) {
+        const char* pBodyField = szHeader + BODY_LENGTH.m_iOffset;
+        if (!vorant::packet::ReadHeaderNumber(pBodyField, BODY_LENGTH.m_iWidth, &llBody)) {
+            SetError(ADAPTOR_CORRUPTED, "uncompressed length[%s] is not a number",
+                     vorant::packet::PrintableField(pBodyField, BODY_LENGTH.m_iWidth).ToStr());
+            return ADAPTOR_CORRUPTED;
+        }
+        if (llBody < 0 || llBody > m_iMaxPacketLength) {
+            SetError(ADAPTOR_CORRUPTED, "uncompressed length %lld outside 0..%d", llBody,
+                     m_iMaxPacketLength);
+            return ADAPTOR_CORRUPTED;
+        }
+    }
+
+    int iBodySum = 0;
+    iResult = ReceiveBody(p_pInfo, static_cast<int>(llPacket - HEADER_SIZE),
+                          static_cast<int>(llBody), p_iTimeout, &iBodySum);
+    if (iResult < 0) {
+        return iResult;
+    }
+
+    char szSum[CHECKSUM_SIZE + 1];
+    iResult = ReceiveData(szSum, CHECKSUM_SIZE, p_iTimeout);
+    if (iResult == ADAPTOR_TIMEOUT) {
+        SetError(ADAPTOR_CORRUPTED, "uncompleted packet timeout(checksum)");
+        return ADAPTOR_CORRUPTED;
+    }
+    if (iResult < 0) {
+        return iResult;
+    }
+    szSum[CHECKSUM_SIZE] = '\0';
+    const int iComputed = (CheckSum(szHeader, HEADER_SIZE) + iBodySum) % 256;
+    long long llExpected = 0;
+    if (!vorant::packet::ReadHeaderNumber(szSum, CHECKSUM_SIZE, &llExpected)) {
+        SetError(ADAPTOR_CHECKSUM, "(M:%d,C:[%s])", iComputed,
+                 vorant::packet::PrintableField(szSum, CHECKSUM_SIZE).ToStr());
+        return ADAPTOR_CHECKSUM;
+    }
+    if (llExpected != iComputed) {
+        SetError(ADAPTOR_CHECKSUM, "(M:%d,C:%d)", iComputed, static_cast<int>(llExpected));
+        return ADAPTOR_CHECKSUM;
+    }
+    return 0;
+}
+
+// Reads the p_iWireLength body bytes into p_pInfo->m_Body, inflating them to
+// p_iBodyLength bytes when compressed; *p_pBodySum is the checksum of the
+// bytes as they travelled.
+int CTcpAdaptor::ReceiveBody(CPacketInfo* p_pInfo, int p_iWireLength, int p_iBodyLength,
+                             int p_iTimeout, int* p_pBodySum) {
+    CStream& body = p_pInfo->m_Body;
+    if (!p_pInfo->m_bCompressed) {
+        char* pBody = body.GetBuffer(p_iWireLength + 1);
+        if (pBody == nullptr) {
+            SetError(ADAPTOR_MEMORY, "ReceiveFrom");
+            return ADAPTOR_MEMORY;
+        }
+        const int iResult = ReceiveData(pBody, p_iWireLength, p_iTimeout);
+        if (iResult == ADAPTOR_TIMEOUT) {
+            SetError(ADAPTOR_CORRUPTED, "uncompleted packet timeout(body)");
+            return ADAPTOR_CORRUPTED;
+        }
+        if (iResult < 0) {
+            return iResult;
+        }
+        body.ReleaseBuffer(p_iWireLength);
+        *p_pBodySum = CheckSum(pBody, p_iWireLength);
+        return 0;
+    }
+
+    std::unique_ptr<char[]> pWire;
+    try {
+        pWire.reset(new char[static_cast<size_t>(p_iWireLength) + 1]);
+    } catch (...) {
+        SetError(ADAPTOR_MEMORY, "ReceiveFrom");
+        return ADAPTOR_MEMORY;
+    }
+    const int iResult = ReceiveData(pWire.get(), p_iWireLength, p_iTimeout);
+    if (iResult == ADAPTOR_TIMEOUT) {
+        SetError(ADAPTOR_CORRUPTED, "uncompleted packet timeout(body)");
+        return ADAPTOR_CORRUPTED;
+    }
+    if (iResult < 0) {
+        return iResult;
+    }
+    pWire[p_iWireLength] = '\0';
+    *p_pBodySum = CheckSum(pWire.get(), p_iWireLength);
+
+    char* pBody = body.GetBuffer(p_iBodyLength + 1);
+    if (pBody == nullptr) {
+        SetError(ADAPTOR_MEMORY, "ReceiveFrom");
+        return ADAPTOR_MEMORY;
+    }
+    uLongf uBody = static_cast<uLongf>(p_iBodyLength);
+    const int iZ = uncompress(reinterpret_cast<Bytef*>(pBody), &uBody,
+                              reinterpret_cast<const Bytef*>(pWire.get()),
+                              static_cast<uLong>(p_iWireLength));
+    if (iZ != Z_OK) {
+        SetError(ADAPTOR_COMPRESSION, "ReceiveFrom(%d)(%ld)", iZ, static_cast<long>(uBody));
+        return ADAPTOR_COMPRESSION;
+    }
+    // A body shorter than announced means the header and the body disagree.
+    if (uBody != static_cast<uLongf>(p_iBodyLength)) {
+        SetError(ADAPTOR_CORRUPTED, "uncompressed length %ld, announced %d",
+                 static_cast<long>(uBody), p_iBodyLength);
+        return ADAPTOR_CORRUPTED;
+    }
+    body.ReleaseBuffer(static_cast<int>(uBody));
+    return 0;
+}

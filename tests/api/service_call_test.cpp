@@ -1,0 +1,204 @@
+// CVorant::CallServiceByMsg: the bytes that reach the server, the answer,
+// REJECT and every failure's code and text.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <regex>
+#include <string>
+
+#include "service_test_util.h"
+#include "vorant/cvorant.hpp"
+
+namespace {
+
+struct MsgFree {
+    void operator()(CMsg* msg) const { MA_FreeMsg(msg); }
+};
+using MsgPtr = std::unique_ptr<CMsg, MsgFree>;
+
+class ServiceCall : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Server().ClearRequests();
+        Server().SetScript(EchoAnswer);
+    }
+    void TearDown() override { Server().SetScript(nullptr); }
+
+    // Calls service 7 with in and a fresh answer message.
+    int Call(CMsg* in) {
+        out_.reset(new CMsg());
+        return CVorant::CallServiceByMsg(7, in, out_.get(), &err_);
+    }
+    int CallWithAnswer(const std::string& rawAnswer) {
+        Server().SetScript([rawAnswer](const std::string&) { return rawAnswer; });
+        MsgPtr in(NewExampleOrder());
+        return Call(in.get());
+    }
+    void ExpectError(int code, const std::string& text, int refSvcNum) {
+        EXPECT_EQ(err_.GetCode(), code);
+        EXPECT_EQ(std::string(err_.GetText()), text);
+        EXPECT_EQ(err_.GetRefSvcNum(), refSvcNum);
+    }
+
+    MsgPtr out_;
+    CVorantError err_;
+};
+
+int Checksum(const std::string& bytes) {
+    unsigned sum = 0;
+    for (unsigned char c : bytes)
+        sum += c;
+    return static_cast<int>(sum % 256);
+}
+
+TEST_F(ServiceCall, WorkedExampleOnTheWire) {
+    MsgPtr in(NewExampleOrder());
+    ASSERT_EQ(Call(in.get()), 0) << err_.GetText().ToStr();
+    ASSERT_EQ(Server().Requests().size(), 1u);
+    const std::string raw = Server().Requests()[0];
+    const std::string body = kExampleOrderXml;
+
+    ASSERT_EQ(raw.size(), 128 + body.size() + 3);
+    EXPECT_EQ(raw.substr(0, 12), "QRB-XMP-V1.0");
+    char field[16];
+    snprintf(field, sizeof(field), "%010zu", 128 + body.size());
+    EXPECT_EQ(raw.substr(12, 10), field);
+    EXPECT_EQ(raw.substr(22, 4), "0007");
+    EXPECT_EQ(raw.substr(26, 4), "1001");
+    EXPECT_EQ(raw.substr(30, 10), "0000000000");
+    EXPECT_TRUE(std::regex_match(raw.substr(40, 15), std::regex("[0-9]{8}-[0-9]{6}"))) << raw.substr(40, 15);
+    EXPECT_EQ(raw.substr(55, 20), std::string(kTestUserKey) + std::string(20 - strlen(kTestUserKey), ' '));
+    EXPECT_EQ(raw.substr(75, 13), std::string(13, ' '));
+    EXPECT_EQ(raw[88], 'N');
+    snprintf(field, sizeof(field), "%010zu", body.size());
+    EXPECT_EQ(raw.substr(89, 10), field);
+    EXPECT_EQ(raw.substr(99, 29), std::string(29, ' '));
+    EXPECT_EQ(raw.substr(128, body.size()), body);
+    snprintf(field, sizeof(field), "%03d", Checksum(raw.substr(0, 128 + body.size())));
+    EXPECT_EQ(raw.substr(128 + body.size()), field);
+
+    // The echoed answer parses back into the same message.
+    CStream xml;
+    out_->ToXml(&xml, false, false, 1);
+    EXPECT_STREQ(xml.GetData(), kExampleOrderXml);
+    EXPECT_EQ(err_.GetCode(), 0);
+    EXPECT_STREQ(err_.GetText(), "");
+}
+
+TEST_F(ServiceCall, BodiesAboveOneKilobyteAndMessageOneTravelCompressed) {
+    MsgPtr probe(MA_NewMsg(1001));
+    probe->SetValue(1, "x");
+    CStream xml;
+    probe->ToXml(&xml, false, false, 1);
+    const int padding = 1024 - xml.GetSize();
+
+    for (int extra : {0, 1}) {
+        MsgPtr in(MA_NewMsg(1001));
+        in->SetValue(1, std::string(1 + padding + extra, 'x').c_str());
+        Server().ClearRequests();
+        ASSERT_EQ(Call(in.get()), 0) << err_.GetText().ToStr();
+        const std::string raw = Server().Requests().at(0);
+        EXPECT_EQ(raw.substr(89, 10), extra ? "0000001025" : "0000001024");
+        EXPECT_EQ(raw[88], extra ? 'Y' : 'N');
+        in->ToXml(&xml, false, false, 1);
+        EXPECT_EQ(RequestBody(raw), xml.GetData());
+        CString acct;
+        EXPECT_EQ(out_->GetValue(1, &acct), 0);
+        EXPECT_EQ(acct.GetLength(), 1 + padding + extra);
+    }
+
+    MsgPtr ping(MA_NewMsg(1));
+    ping->SetValue(1, "hi");
+    Server().ClearRequests();
+    ASSERT_EQ(Call(ping.get()), 0) << err_.GetText().ToStr();
+    const std::string raw = Server().Requests().at(0);
+    EXPECT_EQ(raw[88], 'Y');
+    EXPECT_EQ(RequestBody(raw),
+              "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"1\" ver=\"\"><t1><![CDATA[hi]]></t1></msg>");
+}
+
+TEST_F(ServiceCall, CompressedAnswer) {
+    ASSERT_EQ(CallWithAnswer(AnswerPacket(std::string(kExampleOrderXml), true)), 0) << err_.GetText().ToStr();
+    int qty = 0;
+    EXPECT_EQ(out_->GetValue(2, &qty), 0);
+    EXPECT_EQ(qty, 5);
+}
+
+TEST_F(ServiceCall, NotInitialisedNullRecordAndNullMessages) {
+    MsgPtr in(NewExampleOrder());
+    CMsg out;
+    EXPECT_EQ(CVorant::CallServiceByMsg(7, in.get(), &out, nullptr), -12);
+    {
+        StateOverride state;
+        g_bInitialized.store(false);
+        EXPECT_EQ(CVorant::CallServiceByMsg(7, in.get(), &out, nullptr), -12);
+        EXPECT_EQ(CVorant::CallServiceByMsg(7, in.get(), &out, &err_), -1);
+        ExpectError(-35, "call CVorant::Initialize() first", 7);
+    }
+    EXPECT_EQ(CVorant::CallServiceByMsg(8, nullptr, &out, &err_), -2);
+    ExpectError(-12, "Parameter is NULL", 8);
+    EXPECT_EQ(CVorant::CallServiceByMsg(8, in.get(), nullptr, &err_), -2);
+    ExpectError(-12, "Parameter is NULL", 8);
+    EXPECT_TRUE(Server().Requests().empty());
+}
+
+TEST_F(ServiceCall, ServerDown) {
+    StateOverride state;
+    g_iServerPort = ClosedPort();
+    MsgPtr in(NewExampleOrder());
+    EXPECT_EQ(Call(in.get()), -3);
+    ExpectError(-3, "Failed in connect()(-5)((connect))", -1);
+}
+
+TEST_F(ServiceCall, BrokenAnswers) {
+    std::string good = AnswerPacket(kExampleOrderXml);
+    std::string badSum = good;
+    badSum[badSum.size() - 1] = badSum[badSum.size() - 1] == '0' ? '1' : '0';
+    std::string badName = good;
+    badName[3] = 'X';
+
+    EXPECT_EQ(CallWithAnswer(badSum), -3);
+    EXPECT_EQ(err_.GetCode(), -5);
+    EXPECT_EQ(std::string(err_.GetText()).rfind("Checksum is incorrect(-13)((M:", 0), 0u) << err_.GetText().ToStr();
+    EXPECT_EQ(err_.GetRefSvcNum(), -1);
+
+    EXPECT_EQ(CallWithAnswer(badName), -3);
+    ExpectError(-5, "Header format is incorrect(-15)(Unknown BeginString[QRBXXMP-V1.0])", -1);
+
+    EXPECT_EQ(CallWithAnswer(""), -3);
+    ExpectError(-5, "Socket closed(-9)(OK)", -1);
+
+    EXPECT_EQ(CallWithAnswer(AnswerPacket("<msg no=\"5\" ver=\"\"></msg>")), -3);
+    ExpectError(-7, "-21, XML parsing failed(Handler error : Unknown msgno(5))", -1);
+
+    for (const char* body : {"", "not xml"}) {
+        EXPECT_EQ(CallWithAnswer(AnswerPacket(body)), -3) << body;
+        EXPECT_EQ(err_.GetCode(), -7);
+        EXPECT_EQ(std::string(err_.GetText()).rfind("-21, XML parsing failed(Handler error : [F]MemData (L:", 0), 0u)
+            << err_.GetText().ToStr();
+    }
+}
+
+TEST_F(ServiceCall, AnswerTimeOut) {
+    StateOverride state;
+    g_iTimeout = 1;
+    EXPECT_EQ(CallWithAnswer(kNoAnswer), -3);
+    ExpectError(-5, "Socket timeout(-8)((recv to=1))", -1);
+}
+
+TEST_F(ServiceCall, Reject) {
+    EXPECT_EQ(CallWithAnswer(AnswerPacket("<msg no=\"10\" ver=\"\"><t6>501</t6><t7><![CDATA[denied]]></t7>"
+                                          "<t8>1234</t8></msg>")),
+              -4);
+    ExpectError(501, "denied", 1234);
+    EXPECT_STREQ(err_.Repr(), "CVorantError: Code=501, Text=denied, RefSvcNum=1234");
+    EXPECT_EQ(out_->GetMsgNum(), 10);
+
+    EXPECT_EQ(CallWithAnswer(AnswerPacket("<msg no=\"10\" ver=\"\"><t8>77</t8><t6>-3</t6></msg>")), -4);
+    ExpectError(-3, "", 77);
+
+    EXPECT_EQ(CallWithAnswer(AnswerPacket("<msg no=\"10\" ver=\"\"></msg>")), -4);
+    ExpectError(0, "", 0);
+}
+
+}  // namespace

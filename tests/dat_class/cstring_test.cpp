@@ -1,0 +1,384 @@
+#include "vorant/cstring.hpp"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <utility>
+
+namespace {
+
+// Runs p_fn and returns the CException it raised (code -1234 when none).
+template <typename Fn>
+CException Raised(Fn p_fn) {
+    try {
+        p_fn();
+    } catch (const CException& e) {
+        return e;
+    }
+    return CException("nothing raised", -1234);
+}
+
+// The buffer size is seen only through ReleaseBuffer's bound (probing
+// writes zeros past the text only).
+int BufferSize(CString& s) {
+    int iLength = s.GetLength();
+    int n = iLength;
+    for (;; ++n) {
+        try {
+            s.ReleaseBuffer(n);
+        } catch (const CException&) {
+            break;
+        }
+    }
+    s.ReleaseBuffer(iLength);
+    return n;
+}
+
+TEST(CString, EmptyStatesHaveAnEightByteBufferAndReadAsEmptyText) {
+    CString s;
+    EXPECT_TRUE(s.IsEmpty());
+    EXPECT_FALSE(s.IsValid());
+    ASSERT_NE(s.ToStr(), nullptr);
+    EXPECT_STREQ(static_cast<const char*>(s), "");
+    EXPECT_EQ(BufferSize(s), 8);
+
+    CString t("abcdefghijk");
+    EXPECT_EQ(t.Set(""), 0);
+    EXPECT_EQ(BufferSize(t), 8);
+    t = "abc";
+    EXPECT_EQ(t.Set(static_cast<const char*>(nullptr)), 0);
+    EXPECT_EQ(t.GetLength(), 0);
+    EXPECT_EQ(BufferSize(t), 8);
+    CString u(static_cast<const char*>(nullptr));
+    EXPECT_STREQ(u.ToStr(), "");
+}
+
+TEST(CString, SetReusesALargerBufferAndCopiesOverlappingText) {
+    CString s("abcdefgh");
+    EXPECT_EQ(s.Set("xyz"), 3);
+    // The old tail is zeroed, not left behind the terminator.
+    s.ReleaseBuffer(8);
+    EXPECT_EQ(s.GetLength(), 8);
+    EXPECT_EQ(s[5], '\0');
+    EXPECT_EQ(BufferSize(s), 9);
+
+    CString t("hello world");
+    EXPECT_EQ(t.Set(t.ToStr() + 6), 5);
+    EXPECT_STREQ(t.ToStr(), "world");
+    t = t;
+    EXPECT_STREQ(t.ToStr(), "world");
+}
+
+TEST(CString, CopiesAndMovesOwnTheirText) {
+    CString a("one");
+    CString b(a);
+    b.Replace('o', 'O');
+    EXPECT_STREQ(a.ToStr(), "one");
+    EXPECT_STREQ(b.ToStr(), "One");
+
+    CString c(std::move(b));
+    EXPECT_STREQ(c.ToStr(), "One");
+    EXPECT_STREQ(b.ToStr(), "");  // moved-from reads as empty and is usable
+    EXPECT_EQ(b.GetLength(), 0);
+    b += "again";
+    EXPECT_STREQ(b.ToStr(), "again");
+    b.Insert(0, '>');
+    EXPECT_STREQ(b.ToStr(), ">again");
+
+    a = std::move(c);
+    EXPECT_STREQ(a.ToStr(), "One");
+}
+
+TEST(CString, IndexAndReleaseErrorsRaiseCodeZeroWithTheirTexts) {
+    CString s("abc");
+    EXPECT_EQ(s[2], 'c');
+    for (int i : {-1, 3}) {
+        CException e = Raised([&] { (void)s[i]; });
+        EXPECT_EQ(e.GetCode(), 0);
+        EXPECT_STREQ(e.GetText(), "CString::operator[] - index overflow");
+    }
+
+    char* p = s.GetBuffer(10);
+    EXPECT_EQ(s.GetLength(), 0);
+    EXPECT_EQ(p[0], '\0');
+    EXPECT_EQ(p[10], '\0');
+    p[0] = 'x';
+    p[1] = 'y';
+    s.ReleaseBuffer(-1);
+    EXPECT_EQ(s.GetLength(), 2);
+    EXPECT_STREQ(s.ToStr(), "xy");
+    s.ReleaseBuffer(10);
+    EXPECT_EQ(s.GetLength(), 10);
+    CException e = Raised([&] { s.ReleaseBuffer(11); });
+    EXPECT_EQ(e.GetCode(), 0);
+    EXPECT_STREQ(e.GetText(), "CString::ReleaseBuffer - out of index");
+
+    // A buffer filled without a terminator is refused, not overread.
+    p = s.GetBuffer(3);
+    for (int i = 0; i < 4; ++i) p[i] = 'z';
+    EXPECT_STREQ(Raised([&] { s.ReleaseBuffer(-1); }).GetText(), "CString::ReleaseBuffer - out of index");
+    // Lengths below -1 count as -1 instead of writing before the buffer.
+    p[3] = '\0';
+    s.ReleaseBuffer(-7);
+    EXPECT_EQ(s.GetLength(), 3);
+}
+
+TEST(CString, ImpossibleSizesRaiseTheAllocationFailure) {
+    CString s("keep");
+    CException e = Raised([&] { s.GetBuffer(INT_MAX); });
+    EXPECT_EQ(e.GetCode(), -11);
+    EXPECT_EQ(std::string(e.GetText()).rfind("at dat_class/cstring(", 0), 0u) << e.GetText();
+    EXPECT_NE(std::string(e.GetText()).find("lines), (new char[iLen]) failed("), std::string::npos) << e.GetText();
+    EXPECT_STREQ(s.ToStr(), "keep");
+}
+
+TEST(CString, SubstringsClampTheirArguments) {
+    CString s("abcdef");
+    EXPECT_STREQ(s.Mid(2, -1).ToStr(), "cdef");
+    EXPECT_STREQ(s.Mid(2).ToStr(), "cdef");
+    EXPECT_STREQ(s.Mid(10, 2).ToStr(), "");
+    EXPECT_STREQ(s.Mid(-4, 2).ToStr(), "ab");
+    EXPECT_STREQ(s.Mid(4, 99).ToStr(), "ef");
+    EXPECT_STREQ(s.Mid(4, INT_MAX).ToStr(), "ef");
+    EXPECT_STREQ(s.Mid(1, -5).ToStr(), "");
+    EXPECT_STREQ(s.Mid(6, 1).ToStr(), "");
+    EXPECT_STREQ(s.Left(-3).ToStr(), "");
+    EXPECT_STREQ(s.Left(2).ToStr(), "ab");
+    EXPECT_STREQ(s.Left(99).ToStr(), "abcdef");
+    EXPECT_STREQ(s.Right(2).ToStr(), "ef");
+    EXPECT_STREQ(s.Right(99).ToStr(), "abcdef");
+    EXPECT_STREQ(s.Right(-1).ToStr(), "");
+    CString empty = s.Left(0);
+    EXPECT_EQ(BufferSize(empty), 8);
+}
+
+TEST(CString, InsertClampsPositionAndHandlesItsOwnText) {
+    CString s("ace");
+    EXPECT_EQ(s.Insert(1, 'b'), 4);
+    EXPECT_EQ(s.Insert(99, "fg"), 6);
+    EXPECT_EQ(s.Insert(-5, ">"), 7);
+    EXPECT_STREQ(s.ToStr(), ">abcefg");
+    EXPECT_EQ(s.Insert(3, ""), 7);
+    EXPECT_EQ(s.Insert(3, static_cast<const char*>(nullptr)), 7);
+    EXPECT_EQ(s.Insert(3, '\0'), 7);
+    EXPECT_STREQ(s.ToStr(), ">abcefg");
+
+    // In place when the buffer has room.
+    char* p = s.GetBuffer(20);
+    strcpy(p, "held");
+    s.ReleaseBuffer(-1);
+    EXPECT_EQ(s.Insert(2, "XY"), 6);
+    EXPECT_STREQ(s.ToStr(), "heXYld");
+    EXPECT_EQ(s.Insert(0, s.ToStr() + 2), 10);
+    EXPECT_STREQ(s.ToStr(), "XYldheXYld");
+}
+
+TEST(CString, DeleteRemoveAndReplaceCharacters) {
+    CString s("abcdef");
+    EXPECT_EQ(s.Delete(1, 2), 4);
+    EXPECT_STREQ(s.ToStr(), "adef");
+    EXPECT_EQ(s.Delete(2, 99), 2);
+    EXPECT_STREQ(s.ToStr(), "ad");
+    EXPECT_EQ(s.Delete(5, 1), 2);
+    EXPECT_EQ(s.Delete(0, 0), 2);
+    EXPECT_EQ(s.Delete(-3, 1), 1);
+    EXPECT_STREQ(s.ToStr(), "d");
+
+    CString t("a.b.c.");
+    EXPECT_EQ(t.Remove('.'), 3);
+    EXPECT_STREQ(t.ToStr(), "abc");
+    EXPECT_EQ(t.GetLength(), 3);
+    EXPECT_EQ(t.Replace('b', 'b'), 0);
+    EXPECT_EQ(t.Replace('b', 'x'), 1);
+    EXPECT_STREQ(t.ToStr(), "axc");
+}
+
+TEST(CString, ReplaceTextCountsWithoutOverlapAndResizesExactly) {
+    CString s("abcab");
+    EXPECT_EQ(s.Replace("ab", ""), 2);
+    EXPECT_STREQ(s.ToStr(), "c");
+    EXPECT_EQ(s.Replace("", "x"), 0);
+    EXPECT_EQ(s.Replace(static_cast<const char*>(nullptr), "x"), 0);
+
+    CString a("aaaa");
+    EXPECT_EQ(a.Replace("aa", "b"), 2);
+    EXPECT_STREQ(a.ToStr(), "bb");
+    CString g("x-y-z");
+    EXPECT_EQ(g.Replace("-", "<->"), 2);
+    EXPECT_STREQ(g.ToStr(), "x<->y<->z");
+    EXPECT_EQ(BufferSize(g), 10);
+    EXPECT_EQ(g.Replace("<->", static_cast<const char*>(nullptr)), 2);
+    EXPECT_STREQ(g.ToStr(), "xyz");
+    EXPECT_EQ(g.Replace("q", "r"), 0);
+}
+
+TEST(CString, ConcatenationCopiesExactlyAndSurvivesSelfAppend) {
+    CString s("ab");
+    s += "cd";
+    EXPECT_EQ(BufferSize(s), 5);
+    s += static_cast<const char*>(nullptr);
+    s += "";
+    s += s;
+    EXPECT_STREQ(s.ToStr(), "abcdabcd");
+    CString t = s + "!" + CString("?");
+    EXPECT_STREQ(t.ToStr(), "abcdabcd!?");
+    EXPECT_STREQ(s.ToStr(), "abcdabcd");
+    EXPECT_STREQ((CString() + static_cast<const char*>(nullptr)).ToStr(), "");
+}
+
+TEST(CString, FindingAndPrefixes) {
+    CString s("abcabc");
+    EXPECT_EQ(s.Find('b'), 1);
+    EXPECT_EQ(s.Find('b', 2), 4);
+    EXPECT_EQ(s.Find('b', -9), 1);
+    EXPECT_EQ(s.Find('b', 6), -1);
+    EXPECT_EQ(s.Find('z'), -1);
+    EXPECT_EQ(s.Find("ca"), 2);
+    EXPECT_EQ(s.Find("bc", 2), 4);
+    EXPECT_EQ(s.Find("bc", 7), -1);
+    EXPECT_EQ(s.Find(""), -1);
+    EXPECT_EQ(s.Find(static_cast<const char*>(nullptr)), -1);
+    EXPECT_EQ(s.ReverseFind('a'), 3);
+    EXPECT_EQ(s.ReverseFind('z'), -1);
+    EXPECT_EQ(CString().ReverseFind('a'), -1);
+    EXPECT_EQ(s.FindOneOf("xc"), 2);
+    EXPECT_EQ(s.FindOneOf("xyz"), -1);
+    EXPECT_EQ(s.FindOneOf(""), -1);
+    EXPECT_EQ(s.FindOneOf(nullptr), -1);
+
+    EXPECT_TRUE(s.StartsWith("abc"));
+    EXPECT_TRUE(s.StartsWith(""));
+    EXPECT_FALSE(s.StartsWith("abcabcd"));
+    EXPECT_FALSE(s.StartsWith(nullptr));
+    EXPECT_TRUE(s.EndsWith("cabc"));
+    EXPECT_TRUE(s.EndsWith(""));
+    EXPECT_FALSE(s.EndsWith("ab"));
+    EXPECT_FALSE(s.EndsWith(nullptr));
+}
+
+TEST(CString, CompareGivesSignsByUnsignedBytesAndRefusesNull) {
+    CString s("abc");
+    EXPECT_EQ(s.Compare("abc"), 0);
+    EXPECT_EQ(s.Compare("abd"), -1);
+    EXPECT_EQ(s.Compare("ab"), 1);
+    EXPECT_EQ(s.Compare("abz"), -1);
+    EXPECT_EQ(CString("\xe9").Compare("z"), 1);
+    CException e = Raised([&] { s.Compare(nullptr); });
+    EXPECT_EQ(e.GetCode(), 0);
+    EXPECT_STREQ(e.GetText(), "CString::Compare - invalid string");
+
+    EXPECT_EQ(CString("ABC").CompareNoCase("abc"), 0);
+    EXPECT_EQ(CString("abc").CompareNoCase("abe"), 'c' - 'e');
+    EXPECT_EQ(CString("ab").CompareNoCase("ABC"), -'c');
+    e = Raised([&] { s.CompareNoCase(nullptr); });
+    EXPECT_EQ(e.GetCode(), 0);
+    EXPECT_STREQ(e.GetText(), "CString::CompareNoCase - invalid string");
+}
+
+TEST(CString, TrimmingAndCase) {
+    CString s(" \t ab c \n");
+    s.TrimLeft();
+    EXPECT_STREQ(s.ToStr(), "ab c \n");
+    s.TrimRight();
+    EXPECT_STREQ(s.ToStr(), "ab c");
+    EXPECT_EQ(s.GetLength(), 4);
+
+    CString c("xxaxbxx");
+    c.Trim('x');
+    EXPECT_STREQ(c.ToStr(), "axb");
+    c.TrimRight('b');
+    c.TrimLeft('q');
+    EXPECT_STREQ(c.ToStr(), "ax");
+
+    CString t("-+-value+-");
+    t.Trim("");
+    t.Trim(static_cast<const char*>(nullptr));
+    EXPECT_STREQ(t.ToStr(), "-+-value+-");
+    t.TrimLeft("+-");
+    EXPECT_STREQ(t.ToStr(), "value+-");
+    t.Trim("+-");
+    EXPECT_STREQ(t.ToStr(), "value");
+
+    CString all("   ");
+    all.Trim();
+    EXPECT_EQ(all.GetLength(), 0);
+    EXPECT_STREQ(all.ToStr(), "");
+
+    CString m("MiXeD 1");
+    m.MakeUpper();
+    EXPECT_STREQ(m.ToStr(), "MIXED 1");
+    m.MakeLower();
+    EXPECT_STREQ(m.ToStr(), "mixed 1");
+}
+
+TEST(CString, FormatGrowsInSteps) {
+    CString s;
+    EXPECT_EQ(s.Format("%d-%s", 42, "x"), 4);
+    EXPECT_STREQ(s.ToStr(), "42-x");
+    EXPECT_EQ(BufferSize(s), 513);
+
+    std::string big(600, 'q');
+    EXPECT_EQ(s.Format("<%s>", big.c_str()), 602);
+    EXPECT_EQ(s.GetLength(), 602);
+    EXPECT_EQ(std::string(s.ToStr()), "<" + big + ">");
+    EXPECT_EQ(BufferSize(s), 1025);
+
+    // 512 characters need the second step; 511 fit in the first.
+    EXPECT_EQ(s.Format("%s", std::string(512, 'a').c_str()), 512);
+    EXPECT_EQ(BufferSize(s), 1025);
+    EXPECT_EQ(s.Format("%s", std::string(511, 'a').c_str()), 511);
+    EXPECT_EQ(BufferSize(s), 513);
+    EXPECT_EQ(s.Format("%s", std::string(5000, 'a').c_str()), 5000);
+    EXPECT_EQ(BufferSize(s), 5121);
+
+    // Its own text may be an argument.
+    s = "abc";
+    s.Format("%s|%s", s.ToStr(), s.ToStr());
+    EXPECT_STREQ(s.ToStr(), "abc|abc");
+}
+
+TEST(CString, FormatThatCannotRenderLeavesAnEmptyString) {
+    CString s("old");
+    EXPECT_LT(s.Format("%ls", L"\xff\xfe"), 0);  // not representable in the C locale
+    EXPECT_STREQ(s.ToStr(), "");
+    EXPECT_EQ(CFormat("%ls", L"\xff\xfe").GetLength(), 0);
+}
+
+TEST(CString, CFormatCopiesExactly) {
+    CString s = CFormat("%05d|%s", 7, "seven");
+    EXPECT_STREQ(s.ToStr(), "00007|seven");
+    EXPECT_EQ(BufferSize(s), 12);
+    std::string big(3000, 'z');
+    CString l = CFormat("%s.", big.c_str());
+    EXPECT_EQ(l.GetLength(), 3001);
+    EXPECT_EQ(BufferSize(l), 3002);
+    EXPECT_EQ(std::string(l.ToStr()), big + ".");
+}
+
+TEST(CString, EqualityComparesTextsNotPointers) {
+    CString a("same");
+    CString b("same");
+    EXPECT_TRUE(a == b);
+    EXPECT_TRUE(a == "same");
+    EXPECT_TRUE("same" == a);
+    EXPECT_TRUE(a != "Same");
+    EXPECT_TRUE(a != CString("sam"));
+    EXPECT_TRUE(a != static_cast<const char*>(nullptr));
+    EXPECT_TRUE(CString() == "");
+    EXPECT_EQ(a, b);
+}
+
+TEST(CString, ConversionsAndRepr) {
+    EXPECT_EQ(CString(" 42abc").ToInt(), 42);
+    EXPECT_EQ(CString("-17").ToInt(), -17);
+    EXPECT_EQ(CString("x").ToInt(), 0);
+    EXPECT_EQ(CString("99999999999").ToInt(), INT_MAX);
+    EXPECT_EQ(CString("-99999999999").ToInt(), INT_MIN);
+    EXPECT_DOUBLE_EQ(CString("2.5e3").ToDbl(), 2500.0);
+    EXPECT_DOUBLE_EQ(CString().ToDbl(), 0.0);
+    EXPECT_STREQ(CString("hi").Repr().ToStr(), "<CStr: hi>");
+    EXPECT_STREQ(CString().Repr().ToStr(), "<CStr: unset>");
+}
+
+}  // namespace

@@ -1,0 +1,103 @@
+// The vorant-protect program, run as a user would run it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "protect/key_file.h"
+#include "protect/protected_file.h"
+#include "temp_dir.h"
+
+namespace {
+
+const std::string kTool = std::string(VORANT_BINARY_DIR) + "/bin/vorant-protect";
+
+struct ToolRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class ToolTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (access(kTool.c_str(), X_OK) != 0) GTEST_SKIP() << kTool << " is not built";
+    }
+
+    // p_strArgs is passed to the shell as it stands: quote what needs it.
+    ToolRun Tool(const std::string& p_strArgs) {
+        const std::string out = m_Dir.Path("stdout"), err = m_Dir.Path("stderr");
+        const int r = std::system((kTool + " " + p_strArgs + " >" + out + " 2>" + err).c_str());
+        return {WIFEXITED(r) ? WEXITSTATUS(r) : -1, CTempDir::Read(out), CTempDir::Read(err)};
+    }
+
+    CTempDir m_Dir;
+};
+
+TEST_F(ToolTest, EncryptThenDecryptGivesTheInputBack) {
+    for (size_t n : {0u, 1u, 15u, 16u, 32u, 1000u}) {
+        std::string bytes;
+        for (size_t i = 0; i < n; ++i) bytes += char(i * 31 % 256);
+        const std::string in = m_Dir.Write("in", bytes), exml = m_Dir.Path("in.exml"),
+                          back = m_Dir.Path("back");
+        ASSERT_EQ(Tool("encrypt " + in + " " + exml).status, 0) << n;
+        EXPECT_EQ(CTempDir::Read(exml).size(), n / 16 * 16 + 16) << n;
+
+        // The library's reader agrees with the tool's decrypt.
+        CStream plain;
+        CString err;
+        ASSERT_EQ(ReadProtectedFile(exml.c_str(), plain, err), 0) << n;
+        EXPECT_EQ(std::string(plain.GetData(), size_t(plain.GetSize())), bytes) << n;
+        ASSERT_EQ(Tool("decrypt " + exml + " " + back).status, 0) << n;
+        EXPECT_EQ(CTempDir::Read(back), bytes) << n;
+    }
+}
+
+TEST_F(ToolTest, DecryptReportsTheReadersText) {
+    const ToolRun r = Tool("decrypt " + m_Dir.Write("odd.exml", "12345") + " " + m_Dir.Path("out"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("File may be corrupted"), std::string::npos) << r.err;
+    EXPECT_NE(access(m_Dir.Path("out").c_str(), F_OK), 0);
+}
+
+TEST_F(ToolTest, KeyFileRoundTripsThroughShowKeyAndTheDecoder) {
+    const std::string path = m_Dir.Path("user.key");
+    ASSERT_EQ(Tool("keyfile --key 'user key #1' " + path).status, 0);
+    const ToolRun r = Tool("showkey " + path);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "user key #1\n");
+
+    CStream data;
+    data.AppendData(CTempDir::Read(path).data(), 4144);
+    CString key, err;
+    EXPECT_EQ(DecodeUserKey(data, key, err), 0);
+    EXPECT_STREQ(key, "user key #1");
+}
+
+TEST_F(ToolTest, ShowKeyPrintsTheDecodersText) {
+    const std::string path = m_Dir.Path("user.key");
+    ASSERT_EQ(Tool("keyfile --key abc " + path).status, 0);
+    std::string bytes = CTempDir::Read(path);
+    bytes[100] ^= 1;
+    const ToolRun r = Tool("showkey " + m_Dir.Write("bad.key", bytes));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "vorant-protect: " + m_Dir.Path("bad.key") + ": Corrupted UserKey data(checksum)\n");
+}
+
+TEST_F(ToolTest, BadUsageFailsWithUsageText) {
+    for (const char* args : {"", "frobnicate", "encrypt onlyone", "keyfile out.key",
+                             "keyfile --key abc", "showkey"}) {
+        const ToolRun r = Tool(args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_NE(r.err.find("usage: vorant-protect"), std::string::npos) << args;
+    }
+    const ToolRun tooLong = Tool("keyfile --key " + std::string(32, 'k') + " " + m_Dir.Path("k"));
+    EXPECT_EQ(tooLong.status, 1);
+    EXPECT_EQ(tooLong.err, "vorant-protect: the user key must have 1 to 31 characters\n");
+    EXPECT_EQ(Tool("help").status, 0);
+}
+
+}  // namespace

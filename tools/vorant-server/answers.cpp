@@ -1,0 +1,65 @@
+#include "answers.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "vorant/exception.hpp"
+#include "vorant/msg.hpp"
+#include "vorant/stream.hpp"
+
+namespace vorant_server {
+
+CAnswer RejectAnswer(int p_iCode, const std::string& p_strReason, int p_iSvcNum) {
+    // "]]>" would end the CDATA section early.
+    std::string strReason = p_strReason;
+    for (size_t n = strReason.find("]]>"); n != std::string::npos; n = strReason.find("]]>", n)) {
+        strReason.replace(n, 3, "]] >");
+    }
+    CAnswer answer;
+    answer.m_iMsgNum = REJECT_MSG_NUM;
+    answer.m_strXml = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"10\" ver=\"\"><t6>" +
+                      std::to_string(p_iCode) + "</t6><t7><![CDATA[" + strReason +
+                      "]]></t7><t8>" + std::to_string(p_iSvcNum) + "</t8></msg>";
+    return answer;
+}
+
+bool NormaliseMessage(CMsgDic* p_pDic, const char* p_szXml, CAnswer* p_pAnswer,
+                      std::string* p_pError) {
+    try {
+        CMsg msg(0, 0, 0, p_pDic);
+        if (msg.LoadXml(p_szXml) < 0) {
+            *p_pError = "no message text";
+            return false;
+        }
+        CStream xml;
+        if (msg.ToXml(&xml, false, false, 1) < 0) {
+            *p_pError = msg.GetLastError();
+            return false;
+        }
+        p_pAnswer->m_iMsgNum = msg.GetMsgNum();
+        p_pAnswer->m_strXml.assign(xml.GetData() ? xml.GetData() : "",
+                                   static_cast<size_t>(xml.GetSize()));
+        return true;
+    } catch (const CException& e) {
+        *p_pError = std::to_string(e.GetCode()) + ", " + e.GetText();
+        return false;
+    }
+}
+
+bool LoadAnswerFile(CMsgDic* p_pDic, const std::string& p_strPath, CAnswer* p_pAnswer,
+                    std::string* p_pError) {
+    std::ifstream in(p_strPath, std::ios::binary);
+    if (!in) {
+        *p_pError = "cannot read answer file " + p_strPath;
+        return false;
+    }
+    std::stringstream text;
+    text << in.rdbuf();
+    if (!NormaliseMessage(p_pDic, text.str().c_str(), p_pAnswer, p_pError)) {
+        *p_pError = p_strPath + ": " + *p_pError;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace vorant_server

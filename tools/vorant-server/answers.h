@@ -1,0 +1,38 @@
+// vorant-server: the message XML of answers (echo, answer files, REJECT).
+#ifndef VORANT_SERVER_ANSWERS_H
+#define VORANT_SERVER_ANSWERS_H
+
+#include <string>
+
+class CMsgDic;
+
+namespace vorant_server {
+
+// The message number of the REJECT answer and the codes the server itself
+// rejects with.
+const int REJECT_MSG_NUM = 10;
+const int REJECT_NO_RULE = 9001;         // no rule for the service
+const int REJECT_BAD_REQUEST = 9002;     // the request packet was damaged
+const int REJECT_UNREADABLE_XML = 9003;  // the request body does not parse
+
+// One answer body: its message number and its numbered message XML.
+struct CAnswer {
+    int m_iMsgNum = 0;
+    std::string m_strXml;
+};
+
+// Message 10 with tag 6 the code, 7 the reason and 8 the service number.
+CAnswer RejectAnswer(int p_iCode, const std::string& p_strReason, int p_iSvcNum);
+
+// Parses p_szXml (either form) against p_pDic and writes it back in the
+// numbered form. False with the reason in *p_pError.
+bool NormaliseMessage(CMsgDic* p_pDic, const char* p_szXml, CAnswer* p_pAnswer,
+                      std::string* p_pError);
+
+// Reads and normalises a message XML file.
+bool LoadAnswerFile(CMsgDic* p_pDic, const std::string& p_strPath, CAnswer* p_pAnswer,
+                    std::string* p_pError);
+
+}  // namespace vorant_server
+
+#endif  // VORANT_SERVER_ANSWERS_H
