@@ -95,14 +95,16 @@ bool CStream::Reserve(int p_iNeeded) {
 
 int CStream::AppendData(const char* p_pData, int p_iLength) {
     if (!p_pData || p_iLength < 1) return 0;
-    if (static_cast<int64_t>(m_iSize) + p_iLength >= INT_MAX) return -1;
-    // Appending a piece of this very stream: the buffer may move on growth.
-    std::less_equal<const char*> le;
-    std::less<const char*> lt;
-    bool bOwn = m_pData && le(m_pData, p_pData) && lt(p_pData, m_pData + m_iCapacity);
-    std::ptrdiff_t iOffset = bOwn ? p_pData - m_pData : 0;
-    if (!Reserve(m_iSize + p_iLength)) return -1;
-    if (bOwn) p_pData = m_pData + iOffset;
+    if (m_iCapacity - m_iSize <= p_iLength) {
+        if (static_cast<int64_t>(m_iSize) + p_iLength >= INT_MAX) return -1;
+        // Appending a piece of this very stream: the buffer may move on growth.
+        std::less_equal<const char*> le;
+        std::less<const char*> lt;
+        bool bOwn = m_pData && le(m_pData, p_pData) && lt(p_pData, m_pData + m_iCapacity);
+        std::ptrdiff_t iOffset = bOwn ? p_pData - m_pData : 0;
+        if (!Reserve(m_iSize + p_iLength)) return -1;
+        if (bOwn) p_pData = m_pData + iOffset;
+    }
     memmove(m_pData + m_iSize, p_pData, static_cast<size_t>(p_iLength));
     m_iSize += p_iLength;
     m_pData[m_iSize] = '\0';

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "dat_class/alloc_failure.h"
+#include "dat_class/num_text.h"
 
 namespace {
 
@@ -160,16 +161,10 @@ void CString::SetNull() { MakeEmptyString(); }
 void CString::Clear() { MakeEmptyString(); }
 void CString::Empty() { MakeEmptyString(); }
 
-int CString::ToInt() const {
-    if (!m_pData) return 0;
-    // atoi's result is undefined out of range: saturate instead.
-    long lValue = strtol(m_pData, nullptr, 10);
-    if (lValue > INT_MAX) return INT_MAX;
-    if (lValue < INT_MIN) return INT_MIN;
-    return static_cast<int>(lValue);
-}
+// Locale-free, so that a caller's LC_NUMERIC cannot change what is read.
+int CString::ToInt() const { return vorant::num_text::ParseInt(m_pData); }
 
-double CString::ToDbl() const { return m_pData ? atof(m_pData) : 0.0; }
+double CString::ToDbl() const { return vorant::num_text::ParseDbl(m_pData); }
 
 char CString::operator[](int p_iIndex) const {
     if (p_iIndex < 0 || p_iIndex >= m_iSize) throw CException("CString::operator[] - index overflow", 0);
@@ -498,7 +493,9 @@ int CString::Find(char p_cChar, int p_iStart) const {
 int CString::Find(const char* p_szText, int p_iStart) const {
     if (p_iStart < 0) p_iStart = 0;
     if (!p_szText || !*p_szText || p_iStart > m_iSize) return -1;
-    const void* pHit = memmem(m_pData + p_iStart, static_cast<size_t>(m_iSize - p_iStart), p_szText, strlen(p_szText));
+    size_t iLen = strlen(p_szText);
+    if (iLen > static_cast<size_t>(m_iSize - p_iStart)) return -1;
+    const void* pHit = memmem(m_pData + p_iStart, static_cast<size_t>(m_iSize - p_iStart), p_szText, iLen);
     return pHit ? static_cast<int>(static_cast<const char*>(pHit) - m_pData) : -1;
 }
 

@@ -28,12 +28,9 @@ int Fail(CStream& p_Out, CString& p_strErr, int p_iCode, const char* p_szText) {
 }  // namespace
 
 int ReadWholeFile(const char* p_szFileName, CStream& p_Out, CString& p_strErr) {
-    if (p_szFileName == nullptr) {
-        p_strErr = "p_szFileName is NULL";
-        return -1;
-    }
     p_Out.Clear();
     p_strErr.Empty();
+    if (p_szFileName == nullptr) return Fail(p_Out, p_strErr, -1, "p_szFileName is NULL");
 
     struct stat st;
     if (stat(p_szFileName, &st) != 0)

@@ -1,6 +1,7 @@
 #include "protect/seed.h"
 
 #include <cstddef>
+#include <utility>
 
 namespace {
 
@@ -39,6 +40,7 @@ constexpr uint8_t SBox(const uint8_t (&p_aRows)[8], unsigned p_e, uint8_t p_c, u
     return static_cast<uint8_t>(z ^ p_c);
 }
 
+// The affine matrices of S1 (x^247, then xor 169) and S2 (x^251, xor 56).
 constexpr uint8_t kA1[8] = {0x8a, 0xfe, 0x85, 0x42, 0x45, 0x21, 0x88, 0x14};
 constexpr uint8_t kA2[8] = {0x45, 0x85, 0xfe, 0x21, 0x8a, 0x88, 0x42, 0x14};
 
@@ -110,7 +112,6 @@ CSeed::CSeed(const uint32_t p_aKey[4]) {
             d = (d << 8) | (t >> 24);
         }
     }
-    a = b = c = d = 0;
 }
 
 CSeed::~CSeed() {
@@ -120,31 +121,30 @@ CSeed::~CSeed() {
 }
 
 void CSeed::EncryptBlock(uint32_t p_aBlock[4]) const {
-    uint32_t l0 = p_aBlock[0], l1 = p_aBlock[1], r0 = p_aBlock[2], r1 = p_aBlock[3];
-    for (int i = 0; i < 16; ++i) {
-        uint32_t f0, f1;
-        F(r0, r1, m_aRoundKeys[2 * i], m_aRoundKeys[2 * i + 1], f0, f1);
-        l0 ^= f0;
-        l1 ^= f1;
-        if (i != 15) {
-            uint32_t t = l0; l0 = r0; r0 = t;
-            t = l1; l1 = r1; r1 = t;
-        }
-    }
-    p_aBlock[0] = l0; p_aBlock[1] = l1; p_aBlock[2] = r0; p_aBlock[3] = r1;
+    Crypt(p_aBlock, false);
 }
 
 void CSeed::DecryptBlock(uint32_t p_aBlock[4]) const {
+    Crypt(p_aBlock, true);
+}
+
+// Sixteen Feistel rounds without the final swap; decryption takes the round
+// keys in reverse order.
+void CSeed::Crypt(uint32_t p_aBlock[4], bool p_bDecrypt) const {
     uint32_t l0 = p_aBlock[0], l1 = p_aBlock[1], r0 = p_aBlock[2], r1 = p_aBlock[3];
-    for (int i = 15; i >= 0; --i) {
+    for (int i = 0; i < 16; ++i) {
+        const int k = p_bDecrypt ? 15 - i : i;
         uint32_t f0, f1;
-        F(r0, r1, m_aRoundKeys[2 * i], m_aRoundKeys[2 * i + 1], f0, f1);
+        F(r0, r1, m_aRoundKeys[2 * k], m_aRoundKeys[2 * k + 1], f0, f1);
         l0 ^= f0;
         l1 ^= f1;
-        if (i != 0) {
-            uint32_t t = l0; l0 = r0; r0 = t;
-            t = l1; l1 = r1; r1 = t;
+        if (i != 15) {
+            std::swap(l0, r0);
+            std::swap(l1, r1);
         }
     }
-    p_aBlock[0] = l0; p_aBlock[1] = l1; p_aBlock[2] = r0; p_aBlock[3] = r1;
+    p_aBlock[0] = l0;
+    p_aBlock[1] = l1;
+    p_aBlock[2] = r0;
+    p_aBlock[3] = r1;
 }

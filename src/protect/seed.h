@@ -20,6 +20,8 @@ public:
     void DecryptBlock(uint32_t p_aBlock[4]) const;
 
 private:
+    void Crypt(uint32_t p_aBlock[4], bool p_bDecrypt) const;
+
     uint32_t m_aRoundKeys[32];
 };
 

@@ -103,7 +103,7 @@ TEST_F(Flat, LongTextsAreCutTo1022Characters) {
     EXPECT_EQ(info.code, -21);
     EXPECT_EQ(info.refSvcNum, 0);
     EXPECT_EQ(strlen(info.text), 1022u);
-    EXPECT_EQ(std::string(info.text, 45), "MSG_Error(-21) : XML parsing failed {eeeeeeeee");
+    EXPECT_EQ(std::string(info.text, 40), "MSG_Error(-21) : XML parsing failed {eee");
 }
 
 TEST_F(Flat, NullHandlesAndOutputs) {

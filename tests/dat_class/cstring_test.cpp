@@ -81,6 +81,11 @@ TEST(CString, CopiesAndMovesOwnTheirText) {
     EXPECT_STREQ(c.ToStr(), "One");
     EXPECT_STREQ(b.ToStr(), "");  // moved-from reads as empty and is usable
     EXPECT_EQ(b.GetLength(), 0);
+    EXPECT_EQ(b.Find("x"), -1);
+    EXPECT_EQ(b.Find('x'), -1);
+    EXPECT_EQ(b.Replace("x", "y"), 0);
+    b.Trim();
+    EXPECT_STREQ(b.Mid(0).ToStr(), "");
     b += "again";
     EXPECT_STREQ(b.ToStr(), "again");
     b.Insert(0, '>');

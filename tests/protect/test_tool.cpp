@@ -87,6 +87,30 @@ TEST_F(ToolTest, ShowKeyPrintsTheDecodersText) {
     EXPECT_EQ(r.err, "vorant-protect: " + m_Dir.Path("bad.key") + ": Corrupted UserKey data(checksum)\n");
 }
 
+TEST_F(ToolTest, CheckDicListsPlainAndEncryptedAlike) {
+    const std::string plain = m_Dir.Write("dic.xml",
+                                          "<msg_dictionary><msg no='10' name='REJECT' ver='1' hash='8'>"
+                                          "<tag no='6' name='SysCode' type='integer'/>"
+                                          "<tag no='7' name='SysReasonText' type='string'/>"
+                                          "</msg></msg_dictionary>");
+    const std::string exml = m_Dir.Path("dic.exml");
+    ASSERT_EQ(Tool("encrypt " + plain + " " + exml).status, 0);
+
+    const ToolRun fromPlain = Tool("check-dic " + plain);
+    ASSERT_EQ(fromPlain.status, 0) << fromPlain.err;
+    EXPECT_NE(fromPlain.out.find("SysReasonText"), std::string::npos) << fromPlain.out;
+    const ToolRun fromExml = Tool("check-dic " + exml);
+    EXPECT_EQ(fromExml.status, 0) << fromExml.err;
+    EXPECT_EQ(fromExml.out, fromPlain.out);
+
+    const ToolRun missing = Tool("check-dic " + m_Dir.Path("none.exml"));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "vorant-protect: error -36: InitDictionary(Handler error : File not found(" +
+                               m_Dir.Path("none.exml") + "))\n");
+    const ToolRun odd = Tool("check-dic " + m_Dir.Write("odd.exml", "0123456789abcdefX"));
+    EXPECT_EQ(odd.err, "vorant-protect: error -36: InitDictionary(Handler error : File may be corrupted)\n");
+}
+
 TEST_F(ToolTest, BadUsageFailsWithUsageText) {
     for (const char* args : {"", "frobnicate", "encrypt onlyone", "keyfile out.key",
                              "keyfile --key abc", "showkey"}) {

@@ -15,6 +15,7 @@ int CmdEncrypt(const ArgList& p_Args);
 int CmdDecrypt(const ArgList& p_Args);
 int CmdKeyFile(const ArgList& p_Args);
 int CmdShowKey(const ArgList& p_Args);
+int CmdCheckDic(const ArgList& p_Args);
 
 // Prints "vorant-protect: <text>" on stderr and returns EXIT_FAILED.
 int Failure(const std::string& p_strText);

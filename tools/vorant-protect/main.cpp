@@ -16,6 +16,7 @@ const char kUsage[] =
     "  decrypt IN OUT              decrypt a protected file as the library does\n"
     "  keyfile --key USERKEY OUT   write a key file holding USERKEY (1 to 31 characters)\n"
     "  showkey FILE                print the user key held in a key file\n"
+    "  check-dic FILE              load a dictionary (plain or \".exml\") and print its definitions\n"
     "  help                        print this text\n"
     "\n"
     "Exit status: 0 on success, 1 when the operation fails, 2 for a usage error.\n";
@@ -27,7 +28,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"encrypt", CmdEncrypt}, {"decrypt", CmdDecrypt},   {"keyfile", CmdKeyFile},
-    {"showkey", CmdShowKey},
+    {"showkey", CmdShowKey}, {"check-dic", CmdCheckDic},
 };
 
 }  // namespace

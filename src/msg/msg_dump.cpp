@@ -1,0 +1,196 @@
+// CMsg::Dump and CMsg::DumpXml: field listings of a message tree for logs.
+#include "msg/msg_access.h"
+#include "msg/msg_info.h"
+#include "msg/msg_text_out.h"
+
+namespace {
+
+// Visits the set bags of a message in definition order with the tag number
+// and its dictionary name.
+template <class Visit>
+void ForEachSetTag(const CMsg& p_Msg, Visit p_Visit) {
+    const CMsgInfo* pInfo = MsgAccess::Info(p_Msg);
+    if (!pInfo)
+        return;
+    int iCount = pInfo->GetTagCount();
+    for (int i = 0; i < iCount; ++i) {
+        int iTagNum = pInfo->GetTagNumAt(i);
+        const CMsgValue* pBag = MsgAccess::Bag(p_Msg, iTagNum);
+        if (!pBag || !pBag->m_bSet || pBag->m_iType < TAG_TYPE_STRING || pBag->m_iType > TAG_TYPE_SUBMSG)
+            continue;
+        if (pBag->m_bArray && !pBag->m_Value.p)
+            continue;
+        const CTagInfo* pTag = pInfo->GetTagInfo(iTagNum);
+        p_Visit(iTagNum, pTag ? pTag->m_strName.ToStr() : "", *pBag);
+    }
+}
+
+// One value of a bag that is not a sub-message, as the dumps print it.
+void PutValue(CMsgTextOut& p_Out, int p_iType, const CMsgValue& p_Bag, int p_iIndex) {
+    const CMsgValue::Value& v = p_Bag.m_Value;
+    switch (p_iType) {
+        case TAG_TYPE_STRING: {
+            const CString* pText = p_Bag.m_bArray ? &(*v.pStrArr)[p_iIndex] : v.pStr;
+            if (pText)
+                p_Out.Put(pText->ToStr(), static_cast<size_t>(pText->GetLength()));
+            break;
+        }
+        case TAG_TYPE_INT: p_Out.PutInt(p_Bag.m_bArray ? (*v.pIntArr)[p_iIndex] : v.i); break;
+        case TAG_TYPE_DBL: p_Out.PutDbl(p_Bag.m_bArray ? (*v.pDblArr)[p_iIndex] : v.d); break;
+        case TAG_TYPE_BOOL: p_Out.PutBool(p_Bag.m_bArray ? (*v.pBoolArr)[p_iIndex] : v.b); break;
+        case TAG_TYPE_DATE: {
+            const CDate* pDate = p_Bag.m_bArray ? &(*v.pDateArr)[p_iIndex] : v.pDate;
+            if (pDate)
+                p_Out.Put(pDate->ToStr());
+            break;
+        }
+        default: break;
+    }
+}
+
+int ItemCount(const CMsgValue& p_Bag) {
+    const CMsgValue::Value& v = p_Bag.m_Value;
+    if (!p_Bag.m_bArray)
+        return 1;
+    switch (p_Bag.m_iType) {
+        case TAG_TYPE_STRING: return v.pStrArr->GetSize();
+        case TAG_TYPE_INT: return v.pIntArr->GetSize();
+        case TAG_TYPE_DBL: return v.pDblArr->GetSize();
+        case TAG_TYPE_BOOL: return v.pBoolArr->GetSize();
+        case TAG_TYPE_DATE: return v.pDateArr->GetSize();
+        case TAG_TYPE_SUBMSG: return v.pMsgArr->GetSize();
+        default: return 0;
+    }
+}
+
+CMsg* SubMsgAt(const CMsgValue& p_Bag, int p_iIndex) {
+    return p_Bag.m_bArray ? MsgAccess::Items(*p_Bag.m_Value.pMsgArr)[p_iIndex] : p_Bag.m_Value.pMsg;
+}
+
+// "  %*s[%d](%s)": the head of a Dump field line.
+void PutDumpHead(CMsgTextOut& p_Out, int p_iDepth, int p_iTagNum, const char* p_szName) {
+    p_Out.Put("  ", 2);
+    p_Out.PutIndent(p_iDepth);
+    p_Out.Put('[');
+    p_Out.PutInt(p_iTagNum);
+    p_Out.Put("](", 2);
+    p_Out.Put(p_szName);
+    p_Out.Put(')');
+}
+
+void DumpFields(const CMsg& p_Msg, CMsgTextOut& p_Out, int p_iDepth) {
+    ForEachSetTag(p_Msg, [&](int p_iTagNum, const char* p_szName, const CMsgValue& p_Bag) {
+        int iCount = ItemCount(p_Bag);
+        if (p_Bag.m_iType == TAG_TYPE_SUBMSG) {
+            for (int i = 0; i < iCount; ++i) {
+                const CMsg* pSub = SubMsgAt(p_Bag, i);
+                if (!pSub)
+                    continue;
+                PutDumpHead(p_Out, p_iDepth, p_iTagNum, p_szName);
+                p_Out.Put(" SUBMSG(", 8);
+                p_Out.PutInt(pSub->GetSelfNum());
+                p_Out.Put(')');
+                if (p_Bag.m_bArray) {
+                    p_Out.Put(" row ", 5);
+                    p_Out.PutInt(i);
+                }
+                p_Out.Put('\n');
+                DumpFields(*pSub, p_Out, p_iDepth + 1);
+            }
+            return;
+        }
+        PutDumpHead(p_Out, p_iDepth, p_iTagNum, p_szName);
+        for (int i = 0; i < iCount; ++i) {
+            p_Out.Put(' ');
+            PutValue(p_Out, p_Bag.m_iType, p_Bag, i);
+        }
+        p_Out.Put('\n');
+    });
+}
+
+// The element name of a DumpXml line.
+void PutXmlName(CMsgTextOut& p_Out, bool p_bByName, int p_iTagNum, const char* p_szName) {
+    if (p_bByName) {
+        p_Out.Put(p_szName);
+    } else {
+        p_Out.Put('t');
+        p_Out.PutInt(p_iTagNum);
+    }
+}
+
+void PutXmlTag(CMsgTextOut& p_Out, bool p_bClose, bool p_bByName, int p_iTagNum, const char* p_szName) {
+    p_Out.Put(p_bClose ? "</" : "<", p_bClose ? 2 : 1);
+    PutXmlName(p_Out, p_bByName, p_iTagNum, p_szName);
+    p_Out.Put('>');
+}
+
+void DumpXmlFields(const CMsg& p_Msg, CMsgTextOut& p_Out, bool p_bByName, int p_iDepth) {
+    ForEachSetTag(p_Msg, [&](int p_iTagNum, const char* p_szName, const CMsgValue& p_Bag) {
+        int iCount = ItemCount(p_Bag);
+        for (int i = 0; i < iCount; ++i) {
+            if (p_Bag.m_iType == TAG_TYPE_SUBMSG) {
+                const CMsg* pSub = SubMsgAt(p_Bag, i);
+                if (!pSub)
+                    continue;
+                p_Out.PutIndent(p_iDepth);
+                PutXmlTag(p_Out, false, p_bByName, p_iTagNum, p_szName);
+                p_Out.Put('\n');
+                DumpXmlFields(*pSub, p_Out, p_bByName, p_iDepth + 1);
+                p_Out.PutIndent(p_iDepth);
+                PutXmlTag(p_Out, true, p_bByName, p_iTagNum, p_szName);
+                p_Out.Put('\n');
+                continue;
+            }
+            p_Out.PutIndent(p_iDepth);
+            PutXmlTag(p_Out, false, p_bByName, p_iTagNum, p_szName);
+            if (p_Bag.m_iType == TAG_TYPE_STRING) {
+                const CString* pText = p_Bag.m_bArray ? &(*p_Bag.m_Value.pStrArr)[i] : p_Bag.m_Value.pStr;
+                if (pText)
+                    p_Out.PutCData(pText->ToStr(), static_cast<size_t>(pText->GetLength()));
+                else
+                    p_Out.PutCData("", 0);
+            } else {
+                PutValue(p_Out, p_Bag.m_iType, p_Bag, i);
+            }
+            PutXmlTag(p_Out, true, p_bByName, p_iTagNum, p_szName);
+            p_Out.Put('\n');
+        }
+    });
+}
+
+}  // namespace
+
+void CMsg::Dump(CStream* p_pStream, bool p_bByName, int p_iDepth) {
+    if (!p_pStream)
+        return;
+    CMsgTextOut out(p_pStream);
+    if (p_iDepth == 1) {
+        p_pStream->Clear();
+        out.Put("Msg Dump ======================================\n");
+        out.Put("  MsgNum : ");
+        out.PutInt(GetMsgNum());
+        out.Put(p_bByName ? "\n    Type : name\n" : "\n    Type : index\n");
+        out.Put("     Ver : ");
+        out.Put(m_szVer);
+        out.Put('\n');
+    }
+    DumpFields(*this, out, p_iDepth);
+    if (p_iDepth == 1)
+        out.Put("===============================================\n");
+}
+
+void CMsg::DumpXml(CStream* p_pStream, bool p_bByName, int p_iDepth) {
+    if (!p_pStream)
+        return;
+    CMsgTextOut out(p_pStream);
+    if (p_iDepth == 1) {
+        out.Put("<?xml version='1.0' encoding='ISO-8859-1' ?>\n<msg no='");
+        out.PutInt(GetMsgNum());
+        out.Put(p_bByName ? "' type='name' ver=" : "' type='index' ver=");
+        out.PutAttr(m_szVer, '\'');
+        out.Put(">\n");
+    }
+    DumpXmlFields(*this, out, p_bByName, p_iDepth);
+    if (p_iDepth == 1)
+        out.Put("</msg>\n");
+}

@@ -1,0 +1,169 @@
+// MsgHandler: message XML events into a message tree.
+#include "msg/msg_handler.h"
+
+#include <cstring>
+
+#include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/sax2/Attributes.hpp>
+#include <xercesc/util/XMLString.hpp>
+#include <xercesc/util/XMLUniDefs.hpp>
+
+#include "dat_class/num_text.h"
+#include "msg/msg_access.h"
+#include "msg/msg_info.h"
+#include "msg/xml_support.h"
+
+XERCES_CPP_NAMESPACE_USE
+
+namespace {
+
+const XMLCh kAttrNo[] = {chLatin_n, chLatin_o, chNull};
+const XMLCh kAttrType[] = {chLatin_t, chLatin_y, chLatin_p, chLatin_e, chNull};
+const XMLCh kAttrVer[] = {chLatin_v, chLatin_e, chLatin_r, chNull};
+
+// The low byte of each unit of an element name. Longer names than the
+// handler takes are refused rather than cut, so no other tag is matched.
+void NarrowName(const XMLCh* p_pName, char* p_szOut) {
+    int i = 0;
+    for (; p_pName && p_pName[i]; ++i) {
+        if (i == MsgHandler::kMaxNameLength) {
+            p_szOut[i] = '\0';
+            throw CException(MA_ERR_XML_PARSE, "Element name too long(%.32s...)", p_szOut);
+        }
+        p_szOut[i] = static_cast<char>(p_pName[i] & 0xFF);
+    }
+    p_szOut[i] = '\0';
+}
+
+[[noreturn]] void RaiseParseError(const char* p_szKind, const SAXParseException& p_Error) {
+    throw CException(MA_ERR_XML_PARSE, "[%s]%s (L:%d, C:%d) %s", p_szKind,
+                     NarrowXmlString(p_Error.getSystemId()).ToStr(), static_cast<int>(p_Error.getLineNumber()),
+                     static_cast<int>(p_Error.getColumnNumber()), NarrowXmlString(p_Error.getMessage()).ToStr());
+}
+
+}  // namespace
+
+MsgHandler::MsgHandler(CMsg* p_pMsg, CMsgDic* p_pDic)
+    : m_iDepth(0),
+      m_pMsgDic(p_pDic),
+      m_iMsgNum(0),
+      m_bByName(false),
+      m_iCurTagNum(0),
+      m_pRootMsg(p_pMsg),
+      m_pCurMsg(p_pMsg),
+      m_MsgInfoStack(false) {
+    if (!p_pMsg || !p_pDic)
+        throw CException(MA_ERR_NULL_PARAM, "MsgHandler::MsgHandler - Parameter is NULL(%p,%p)",
+                         static_cast<void*>(p_pMsg), static_cast<void*>(p_pDic));
+}
+
+MsgHandler::~MsgHandler() = default;
+
+void MsgHandler::characters(const XMLCh* const p_pChars, const XMLSize_t p_iLength) {
+    // Pieces of one run (split CDATA sections, character references) are
+    // joined and stored once.
+    NarrowXmlAppend(p_pChars, p_iLength, m_strText);
+}
+
+void MsgHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocalName, const XMLCh* const,
+                              const Attributes& p_Attrs) {
+    FlushText();
+    ElementName name;
+    NarrowName(p_pLocalName, name.m_szText);
+    ++m_iDepth;
+    if (m_iDepth > kMaxDepth)
+        throw CException(MA_ERR_XML_PARSE, "Too deep element nesting(%d)", m_iDepth);
+    if (m_iDepth == 1) {
+        StartRoot(name.m_szText, p_Attrs);
+        return;
+    }
+    const CMsgInfo* pInfo = OuterInfo(m_iDepth);
+    int iTagNum = ResolveTag(pInfo, name.m_szText, true);
+    if (pInfo->GetTagType(iTagNum) == TAG_TYPE_SUBMSG) {
+        m_pCurMsg = m_pCurMsg->MakeSubMsgEntry(iTagNum);
+        m_MsgInfoStack.Add(m_pMsgDic->GetMsgInfo(m_pCurMsg->GetSelfNum()));
+    }
+    m_iCurTagNum = iTagNum;
+}
+
+void MsgHandler::endElement(const XMLCh* const, const XMLCh* const p_pLocalName, const XMLCh* const) {
+    FlushText();
+    int iDepth = m_iDepth--;
+    if (iDepth <= 1)
+        return;
+    ElementName name;
+    NarrowName(p_pLocalName, name.m_szText);
+    const CMsgInfo* pInfo = OuterInfo(iDepth);
+    int iTagNum = ResolveTag(pInfo, name.m_szText, false);
+    if (pInfo->GetTagType(iTagNum) == TAG_TYPE_SUBMSG) {
+        if (m_pCurMsg->GetParentMsg())
+            m_pCurMsg = m_pCurMsg->GetParentMsg();
+        m_MsgInfoStack.RemoveLast();
+    }
+}
+
+void MsgHandler::StartRoot(const char* p_szName, const Attributes& p_Attrs) {
+    if (std::strcmp(p_szName, "msg") != 0)
+        throw CException(MA_ERR_XML_PARSE, "Unknown root element(%s)", p_szName);
+    CString strVer;
+    for (XMLSize_t i = 0; i < p_Attrs.getLength(); ++i) {
+        const XMLCh* pName = p_Attrs.getLocalName(i);
+        if (XMLString::equals(pName, kAttrNo))
+            m_iMsgNum = vorant::num_text::ParseInt(NarrowXmlString(p_Attrs.getValue(i)).ToStr());
+        else if (XMLString::equals(pName, kAttrType))
+            m_bByName = NarrowXmlString(p_Attrs.getValue(i)).Compare("name") == 0;
+        else if (XMLString::equals(pName, kAttrVer))
+            strVer = NarrowXmlString(p_Attrs.getValue(i));
+    }
+    if (!CMsgDic::IsValidMsgNum(m_iMsgNum) || !m_pMsgDic->GetMsgInfo(m_iMsgNum))
+        throw CException(MA_ERR_XML_PARSE, "Unknown msgno(%d)", m_iMsgNum);
+    m_pRootMsg->Init(m_iMsgNum, 0, 0);
+    // SetVer keeps at most the 16 characters a version holds.
+    m_pRootMsg->SetVer(strVer);
+    m_MsgInfoStack.Add(m_pMsgDic->GetMsgInfo(m_iMsgNum));
+}
+
+const CMsgInfo* MsgHandler::OuterInfo(int p_iDepth) const {
+    // An element inside a field that is not a sub-message has no entry: the
+    // array's own index error ends the parse.
+    return static_cast<const CMsgInfo*>(m_MsgInfoStack.GetAt(p_iDepth - 2));
+}
+
+int MsgHandler::ResolveTag(const CMsgInfo* p_pInfo, const char* p_szName, bool p_bStart) const {
+    int iTagNum = -1;
+    if (m_bByName) {
+        p_pInfo->GetTagNum(p_szName, &iTagNum);
+        if (iTagNum < 0)
+            throw CException(MA_ERR_XML_PARSE, p_bStart ? "Unknown start tagname(%s)" : "Unknown end tagname(%s)",
+                             p_szName);
+    } else {
+        if (p_szName[0] != 't' && p_szName[0] != 'a')
+            throw CException(MA_ERR_XML_PARSE,
+                             p_bStart ? "Unknown start tagnum(%s)" : "Unknown end tag element(%s)", p_szName);
+        iTagNum = vorant::num_text::ParseInt(p_szName + 1);
+    }
+    if (!p_pInfo->GetTagInfo(iTagNum))
+        throw CException(MA_ERR_XML_PARSE,
+                         p_bStart ? "Unknown start tag element(%s, %d)" : "Unknown end tag element(%s, %d)", p_szName,
+                         iTagNum);
+    return iTagNum;
+}
+
+void MsgHandler::FlushText() {
+    if (m_strText.empty())
+        return;
+    const char* kBlanks = " \t\n";
+    size_t iBegin = m_strText.find_first_not_of(kBlanks);
+    if (iBegin != std::string::npos && m_iDepth >= 1 && m_iCurTagNum >= 0) {
+        size_t iEnd = m_strText.find_last_not_of(kBlanks) + 1;
+        m_strText.resize(iEnd);
+        MsgAccess::StoreText(*m_pCurMsg, m_iCurTagNum, m_strText.c_str() + iBegin, iEnd - iBegin);
+    }
+    m_strText.clear();
+}
+
+void MsgHandler::warning(const SAXParseException& p_Error) { RaiseParseError("W", p_Error); }
+
+void MsgHandler::error(const SAXParseException& p_Error) { RaiseParseError("E", p_Error); }
+
+void MsgHandler::fatalError(const SAXParseException& p_Error) { RaiseParseError("F", p_Error); }

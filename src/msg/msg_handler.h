@@ -1,0 +1,77 @@
+// The SAX2 event handler that reads message XML into a message.
+#ifndef VORANT_MSG_MSG_HANDLER_H
+#define VORANT_MSG_MSG_HANDLER_H
+
+#include <string>
+
+#include <xercesc/sax2/DefaultHandler.hpp>
+
+#include "vorant/arrays.hpp"
+#include "vorant/msg.hpp"
+
+class CMsgInfo;
+
+// Walks one message XML document into its target message: the root element
+// re-initialises the target, field elements store values, sub-message
+// elements descend into new sub-messages. Owns only the text of the current
+// run; the message, the dictionary and the definitions stay theirs. Every
+// failure is raised as CException and ends the parse.
+class MsgHandler : public XERCES_CPP_NAMESPACE::DefaultHandler {
+public:
+    // Element names hold at most this many characters.
+    static const int kMaxNameLength = 127;
+    // Elements nest at most this deep: the tree is freed and written
+    // recursively.
+    static const int kMaxDepth = 256;
+
+    // Raises -12 when either is null.
+    MsgHandler(CMsg* p_pMsg, CMsgDic* p_pDic);
+    ~MsgHandler() override;
+    MsgHandler(const MsgHandler&) = delete;
+    MsgHandler& operator=(const MsgHandler&) = delete;
+
+    void characters(const XMLCh* const p_pChars, const XMLSize_t p_iLength) override;
+    void endDocument() override {}
+    void endElement(const XMLCh* const p_pUri, const XMLCh* const p_pLocalName,
+                    const XMLCh* const p_pQName) override;
+    void ignorableWhitespace(const XMLCh* const, const XMLSize_t) override {}
+    void startDocument() override {}
+    void startElement(const XMLCh* const p_pUri, const XMLCh* const p_pLocalName,
+                      const XMLCh* const p_pQName, const XERCES_CPP_NAMESPACE::Attributes& p_Attrs) override;
+
+    void warning(const XERCES_CPP_NAMESPACE::SAXParseException& p_Error) override;
+    void error(const XERCES_CPP_NAMESPACE::SAXParseException& p_Error) override;
+    void fatalError(const XERCES_CPP_NAMESPACE::SAXParseException& p_Error) override;
+
+private:
+    struct ElementName {
+        char m_szText[kMaxNameLength + 1];
+    };
+
+    // Reads the root element: number, form and version; resets the target.
+    void StartRoot(const char* p_szName, const XERCES_CPP_NAMESPACE::Attributes& p_Attrs);
+    // The definition of the message that holds an element at depth p_iDepth.
+    const CMsgInfo* OuterInfo(int p_iDepth) const;
+    // The tag an element name stands for; the texts name the failure for a
+    // start (p_bStart) or an end tag.
+    int ResolveTag(const CMsgInfo* p_pInfo, const char* p_szName, bool p_bStart) const;
+    // Stores the trimmed text run against the current tag, then empties it.
+    void FlushText();
+
+    int m_iDepth;  // open elements, the root included
+    CMsgDic* m_pMsgDic;
+    int m_iMsgNum;
+    bool m_bByName;
+    int m_iCurTagNum;
+    CMsg* m_pRootMsg;
+    CMsg* m_pCurMsg;
+    CPtrArray m_MsgInfoStack;  // CMsgInfo* of the open message levels; not owned
+    std::string m_strText;     // the characters since the last markup event
+};
+
+// Parses p_szXml (zero-terminated) with p_pHandler, on this thread's reader.
+// Raises CException: -12 for a null text, the handler's failures as
+// "Handler error : %s", the parser's as -21 or -11.
+void ParseMsgXml(const char* p_szXml, MsgHandler* p_pHandler);
+
+#endif  // VORANT_MSG_MSG_HANDLER_H

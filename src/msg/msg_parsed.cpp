@@ -1,0 +1,146 @@
+// The reader's entry points into a message: SetParsedData stores one value
+// given as text, MakeSubMsgEntry makes the sub-message of one element. Both
+// raise CException on failure.
+#include <cstring>
+
+#include "dat_class/num_text.h"
+#include "msg/msg_access.h"
+#include "msg/msg_info.h"
+#include "msg/msg_value_kinds.h"
+
+namespace {
+
+// The container of an array bag, created on first use.
+template <class T>
+typename MsgValueKind<T>::Array* ItemsOf(CMsgValue* p_pBag) {
+    auto*& pItems = MsgValueKind<T>::Items(*p_pBag);
+    if (!pItems) {
+        pItems = MsgTryNew<typename MsgValueKind<T>::Array>();
+        if (!pItems)
+            throw CException(MsgValueKind<T>::kNewArray, MA_ERR_MEMORY);
+    }
+    return pItems;
+}
+
+// int, double and bool: appended, or kept when the single tag has none yet.
+template <class T>
+void StoreInPlace(CMsgValue* p_pBag, T p_Value) {
+    if (p_pBag->m_bArray)
+        ItemsOf<T>(p_pBag)->Add(p_Value);
+    else if (!p_pBag->m_bSet)
+        MsgValueKind<T>::Single(*p_pBag) = p_Value;
+}
+
+void StoreString(CMsgValue* p_pBag, const char* p_szText) {
+    if (p_pBag->m_bArray) {
+        ItemsOf<CString>(p_pBag)->Add(p_szText);
+        return;
+    }
+    if (!p_pBag->m_Value.pStr) {
+        p_pBag->m_Value.pStr = MsgTryNew<CString>();
+        if (!p_pBag->m_Value.pStr)
+            throw CException("new CString failed", MA_ERR_MEMORY);
+    }
+    if (!p_pBag->m_bSet)
+        p_pBag->m_Value.pStr->Set(p_szText);
+}
+
+void StoreDate(CMsgValue* p_pBag, const CDate& p_Date) {
+    if (p_pBag->m_bArray) {
+        ItemsOf<CDate>(p_pBag)->Add(p_Date);
+        return;
+    }
+    if (!p_pBag->m_Value.pDate) {
+        p_pBag->m_Value.pDate = MsgTryNew<CDate>();
+        if (!p_pBag->m_Value.pDate)
+            throw CException("new CDate failed", MA_ERR_MEMORY);
+    }
+    if (!p_pBag->m_bSet)
+        *p_pBag->m_Value.pDate = p_Date;
+}
+
+}  // namespace
+
+void CMsg::SetParsedData(int p_iTagNum, CString p_strValue) {
+    MsgAccess::StoreText(*this, p_iTagNum, p_strValue.ToStr(), static_cast<size_t>(p_strValue.GetLength()));
+}
+
+void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const char* p_szText, size_t p_iLength) {
+    const CMsgInfo* pInfo = p_Msg.m_pMsgInfo;
+    if (!pInfo)
+        throw CException(MA_ERR_MSG_NOT_DEFINED, "msgnum=%d", p_Msg.m_iSelfNum);
+    if (p_iTagNum < 0 || !pInfo->IsDefinedTag(p_iTagNum))
+        throw CException(MA_ERR_TAG_NOT_DEFINED, "tagnum=%d", p_iTagNum);
+    CMsgValue* pBag = p_Msg.GetHashBag(p_iTagNum);
+    if (!pBag) {
+        pBag = NewBag(p_Msg, p_iTagNum);
+        if (!pBag)
+            throw CException("new CMsgValue failed", MA_ERR_MEMORY);
+        pBag->m_iType = pInfo->GetTagType(p_iTagNum);
+        pBag->m_bArray = pInfo->IsArrayTag(p_iTagNum);
+    }
+    switch (pBag->m_iType) {
+        case TAG_TYPE_STRING: StoreString(pBag, p_szText); break;
+        case TAG_TYPE_INT: StoreInPlace<int>(pBag, vorant::num_text::ParseInt(p_szText)); break;
+        case TAG_TYPE_DBL: StoreInPlace<double>(pBag, vorant::num_text::ParseDbl(p_szText)); break;
+        case TAG_TYPE_BOOL:
+            StoreInPlace<bool>(pBag, p_iLength == 4 && std::memcmp(p_szText, "true", 4) == 0);
+            break;
+        case TAG_TYPE_DATE: StoreDate(pBag, CDate(p_szText)); break;
+        default: throw CException(MA_ERR_TAG_TYPE, "tagnum=%d,type=%d", p_iTagNum, pBag->m_iType);
+    }
+    pBag->m_bSet = true;
+}
+
+CMsg* CMsg::MakeSubMsgEntry(int p_iTagNum) {
+    if (!m_pMsgInfo)
+        throw CException(MA_ERR_MSG_NOT_DEFINED, "tagnum=%d,submsgnum=%d", p_iTagNum, m_iSelfNum);
+    if (p_iTagNum < 0 || !m_pMsgInfo->IsDefinedTag(p_iTagNum))
+        throw CException(MA_ERR_TAG_NOT_DEFINED, "tagnum=%d", p_iTagNum);
+    // A bag of sub-messages on a tag of another type would later be read as
+    // that type.
+    int iDicType = m_pMsgInfo->GetTagType(p_iTagNum);
+    if (iDicType != TAG_TYPE_SUBMSG)
+        throw CException(MA_ERR_TAG_TYPE, "tagnum=%d,type=%d", p_iTagNum, iDicType);
+    CMsgValue* pBag = GetHashBag(p_iTagNum);
+    if (!pBag) {
+        pBag = MsgAccess::NewBag(*this, p_iTagNum);
+        if (!pBag)
+            throw CException("new CMsgValue failed", MA_ERR_MEMORY);
+        pBag->m_iType = TAG_TYPE_SUBMSG;
+        pBag->m_bArray = m_pMsgInfo->IsArrayTag(p_iTagNum);
+    }
+    int iSubNum = m_pMsgInfo->GetSubMsgNum(p_iTagNum);
+    CMsg* pSub = nullptr;
+    bool bNew = true;
+    if (pBag->m_bArray) {
+        CMsgArray* pItems = ItemsOf<CMsg*>(pBag);
+        pBag->m_bSet = true;
+        pSub = MsgTryNew<CMsg>(iSubNum, m_iRootNum, p_iTagNum, m_pMsgDic);
+        if (!pSub)
+            throw CException("new CMsg1 failed", MA_ERR_MEMORY);
+        if (pItems->Add(pSub) < 0) {
+            delete pSub;
+            throw CException("new CMsg1 failed", MA_ERR_MEMORY);
+        }
+    } else {
+        bNew = !pBag->m_Value.pMsg;
+        if (bNew) {
+            pBag->m_Value.pMsg = MsgTryNew<CMsg>(iSubNum, m_iRootNum, p_iTagNum, m_pMsgDic);
+            if (!pBag->m_Value.pMsg)
+                throw CException("new CMsg2 failed", MA_ERR_MEMORY);
+        }
+        pSub = pBag->m_Value.pMsg;
+        // A repeated element starts its sub-message afresh.
+        pSub->Init(iSubNum, m_iRootNum, p_iTagNum);
+        pBag->m_bSet = true;
+    }
+    // The children list holds each sub-message once.
+    if (bNew) {
+        int iResult = AddChild(pSub);
+        if (iResult < 0)
+            throw CException(iResult, "tagnum=%d,msgnum=%d", p_iTagNum, m_iSelfNum);
+    }
+    pSub->m_pParent = this;
+    return pSub;
+}

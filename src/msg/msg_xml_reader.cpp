@@ -1,0 +1,105 @@
+// CMsg::LoadXml and ParseMsgXml: message XML from memory into a message, on a
+// hardened SAX2 reader that each thread keeps for its own parses.
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include <xercesc/sax/SAXException.hpp>
+#include <xercesc/util/OutOfMemoryException.hpp>
+#include <xercesc/util/XMLException.hpp>
+
+#include "msg/msg_handler.h"
+#include "msg/xml_support.h"
+
+XERCES_CPP_NAMESPACE_USE
+
+namespace {
+
+// One thread's reader and the platform start it needs. Threads share
+// nothing: each parses on its own reader.
+struct CThreadReader {
+    std::unique_ptr<CXmlPlatformUse> m_pPlatform;
+    std::unique_ptr<CSecureSaxReader> m_pReader;  // released before the platform
+    bool m_bBusy = false;
+
+    ~CThreadReader() { m_pReader.reset(); }
+};
+
+thread_local CThreadReader t_Reader;
+
+// Lends this thread's reader to one parse (a nested parse gets a reader of
+// its own). A reader that saw an exception is dropped, not reused.
+class CReaderLease {
+public:
+    CReaderLease() : m_pOwner(t_Reader.m_bBusy ? nullptr : &t_Reader) {
+        if (m_pOwner)
+            m_pOwner->m_bBusy = true;
+    }
+    ~CReaderLease() {
+        if (!m_pOwner)
+            return;
+        if (m_pOwner->m_pReader)
+            m_pOwner->m_pReader->SetHandler(nullptr);
+        m_pOwner->m_bBusy = false;
+    }
+    CReaderLease(const CReaderLease&) = delete;
+    CReaderLease& operator=(const CReaderLease&) = delete;
+
+    CSecureSaxReader& Get() {
+        CThreadReader& holder = m_pOwner ? *m_pOwner : m_Private;
+        if (!holder.m_pPlatform)
+            holder.m_pPlatform.reset(new CXmlPlatformUse());
+        if (!holder.m_pReader)
+            holder.m_pReader.reset(new CSecureSaxReader());
+        return *holder.m_pReader;
+    }
+
+    void Discard() {
+        CThreadReader& holder = m_pOwner ? *m_pOwner : m_Private;
+        holder.m_pReader.reset();
+    }
+
+private:
+    CThreadReader* m_pOwner;  // null when this thread's reader is in use
+    CThreadReader m_Private;
+};
+
+}  // namespace
+
+void ParseMsgXml(const char* p_szXml, MsgHandler* p_pHandler) {
+    if (!p_szXml)
+        throw CException("Parameter is NULL", MA_ERR_NULL_PARAM);
+    CReaderLease lease;
+    XMLSize_t iErrors = 0;
+    try {
+        CSecureSaxReader& reader = lease.Get();
+        reader.SetHandler(p_pHandler);
+        reader.ParseMemory(p_szXml, std::strlen(p_szXml), "MemData");
+        iErrors = reader.GetErrorCount();
+    } catch (const OutOfMemoryException&) {
+        lease.Discard();
+        throw CException("XMLParser out of memory", MA_ERR_MEMORY);
+    } catch (const std::bad_alloc&) {
+        lease.Discard();
+        throw CException("XMLParser out of memory", MA_ERR_MEMORY);
+    } catch (const XMLException& e) {
+        lease.Discard();
+        throw CException(MA_ERR_XML_PARSE, "XMLParser internal error: %s\n", NarrowXmlString(e.getMessage()).ToStr());
+    } catch (const SAXException& e) {
+        lease.Discard();
+        throw CException(MA_ERR_XML_PARSE, "XMLParser internal error: %s\n", NarrowXmlString(e.getMessage()).ToStr());
+    } catch (const CException& e) {
+        lease.Discard();
+        throw CException(e.GetCode(), "Handler error : %s", e.GetText());
+    }
+    if (iErrors > 0)
+        throw CException(MA_ERR_XML_PARSE, "XMLParser internal error : %d", static_cast<int>(iErrors));
+}
+
+int CMsg::LoadXml(const char* p_szXml) {
+    if (!p_szXml)
+        return MA_ERR_NULL_PARAM;
+    MsgHandler handler(this, m_pMsgDic);
+    ParseMsgXml(p_szXml, &handler);
+    return 0;
+}

@@ -1,0 +1,27 @@
+// The process-wide set-up of the end-to-end tests: the bundled server in
+// this process and the library initialised against it.
+#ifndef VORANT_TESTS_E2E_E2E_ENV_H
+#define VORANT_TESTS_E2E_E2E_ENV_H
+
+#include <string>
+
+// Services of the test server's rules.
+enum {
+    kEchoService = 100,
+    kRejectService = 300,
+    kBadChecksumService = 401,
+    kHeaderOnlyService = 402,
+    kCloseEarlyService = 403,
+};
+
+// The receive time-out the library is initialised with (seconds).
+const int kE2eTimeout = 2;
+
+int ServerPort();
+std::string DictionaryPath();
+std::string KeyFilePath();
+// A configuration file naming the server, dictionary and key (timeout 60).
+std::string ConfigPath();
+const std::string& ScratchDir();
+
+#endif  // VORANT_TESTS_E2E_E2E_ENV_H

@@ -1,0 +1,120 @@
+// Service calls against the bundled server: answers, REJECT, broken answers
+// and many threads at once.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "e2e_env.h"
+#include "vorant/cvorant.hpp"
+#include "vorant/msg.hpp"
+
+namespace {
+
+struct MsgFree {
+    void operator()(CMsg* msg) const { MA_FreeMsg(msg); }
+};
+using MsgPtr = std::unique_ptr<CMsg, MsgFree>;
+
+// The example account request, varied by n.
+MsgPtr NewRequest(int n, int memoLength = 0) {
+    MsgPtr msg(MA_NewMsg(1001));
+    msg->SetValue(1, ("A-" + std::to_string(n)).c_str());
+    msg->SetValue(2, n);
+    msg->SetValue(3, n / 4.0);
+    msg->SetValue(4, n % 2 == 0);
+    msg->SetValue(5, CDate(20240101 + n % 28));
+    for (int i = 0; i < 2; ++i) {
+        CMsg* line = new CMsg(2001, 1001, 6);
+        line->SetValue(1, ("L" + std::to_string(i)).c_str());
+        line->SetValue(2, n + i);
+        msg->SetValue(6, line);
+    }
+    if (memoLength > 0)
+        msg->SetValue(7, std::string(static_cast<size_t>(memoLength), 'm').c_str());
+    return msg;
+}
+
+std::string Xml(CMsg* msg) {
+    CStream stream;
+    msg->ToXml(&stream, false, false, 1);
+    return stream.GetData();
+}
+
+TEST(ServiceE2e, EchoReturnsTheRequestSmallAndCompressed) {
+    for (int memo : {0, 5000}) {
+        MsgPtr in = NewRequest(17, memo);
+        CMsg out;
+        CVorantError err;
+        ASSERT_EQ(CVorant::CallServiceByMsg(kEchoService, in.get(), &out, &err), 0) << err.GetText().ToStr();
+        EXPECT_EQ(Xml(&out), Xml(in.get()));
+        EXPECT_EQ(out.GetMsgNum(), 1001);
+    }
+}
+
+TEST(ServiceE2e, Reject) {
+    MsgPtr in = NewRequest(1);
+    CMsg out;
+    CVorantError err;
+    EXPECT_EQ(CVorant::CallServiceByMsg(kRejectService, in.get(), &out, &err), -4);
+    EXPECT_EQ(err.GetCode(), 501);
+    EXPECT_STREQ(err.GetText(), "denied");
+    EXPECT_EQ(err.GetRefSvcNum(), kRejectService);
+
+    // A service without a rule is refused by the server itself.
+    EXPECT_EQ(CVorant::CallServiceByMsg(777, in.get(), &out, &err), -4);
+    EXPECT_EQ(err.GetCode(), 9001);
+    EXPECT_EQ(err.GetRefSvcNum(), 777);
+}
+
+TEST(ServiceE2e, BrokenAnswers) {
+    MsgPtr in = NewRequest(2);
+    CVorantError err;
+    {
+        CMsg out;
+        EXPECT_EQ(CVorant::CallServiceByMsg(kBadChecksumService, in.get(), &out, &err), -3);
+        EXPECT_EQ(err.GetCode(), -5);
+        EXPECT_EQ(std::string(err.GetText()).rfind("Checksum is incorrect(-13)", 0), 0u) << err.GetText().ToStr();
+        EXPECT_EQ(err.GetRefSvcNum(), -1);
+    }
+    {
+        CMsg out;
+        EXPECT_EQ(CVorant::CallServiceByMsg(kHeaderOnlyService, in.get(), &out, &err), -3);
+        EXPECT_EQ(err.GetCode(), -5);
+        EXPECT_STREQ(err.GetText(), "Packet is corrupted(-17)(uncompleted packet timeout(body))");
+    }
+    {
+        CMsg out;
+        EXPECT_EQ(CVorant::CallServiceByMsg(kCloseEarlyService, in.get(), &out, &err), -3);
+        EXPECT_EQ(err.GetCode(), -5);
+        EXPECT_STREQ(err.GetText(), "Socket closed(-9)(OK)");
+    }
+}
+
+TEST(ServiceE2e, EightThreadsAtOnceEachCheckingEveryAnswer) {
+    const int kThreads = 8, kCalls = 50;
+    std::atomic<int> good{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t, &good] {
+            for (int i = 0; i < kCalls; ++i) {
+                int n = t * 1000 + i;
+                MsgPtr in = NewRequest(n, i % 5 == 0 ? 2000 : 0);
+                CMsg out;
+                CVorantError err;
+                int result = CVorant::CallServiceByMsg(kEchoService, in.get(), &out, &err);
+                int qty = -1;
+                if (result == 0 && out.GetValue(2, &qty) == 0 && qty == n && Xml(&out) == Xml(in.get()))
+                    good.fetch_add(1);
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(good.load(), kThreads * kCalls);
+}
+
+}  // namespace

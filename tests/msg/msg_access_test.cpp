@@ -1,0 +1,261 @@
+// Typed access: the order of the checks, the codes and the recorded texts,
+// and what each overload reads and stores.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "msg_test_support.h"
+
+namespace {
+
+std::string Err(int p_iCode, const char* p_szDetail) {
+    return std::string(CFormat("MSG_Error(%d) : %s {%s}", p_iCode, MA_GetErrorStr(p_iCode), p_szDetail).ToStr());
+}
+
+class AccessTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        msgtest::DefineExample(m_Dic);
+        msgtest::DefineMsg(m_Dic, 40, 0,
+                           {{1, "s", "string", false},
+                            {2, "i", "integer", false},
+                            {3, "d", "double", false},
+                            {4, "b", "bool", false},
+                            {5, "dt", "date", false},
+                            {6, "m", "m2001", false},
+                            {11, "sa", "string", true},
+                            {12, "ia", "integer", true},
+                            {13, "da", "double", true},
+                            {14, "ba", "bool", true},
+                            {15, "dta", "date", true},
+                            {16, "ma", "m2001", true},
+                            {0, "zero", "integer", false}});
+    }
+
+    CMsg* Line(const char* p_szCode) {
+        CMsg* pLine = new CMsg(2001, 0, 0, &m_Dic);
+        pLine->SetValue(1, p_szCode);
+        return pLine;
+    }
+
+    CMsgDic m_Dic;
+};
+
+TEST_F(AccessTest, AbsentValuesAreIgnoredBeforeAnyCheck) {
+    CMsg undefined(0, 0, 0, &m_Dic);
+    EXPECT_EQ(undefined.SetValue(99, static_cast<const char*>(nullptr)), 0);
+    EXPECT_EQ(undefined.SetValue(99, ""), 0);
+    EXPECT_EQ(undefined.SetValue(99, CString()), 0);
+    EXPECT_EQ(undefined.SetValue(99, CInt()), 0);
+    EXPECT_EQ(undefined.SetValue(99, CDbl()), 0);
+    EXPECT_EQ(undefined.SetValue(99, CBool()), 0);
+    EXPECT_EQ(undefined.SetValue(99, CDate()), 0);
+    EXPECT_STREQ(undefined.GetLastError(), "");
+    // By name the missing definition is reported first.
+    EXPECT_EQ(undefined.SetValue("s", ""), -19);
+    EXPECT_EQ(undefined.GetLastError(), Err(-19, "msgnum=0"));
+    CMsg msg(40, 0, 0, &m_Dic);
+    EXPECT_EQ(msg.SetValue(11, ""), 0);
+    EXPECT_EQ(msg.GetArrSize(11), -1);
+    EXPECT_TRUE(msg.IsEmpty());
+}
+
+TEST_F(AccessTest, CheckOrderAndDetails) {
+    CMsg msg(40, 0, 0, &m_Dic);
+    int i = 7;
+    EXPECT_EQ(msg.GetValue(2, static_cast<int*>(nullptr)), -12);
+    EXPECT_EQ(msg.GetLastError(), Err(-12, ""));
+    EXPECT_EQ(msg.SetValue(2, static_cast<CMsg*>(nullptr)), -12);
+    EXPECT_EQ(msg.SetValue(-1, 5), -18);
+    EXPECT_EQ(msg.GetLastError(), Err(-18, "msgnum=40, tagnum=-1"));
+    EXPECT_EQ(msg.SetValue(99, 5), -18);
+    EXPECT_EQ(msg.SetValue(1, 5), -17);
+    EXPECT_EQ(msg.GetLastError(), Err(-17, "Line:1233, tagnum=1,type=(string/integer)"));
+    EXPECT_EQ(msg.SetValue(2, "x"), -17);
+    EXPECT_EQ(msg.GetLastError(), Err(-17, "Line:1178, tagnum=2,type=(integer/string)"));
+    EXPECT_EQ(msg.SetValue(2, CDbl(1.5)), -17);
+    EXPECT_EQ(msg.GetLastError(), Err(-17, "Line:2165, tagnum=2,type=(integer/double)"));
+    EXPECT_EQ(msg.SetValue(2, Line("a")), -17);  // not stored: still the caller's
+    EXPECT_EQ(msg.GetLastError(), Err(-17, "Line:1441, tagnum=2,type=(integer/submsg)"));
+
+    // Reading: never-set gives -1 before any type check; a set tag of another type -17.
+    EXPECT_EQ(msg.GetValue(1, &i), -1);
+    EXPECT_EQ(i, 0);
+    EXPECT_EQ(msg.GetLastError(), Err(-1, "tagnum=1"));
+    msg.SetValue(1, "text");
+    EXPECT_EQ(msg.GetValue(1, &i), -17);
+    EXPECT_EQ(msg.GetLastError(), Err(-17, "Line:740, tagnum=1,type=(string/integer)"));
+    CInt ci(3);
+    EXPECT_EQ(msg.GetValue(1, &ci), -17);
+    EXPECT_FALSE(ci.IsValid());
+    EXPECT_EQ(msg.GetLastError(), Err(-17, "Line:1987, tagnum=1,type=(string/integer)"));
+    CString s("keep");
+    EXPECT_EQ(msg.GetValueAt(2, 0, &s), -1);
+    EXPECT_STREQ(s.ToStr(), "keep");  // string outputs are not reset
+    EXPECT_EQ(msg.GetArrSize(-3), -18);
+    EXPECT_EQ(msg.GetLastError(), Err(-18, "msgnum=40, tagnum=-3"));
+
+    // A success leaves the last error as it was.
+    EXPECT_EQ(msg.SetValue(2, 5), 0);
+    EXPECT_EQ(msg.GetLastError(), Err(-18, "msgnum=40, tagnum=-3"));
+    EXPECT_EQ(msg.GetLastErrorCode(), -18);
+    EXPECT_FALSE(msg.IsEmpty());
+}
+
+TEST_F(AccessTest, SingleTags) {
+    CMsg msg(40, 0, 0, &m_Dic);
+    EXPECT_EQ(msg.SetValue(1, "first"), 0);
+    EXPECT_EQ(msg.SetValue(1, CString("second")), 0);
+    EXPECT_EQ(msg.SetValue(2, 1), 0);
+    EXPECT_EQ(msg.SetValue(2, CInt(2)), 0);
+    EXPECT_EQ(msg.SetValue(3, 2.5), 0);
+    EXPECT_EQ(msg.SetValue(4, CBool(true)), 0);
+    EXPECT_EQ(msg.SetValue(5, CDate("20240229xyz")), 0);
+    EXPECT_EQ(msg.SetValue(0, 77), 0);
+
+    CString s;
+    EXPECT_EQ(msg.GetValue(1, &s), 0);
+    EXPECT_STREQ(s.ToStr(), "first");  // a single string keeps its first text
+    int i = 0;
+    EXPECT_EQ(msg.GetValue(2, &i), 0);
+    EXPECT_EQ(i, 2);
+    EXPECT_EQ(msg.GetValueAt(2, 99, &i), 0);  // a single value whatever the index
+    CDbl d;
+    EXPECT_EQ(msg.GetValue(3, &d), 0);
+    EXPECT_TRUE(d.IsValid());
+    EXPECT_EQ(d.ToDbl(), 2.5);
+    bool b = false;
+    EXPECT_EQ(msg.GetValue(4, &b), 0);
+    EXPECT_TRUE(b);
+    CDate dt;
+    EXPECT_EQ(msg.GetValue(5, &dt), 0);
+    EXPECT_STREQ(dt.ToStr(), "20240229");
+    EXPECT_EQ(msg.GetValue(0, &i), 0);
+    EXPECT_EQ(i, 77);
+    EXPECT_EQ(msg.GetArrSize(2), 1);
+
+    CIntArray all;
+    all.Add(42);
+    EXPECT_EQ(msg.GetValue(2, &all), 0);
+    ASSERT_EQ(all.GetSize(), 1);
+    EXPECT_EQ(all.GetAt(0), 2);
+    CStrArray texts;
+    EXPECT_EQ(msg.GetValue(1, &texts), 0);
+    ASSERT_EQ(texts.GetSize(), 1);
+    EXPECT_STREQ(texts.GetAt(0), "first");
+}
+
+TEST_F(AccessTest, ArrayTags) {
+    CMsg msg(40, 0, 0, &m_Dic);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(msg.SetValue(12, 5 + k), 0);
+    msg.SetValue(11, "a");
+    msg.SetValue(11, "b");
+    msg.SetValue(13, 0.5);
+    msg.SetValue(14, false);
+    msg.SetValue(14, true);
+    msg.SetValue(15, CDate(20240131));
+
+    EXPECT_EQ(msg.GetArrSize(12), 3);
+    int i = 0;
+    EXPECT_EQ(msg.GetValue(12, &i), 0);
+    EXPECT_EQ(i, 5);  // the first element
+    EXPECT_EQ(msg.GetValueAt(12, 2, &i), 0);
+    EXPECT_EQ(i, 7);
+    EXPECT_EQ(msg.GetValueAt(12, 3, &i), -27);
+    EXPECT_EQ(msg.GetLastError(), Err(-1, "tagnum=12"));
+    EXPECT_EQ(msg.GetValueAt(12, -1, &i), -27);
+
+    CString s;
+    EXPECT_EQ(msg.GetValueAt(11, 1, &s), 0);
+    EXPECT_STREQ(s.ToStr(), "b");
+    CStrArray texts;
+    EXPECT_EQ(msg.GetValue("sa", &texts), 0);
+    EXPECT_STREQ(texts.Join(",").ToStr(), "a,b");
+    CBoolArray flags;
+    EXPECT_EQ(msg.GetValue(14, &flags), 0);
+    EXPECT_STREQ(flags.Repr(",", false).ToStr(), "N,Y");
+    CDblArray dbls;
+    EXPECT_EQ(msg.GetValue(13, &dbls), 0);
+    EXPECT_EQ(dbls.GetAt(0), 0.5);
+    CDateArray dates;
+    EXPECT_EQ(msg.GetValue(15, &dates), 0);
+    EXPECT_STREQ(dates.GetAt(0).ToStr(), "20240131");
+    bool b = true;
+    EXPECT_EQ(msg.GetValueAt(14, 0, &b), 0);
+    EXPECT_FALSE(b);
+}
+
+TEST_F(AccessTest, SubMessages) {
+    CMsg msg(40, 0, 0, &m_Dic);
+    // An empty sub-message is freed and nothing is stored.
+    EXPECT_EQ(msg.SetValue(6, new CMsg(2001, 0, 0, &m_Dic)), 0);
+    EXPECT_EQ(msg.GetArrSize(6), -1);
+
+    CMsg* pOne = Line("one");
+    EXPECT_EQ(msg.SetValue(6, pOne), 0);
+    EXPECT_EQ(msg.GetValue(6), pOne);
+    EXPECT_EQ(pOne->GetMsgNum(), 40);
+    EXPECT_EQ(msg.SetValue(16, Line("x")), 0);
+    EXPECT_EQ(msg.SetValue(16, Line("y")), 0);
+
+    CMsg* pGot = nullptr;
+    EXPECT_EQ(msg.GetValueAt(16, 1, &pGot), 0);
+    CString s;
+    pGot->GetValue(1, &s);
+    EXPECT_STREQ(s.ToStr(), "y");
+    EXPECT_EQ(msg.GetValueAt(16, 2, &pGot), -27);
+    EXPECT_EQ(pGot, nullptr);
+
+    {
+        CMsgArray view(true);
+        EXPECT_EQ(msg.GetValue(16, &view), 0);
+        EXPECT_FALSE(view.GetAdoptFlag());
+        EXPECT_EQ(view.GetSize(), 2);
+        CMsgArray single(true);
+        EXPECT_EQ(msg.GetValue("m", &single), 0);
+        EXPECT_EQ(single.GetSize(), 1);
+        EXPECT_EQ(single.GetAt(0), pOne);
+    }  // the views are gone; the messages are still the parent's
+    EXPECT_EQ(msg.GetValue("ma"), msg.GetValue(16));
+    EXPECT_EQ(msg.GetValue(16)->GetParentMsg(), &msg);
+}
+
+TEST_F(AccessTest, ByNameForwardsToTheTagNumber) {
+    CMsg msg(40, 0, 0, &m_Dic);
+    EXPECT_EQ(msg.SetValue("i", 9), 0);
+    EXPECT_EQ(msg.SetValue("s", CString("t")), 0);
+    EXPECT_EQ(msg.SetValue("dt", CDate(20200101)), 0);
+    int i = 0;
+    EXPECT_EQ(msg.GetValue("i", &i), 0);
+    EXPECT_EQ(i, 9);
+    CInt ci;
+    EXPECT_EQ(msg.GetValue("i", &ci), 0);
+    EXPECT_EQ(ci.ToInt(), 9);
+
+    EXPECT_EQ(msg.SetValue("nope", 1), -18);
+    EXPECT_EQ(msg.GetLastError(), Err(-18, "msgnum=40, tagnum=-1"));
+    EXPECT_EQ(msg.SetValue(static_cast<const char*>(nullptr), 1), -18);
+    EXPECT_EQ(msg.SetValue("nope", ""), 0);                      // absent value first
+    EXPECT_EQ(msg.GetValue("nope", static_cast<int*>(nullptr)), -12);
+    CIntArray out;
+    out.Add(1);
+    EXPECT_EQ(msg.GetValue("nope", &out), -18);
+    EXPECT_EQ(out.GetSize(), 0);  // emptied before the checks
+    EXPECT_EQ(msg.GetValue("nope"), nullptr);
+}
+
+TEST_F(AccessTest, ValuesReadFromXmlKeepTheEmptyFlag) {
+    CMsg msg(0, 0, 0, &m_Dic);
+    ASSERT_EQ(msg.LoadXml("<msg no='40'><t2>3</t2><t6><t1>c</t1></t6></msg>"), 0);
+    EXPECT_TRUE(msg.IsEmpty());
+    CMsg* pSub = msg.GetValue(6);
+    ASSERT_NE(pSub, nullptr);
+    EXPECT_TRUE(pSub->IsEmpty());
+    // A sub-message of this tree cannot be moved to another one.
+    CMsg other(40, 0, 0, &m_Dic);
+    EXPECT_EQ(other.SetValue(6, pSub), -28);
+    EXPECT_EQ(msg.GetValue(6), pSub);
+}
+
+}  // namespace

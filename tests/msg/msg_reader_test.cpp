@@ -1,0 +1,260 @@
+// The message XML reader: the lenient forms it accepts, the error codes and
+// texts it raises, and hostile documents.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "msg_test_support.h"
+
+namespace {
+
+using msgtest::Raised;
+using msgtest::Xml;
+
+class ReaderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        msgtest::DefineExample(m_Dic);
+        msgtest::DefineMsg(m_Dic, 50, 0,
+                           {{1, "s", "string", false},
+                            {2, "i", "integer", false},
+                            {3, "d", "double", false},
+                            {4, "b", "bool", false},
+                            {5, "dt", "date", false},
+                            {6, "m", "m2001", false},
+                            {7, "sa", "string", true},
+                            {8, "ia", "integer", true},
+                            {9, "deep", "m50", false}});
+    }
+
+    // The exception LoadXml raises for p_szXml.
+    CException LoadError(const char* p_szXml) {
+        CMsg msg(0, 0, 0, &m_Dic);
+        return Raised([&] { msg.LoadXml(p_szXml); });
+    }
+
+    CMsgDic m_Dic;
+};
+
+TEST_F(ReaderTest, LenientForms) {
+    CMsg msg(0, 0, 0, &m_Dic);
+    ASSERT_EQ(msg.LoadXml("<?xml version='1.0'?>\n<msg no='50' type='index' ver='2.1'>\n"
+                          "  <t1>  A-17\n</t1>\n  <a2>4</a2> <t2>5</t2>\n"
+                          "  <t3>-1.5e3</t3><t4>TRUE</t4><t5>20240131</t5>\n"
+                          "  <a7>x</a7><t7> </t7><t7>y</t7><a8>1</a8><t8>2</t8><t8>3</t8>\n"
+                          "  <t6><t1>first</t1><t2>1</t2></t6><t6><t2>2</t2></t6>\n"
+                          "</msg>\n"),
+              0);
+    EXPECT_EQ(msg.GetMsgNum(), 50);
+    EXPECT_STREQ(msg.GetVer(), "2.1");
+    CString s;
+    EXPECT_EQ(msg.GetValue(1, &s), 0);
+    EXPECT_STREQ(s.ToStr(), "A-17");
+    int i = 0;
+    EXPECT_EQ(msg.GetValue(2, &i), 0);
+    EXPECT_EQ(i, 4);  // a scalar keeps its first value
+    double d = 0;
+    EXPECT_EQ(msg.GetValue(3, &d), 0);
+    EXPECT_EQ(d, -1500.0);
+    bool b = true;
+    EXPECT_EQ(msg.GetValue(4, &b), 0);
+    EXPECT_FALSE(b);
+    EXPECT_EQ(msg.GetArrSize(7), 2);  // the blank item is no item
+    EXPECT_EQ(msg.GetArrSize(8), 3);
+    // A repeated single sub-message holds what its last element held.
+    CMsg* pSub = msg.GetValue(6);
+    ASSERT_NE(pSub, nullptr);
+    EXPECT_EQ(pSub->GetValue(1, &s), -1);
+    EXPECT_EQ(pSub->GetValue(2, &i), 0);
+    EXPECT_EQ(i, 2);
+    EXPECT_EQ(pSub->GetParentMsg(), &msg);
+    EXPECT_EQ(pSub->GetMsgNum(), 50);
+    EXPECT_TRUE(msg.IsEmpty());
+
+    for (const char* type : {"index", "NAME", "x"}) {
+        std::string xml = std::string("<msg no='50' type='") + type + "'><t2>8</t2></msg>";
+        ASSERT_EQ(msg.LoadXml(xml.c_str()), 0) << type;
+        EXPECT_EQ(msg.GetValue(2, &i), 0);
+        EXPECT_EQ(i, 8);
+    }
+    ASSERT_EQ(msg.LoadXml("<msg no='50' type='name'><i>9</i><m><count>3</count></m></msg>"), 0);
+    EXPECT_EQ(msg.GetValue(2, &i), 0);
+    EXPECT_EQ(i, 9);
+}
+
+TEST_F(ReaderTest, TextRunsAreJoinedBeforeTrimming) {
+    CMsg msg(0, 0, 0, &m_Dic);
+    ASSERT_EQ(msg.LoadXml("<msg no='50'><t1><![CDATA[ a]]]]><![CDATA[>b ]]></t1>"
+                          "<t7>x&amp;y&#13;</t7><t7><![CDATA[p]]>&lt;<![CDATA[q]]></t7></msg>"),
+              0);
+    CString s;
+    msg.GetValue(1, &s);
+    EXPECT_STREQ(s.ToStr(), "a]]>b");
+    EXPECT_EQ(msg.GetArrSize(7), 2);
+    msg.GetValueAt(7, 0, &s);
+    EXPECT_STREQ(s.ToStr(), "x&y\r");  // a carriage return is not trimmed
+    msg.GetValueAt(7, 1, &s);
+    EXPECT_STREQ(s.ToStr(), "p<q");
+}
+
+TEST_F(ReaderTest, NullAndBrokenInput) {
+    CMsg msg(50, 0, 0, &m_Dic);
+    msg.SetValue(2, 1);
+    EXPECT_EQ(msg.LoadXml(nullptr), -12);
+    EXPECT_STREQ(msg.GetLastError(), "");
+    int i = 0;
+    EXPECT_EQ(msg.GetValue(2, &i), 0);
+
+    for (const char* xml : {"", "not xml", "<msg no='50'>", "<msg no='50'></msh>"}) {
+        CException e = LoadError(xml);
+        EXPECT_EQ(e.GetCode(), -21) << xml;
+        EXPECT_EQ(std::string(e.GetText()).rfind("Handler error : [F]MemData (L:", 0), 0u) << e.GetText();
+    }
+}
+
+TEST_F(ReaderTest, ContentErrors) {
+    struct Case {
+        const char* m_szXml;
+        int m_iCode;
+        const char* m_szText;
+    } cases[] = {
+        {"<msg no='5' ver=''/>", -21, "Handler error : Unknown msgno(5)"},
+        {"<msg/>", -21, "Handler error : Unknown msgno(0)"},
+        {"<msg no='10000'/>", -21, "Handler error : Unknown msgno(10000)"},
+        {"<message no='50'/>", -21, "Handler error : Unknown root element(message)"},
+        {"<msg no='50'><x7>1</x7></msg>", -21, "Handler error : Unknown start tagnum(x7)"},
+        {"<msg no='50'><t99>1</t99></msg>", -21, "Handler error : Unknown start tag element(t99, 99)"},
+        {"<msg no='50' type='name'><nope/></msg>", -21, "Handler error : Unknown start tagname(nope)"},
+        {"<msg no='50'><t2><t1>x</t1></t2></msg>", 0, "Handler error : CPtrArray::GetAt : Invalid Index(0:1)"},
+        {"<msg no='50'>junk<t2>1</t2></msg>", -18, "Handler error : tagnum=0"},
+        {"<msg no='50'><t6>text</t6></msg>", -18, "Handler error : tagnum=6"},
+    };
+    for (const Case& c : cases) {
+        CException e = LoadError(c.m_szXml);
+        EXPECT_EQ(e.GetCode(), c.m_iCode) << c.m_szXml;
+        EXPECT_STREQ(e.GetText(), c.m_szText) << c.m_szXml;
+    }
+}
+
+TEST_F(ReaderTest, AFailureKeepsWhatWasReadBeforeIt) {
+    CMsg msg(2001, 0, 0, &m_Dic);
+    msg.SetValue(1, "old");
+    Raised([&] { msg.LoadXml("<msg no='50' ver='v'><t2>7</t2><t99/></msg>"); });
+    EXPECT_EQ(msg.GetMsgNum(), 50);
+    EXPECT_STREQ(msg.GetVer(), "v");
+    int i = 0;
+    EXPECT_EQ(msg.GetValue(2, &i), 0);
+    EXPECT_EQ(i, 7);
+}
+
+TEST_F(ReaderTest, HostileDocuments) {
+    // External entities are refused; an external DTD is never fetched.
+    CException e = LoadError("<!DOCTYPE msg [<!ENTITY x SYSTEM 'file:///etc/hostname'>]>"
+                             "<msg no='50'><t1>&x;</t1></msg>");
+    EXPECT_EQ(e.GetCode(), -21);
+    CMsg msg(0, 0, 0, &m_Dic);
+    EXPECT_EQ(msg.LoadXml("<!DOCTYPE msg SYSTEM 'http://127.0.0.1:1/x.dtd'><msg no='50'><t2>1</t2></msg>"), 0);
+
+    // Entity expansion is capped.
+    std::string bomb = "<!DOCTYPE msg [<!ENTITY a0 'xxxxxxxxxx'>";
+    for (int k = 1; k < 10; ++k) {
+        std::string ref = "&a" + std::to_string(k - 1) + ";";
+        std::string body;
+        for (int n = 0; n < 10; ++n)
+            body += ref;
+        bomb += "<!ENTITY a" + std::to_string(k) + " '" + body + "'>";
+    }
+    bomb += "]><msg no='50'><t1>&a9;</t1></msg>";
+    e = LoadError(bomb.c_str());
+    EXPECT_EQ(e.GetCode(), -21);
+
+    // Names longer than 127 characters and runaway nesting are refused.
+    std::string longName = "t" + std::string(126, '0') + "1";
+    EXPECT_EQ(msg.LoadXml(("<msg no='50'><" + longName + ">5</" + longName + "></msg>").c_str()), 0);
+    longName.insert(1, "0");
+    e = LoadError(("<msg no='50'><" + longName + ">5</" + longName + "></msg>").c_str());
+    EXPECT_EQ(e.GetCode(), -21);
+    EXPECT_EQ(std::string(e.GetText()).rfind("Handler error : Element name too long(", 0), 0u) << e.GetText();
+
+    std::string deep = "<msg no='50'>";
+    for (int k = 0; k < 300; ++k)
+        deep += "<t9>";
+    e = LoadError(deep.c_str());
+    EXPECT_EQ(e.GetCode(), -21);
+    EXPECT_STREQ(e.GetText(), "Handler error : Too deep element nesting(257)");
+
+    // A version longer than a message holds is cut.
+    EXPECT_EQ(msg.LoadXml("<msg no='50' ver='0123456789abcdefghij'/>"), 0);
+    EXPECT_STREQ(msg.GetVer(), "0123456789abcdef");
+}
+
+TEST_F(ReaderTest, ParsedDataAndSubMessageEntries) {
+    CMsg undefined(0, 0, 0, &m_Dic);
+    CException e = Raised([&] { undefined.SetParsedData(1, CString("x")); });
+    EXPECT_EQ(e.GetCode(), -19);
+    EXPECT_STREQ(e.GetText(), "msgnum=0");
+    e = Raised([&] { undefined.MakeSubMsgEntry(6); });
+    EXPECT_EQ(e.GetCode(), -19);
+    EXPECT_STREQ(e.GetText(), "tagnum=6,submsgnum=0");
+
+    CMsg msg(50, 0, 0, &m_Dic);
+    e = Raised([&] { msg.SetParsedData(99, CString("x")); });
+    EXPECT_EQ(e.GetCode(), -18);
+    EXPECT_STREQ(e.GetText(), "tagnum=99");
+    e = Raised([&] { msg.SetParsedData(6, CString("x")); });
+    EXPECT_EQ(e.GetCode(), -17);
+    EXPECT_STREQ(e.GetText(), "tagnum=6,type=6");
+    e = Raised([&] { msg.MakeSubMsgEntry(2); });
+    EXPECT_EQ(e.GetCode(), -17);
+    EXPECT_STREQ(e.GetText(), "tagnum=2,type=2");
+
+    msg.SetParsedData(2, CString("12abc"));
+    msg.SetParsedData(2, CString("13"));
+    msg.SetParsedData(3, CString("2.5e-1"));
+    msg.SetParsedData(5, CString("2024"));
+    int i = 0;
+    msg.GetValue(2, &i);
+    EXPECT_EQ(i, 12);
+    double d = 0;
+    msg.GetValue(3, &d);
+    EXPECT_EQ(d, 0.25);
+    CDate dt;
+    msg.GetValue(5, &dt);
+    EXPECT_STREQ(dt.ToStr(), "2024");
+    CMsg* pSub = msg.MakeSubMsgEntry(6);
+    EXPECT_EQ(pSub->GetSelfNum(), 2001);
+    EXPECT_EQ(pSub->GetSelfTagNum(), 6);
+    EXPECT_EQ(pSub->GetParentMsg(), &msg);
+    EXPECT_EQ(msg.MakeSubMsgEntry(6), pSub);  // a single tag resets its one sub-message
+    EXPECT_TRUE(msg.IsEmpty());
+}
+
+TEST_F(ReaderTest, ThreadsParseIndependently) {
+    std::unique_ptr<CMsg> pExample(msgtest::BuildExample(m_Dic));
+    const std::string xml = Xml(*pExample, false, false);
+    std::vector<std::thread> threads;
+    std::vector<int> failures(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int n = 0; n < 200; ++n) {
+                CMsg msg(0, 0, 0, &m_Dic);
+                try {
+                    msg.LoadXml(xml.c_str());
+                    if (Xml(msg, false, false) != xml)
+                        ++failures[t];
+                    msg.LoadXml("<msg no='1001'><t99/></msg>");
+                    ++failures[t];
+                } catch (const CException&) {
+                }
+            }
+        });
+    }
+    for (std::thread& t : threads)
+        t.join();
+    for (int t = 0; t < 4; ++t)
+        EXPECT_EQ(failures[t], 0) << t;
+}
+
+}  // namespace

@@ -1,0 +1,121 @@
+// Every fault the server injects reaches the adaptor as the right code and
+// record text; a damaged request gets a reasoned REJECT.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "server_client.h"
+#include "transport/packet_layout.h"
+
+namespace {
+
+const char kQuoteXml[] =
+    "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"1001\" ver=\"\">"
+    "<t1><![CDATA[ACME]]></t1><t2>42</t2></msg>";
+
+TEST(ServerFaults, EachFaultIsReportedByTheAdaptor) {
+    TestServer server(
+        "1 close-after 50 echo\n"
+        "2 close-after 140 echo\n"
+        "3 bad-checksum echo\n"
+        "4 bad-protocol echo\n"
+        "5 header-only echo\n"
+        "6 bad-length echo\n"
+        "7 bad-length 100\n"
+        "8 delay 2 echo\n"
+        "9 delay 1 reject 7 late\n",
+        8);
+    struct Case {
+        int svc;
+        int code;
+        std::string text;  // exact, or a prefix when it ends in '*'
+    } cases[] = {
+        {1, -9, "Socket closed(-9)(OK)"},
+        {2, -9, "Socket closed(-9)(OK)"},
+        {3, -13, "Checksum is incorrect(-13)((M:*"},
+        {4, -15, "Header format is incorrect(-15)(Unknown BeginString[QRB-XMP-V9.9])"},
+        {5, -17, "Packet is corrupted(-17)(uncompleted packet timeout(body))"},
+        {6, -17, "Packet is corrupted(-17)(packet length 9999999999 outside 128..67108864)"},
+        {7, -17, "Packet is corrupted(-17)(packet length 100 outside 128..67108864)"},
+        {8, -8, "Socket timeout(-8)((recv to=1))"},
+        {9, 0, ""},
+    };
+    // All at once: the waits overlap instead of adding up.
+    std::vector<std::unique_ptr<CallResult>> results(sizeof cases / sizeof cases[0]);
+    std::vector<std::thread> clients;
+    for (size_t i = 0; i < results.size(); ++i) {
+        const int iTimeout = cases[i].svc == 9 ? 3 : 1;
+        clients.emplace_back([&, i, iTimeout]() {
+            results[i] = Call(server.Port(), cases[i].svc, 1001, kQuoteXml, iTimeout);
+        });
+    }
+    for (std::thread& t : clients) {
+        t.join();
+    }
+    for (size_t i = 0; i < results.size(); ++i) {
+        SCOPED_TRACE(cases[i].svc);
+        EXPECT_EQ(cases[i].code, results[i]->m_iCode);
+        const std::string& strWant = cases[i].text;
+        if (!strWant.empty() && strWant.back() == '*') {
+            EXPECT_EQ(0u, results[i]->m_strError.find(strWant.substr(0, strWant.size() - 1)))
+                << results[i]->m_strError;
+        } else {
+            EXPECT_EQ(strWant, results[i]->m_strError);
+        }
+    }
+    int iCode = 0, iSvc = 0;
+    std::string strReason;
+    ASSERT_TRUE(ReadReject(results[8]->Body(), &iCode, &strReason, &iSvc));
+    EXPECT_EQ(7, iCode);
+    EXPECT_EQ("late", strReason);
+}
+
+TEST(ServerFaults, DamagedRequestGetsARejectNamingTheDamage) {
+    TestServer server("100 echo\n");
+    CTcpAdaptor a;
+    ASSERT_GE(a.Connect("127.0.0.1", server.Port()), 0);
+    CPacketInfo request;
+    request.m_iSvcNum = 100;
+    request.m_iMsgNum = 1001;
+    request.m_Body.AppendData(kQuoteXml, sizeof kQuoteXml - 1);
+    CStream packet;
+    ASSERT_EQ(0, a.BuildPacket(&request, &packet));
+    const int iSumAt = packet.GetSize() - vorant::packet::CHECKSUM_SIZE;
+    const int iSum = CheckSum(packet.GetData(), iSumAt);
+    const char* szWrong = iSum == 0 ? "001" : "000";
+    std::memcpy(packet.GetData() + iSumAt, szWrong, 3);
+    ASSERT_EQ(0, a.SendData(packet.GetData(), packet.GetSize(), 2));
+    CPacketInfo answer;
+    ASSERT_EQ(0, a.ReceiveFrom(&answer, 2)) << a.GetLastError();
+    int iCode = 0, iSvc = 0;
+    std::string strReason;
+    ASSERT_TRUE(ReadReject(std::string(answer.m_Body.GetData(), answer.m_Body.GetSize()), &iCode,
+                           &strReason, &iSvc));
+    EXPECT_EQ(9002, iCode);
+    EXPECT_EQ("Checksum is incorrect(-13)((M:" + std::to_string(iSum) + ",C:" +
+                  std::to_string(iSum == 0 ? 1 : 0) + "))",
+              strReason);
+    EXPECT_EQ(100, iSvc);
+}
+
+TEST(ServerFaults, StopEndsConnectionsThatAreStillWaiting) {
+    const int iFds = CountOpenFds();
+    {
+        TestServer server("5 header-only echo\n8 delay 60 echo\n");
+        std::unique_ptr<CallResult> silent, delayed;
+        std::thread t1([&]() { silent = Call(server.Port(), 5, 1001, kQuoteXml, 30); });
+        std::thread t2([&]() { delayed = Call(server.Port(), 8, 1001, kQuoteXml, 30); });
+        // Let both requests arrive, then stop long before their waits end.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        server.Stop();
+        t1.join();
+        t2.join();
+        EXPECT_EQ(-9, silent->m_iCode) << silent->m_strError;
+        EXPECT_EQ(-9, delayed->m_iCode) << delayed->m_strError;
+    }
+    EXPECT_EQ(iFds, CountOpenFds());
+}
+
+}  // namespace

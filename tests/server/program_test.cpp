@@ -1,0 +1,109 @@
+// The vorant-server program: port on the first line, a log line per
+// request, a clean exit on SIGTERM, a clear refusal of bad arguments.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "server_client.h"
+
+extern char** environ;
+
+namespace {
+
+// The program with its standard output on a pipe.
+struct Program {
+    pid_t pid = -1;
+    FILE* out = nullptr;
+
+    explicit Program(const std::vector<std::string>& p_Args) {
+        int fds[2];
+        if (pipe(fds) != 0) {
+            return;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        std::vector<char*> argv;
+        for (const std::string& s : p_Args) {
+            argv.push_back(const_cast<char*>(s.c_str()));
+        }
+        argv.push_back(nullptr);
+        posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(fds[1]);
+        out = fdopen(fds[0], "r");
+    }
+    std::string Line() {
+        char buf[1024];
+        if (out == nullptr || fgets(buf, sizeof buf, out) == nullptr) {
+            return "";
+        }
+        std::string s = buf;
+        if (!s.empty() && s.back() == '\n') {
+            s.pop_back();
+        }
+        return s;
+    }
+    int Wait() {
+        int iStatus = 0;
+        waitpid(pid, &iStatus, 0);
+        if (out != nullptr) {
+            fclose(out);
+            out = nullptr;
+        }
+        return iStatus;
+    }
+};
+
+TEST(ServerProgram, PrintsItsPortServesAndStopsOnSigterm) {
+    Program server({VORANT_SERVER_PROGRAM, "--dictionary", TestData("msg_dic.xml"), "--rules",
+                    TestData("rules.txt"), "--port", "0"});
+    ASSERT_GT(server.pid, 0);
+    const int iPort = std::atoi(server.Line().c_str());
+    ASSERT_GT(iPort, 0);
+
+    const std::string strXml = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>"
+                               "<msg no=\"1001\" ver=\"\"><t2>5</t2></msg>";
+    auto echo = Call(iPort, 100, 1001, strXml);
+    EXPECT_EQ(0, echo->m_iCode) << echo->m_strError;
+    EXPECT_EQ(strXml, echo->Body());
+    // The rules file names its answer file relative to itself.
+    auto answer = Call(iPort, 200, 1001, strXml);
+    EXPECT_EQ(0, answer->m_iCode) << answer->m_strError;
+    EXPECT_NE(std::string::npos, answer->Body().find("<t1><![CDATA[ACME]]></t1>"));
+
+    EXPECT_NE(std::string::npos, server.Line().find(" svc=100 msg=1001 key=TESTKEY "));
+    EXPECT_NE(std::string::npos, server.Line().find(" svc=200 "));
+    kill(server.pid, SIGTERM);
+    const int iStatus = server.Wait();
+    EXPECT_TRUE(WIFEXITED(iStatus));
+    EXPECT_EQ(0, WEXITSTATUS(iStatus));
+}
+
+TEST(ServerProgram, RefusesBadArguments) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {VORANT_SERVER_PROGRAM},
+             {VORANT_SERVER_PROGRAM, "--port", "70000"},
+             {VORANT_SERVER_PROGRAM, "--bogus"},
+         }) {
+        Program server(args);
+        ASSERT_GT(server.pid, 0);
+        const int iStatus = server.Wait();
+        EXPECT_TRUE(WIFEXITED(iStatus));
+        EXPECT_EQ(2, WEXITSTATUS(iStatus));
+    }
+    Program missing({VORANT_SERVER_PROGRAM, "-d", TestData("msg_dic.xml"), "-r",
+                     TestData("no-such-rules.txt")});
+    EXPECT_EQ(1, WEXITSTATUS(missing.Wait()));
+}
+
+}  // namespace

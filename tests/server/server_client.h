@@ -1,0 +1,49 @@
+// Test helpers: an in-process server and one-call clients built on the
+// transport's own adaptor.
+#ifndef VORANT_TESTS_SERVER_SERVER_CLIENT_H
+#define VORANT_TESTS_SERVER_SERVER_CLIENT_H
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "server.h"
+#include "transport/tcp_adaptor.h"
+
+// One call's outcome: ReceiveFrom's result (or the failing step's), the
+// adaptor's record text and the answer packet.
+struct CallResult {
+    int m_iCode = 0;
+    std::string m_strError;
+    CPacketInfo m_Answer;
+    std::string Body() const;
+};
+
+// Sends one request packet and reads the answer with time-out p_iTimeout.
+std::unique_ptr<CallResult> Call(int p_iPort, int p_iSvcNum, int p_iMsgNum,
+                                 const std::string& p_strXml, int p_iTimeout = 2);
+
+// A server on 127.0.0.1 with the test dictionary and the given rules,
+// collecting its log lines.
+class TestServer {
+public:
+    explicit TestServer(const std::string& p_strRules, int p_iThreads = 4);
+    int Port() const { return m_Server.GetPort(); }
+    void Stop() { m_Server.Stop(); }
+    std::vector<std::string> LogLines();
+
+private:
+    vorant_server::CMessageServer m_Server;
+    std::mutex m_Mutex;
+    std::vector<std::string> m_Log;
+};
+
+// Tags 6, 7 and 8 of a REJECT body, read through a dictionary as a client
+// would. False when the body is no readable REJECT.
+bool ReadReject(const std::string& p_strXml, int* p_pCode, std::string* p_pReason, int* p_pSvc);
+
+std::string TestData(const std::string& p_strName);
+int CountOpenFds();
+
+#endif  // VORANT_TESTS_SERVER_SERVER_CLIENT_H

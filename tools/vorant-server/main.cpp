@@ -1,0 +1,121 @@
+// vorant-server: command line. Prints the port on the first line of
+// standard output, then one log line per request; stops on SIGINT/SIGTERM.
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "server.h"
+
+namespace {
+
+void Usage(FILE* p_pOut) {
+    fprintf(p_pOut,
+            "usage: vorant-server --dictionary FILE --rules FILE [options]\n"
+            "  -d, --dictionary FILE  message dictionary (plain XML or .exml)\n"
+            "  -r, --rules FILE       answers per service number\n"
+            "  -H, --host ADDR        address to listen on (default 127.0.0.1)\n"
+            "  -p, --port N           port (default 0: a free one)\n"
+            "  -t, --threads N        connections served at once (default 8)\n"
+            "      --timeout N        seconds per wait for a client (default 10)\n"
+            "      --max-packet N     largest request in bytes (default 67108864)\n"
+            "  -q, --quiet            no per-request log\n"
+            "  -h, --help\n");
+}
+
+bool ReadNumber(const char* p_szText, int p_iMin, int p_iMax, int* p_pValue) {
+    char* pEnd = nullptr;
+    const long lValue = std::strtol(p_szText, &pEnd, 10);
+    if (*p_szText == '\0' || *pEnd != '\0' || lValue < p_iMin || lValue > p_iMax) {
+        return false;
+    }
+    *p_pValue = static_cast<int>(lValue);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    vorant_server::CServerOptions opts;
+    bool bQuiet = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string strArg = argv[i];
+        const char* szValue = i + 1 < argc ? argv[i + 1] : nullptr;
+        auto Need = [&](const char* p_szWhat) {
+            if (szValue == nullptr) {
+                fprintf(stderr, "vorant-server: %s needs %s\n", strArg.c_str(), p_szWhat);
+                exit(2);
+            }
+            ++i;
+            return szValue;
+        };
+        auto Number = [&](int p_iMin, int p_iMax) {
+            int iValue = 0;
+            if (!ReadNumber(Need("a number"), p_iMin, p_iMax, &iValue)) {
+                fprintf(stderr, "vorant-server: bad value for %s: %s\n", strArg.c_str(), szValue);
+                exit(2);
+            }
+            return iValue;
+        };
+        if (strArg == "-d" || strArg == "--dictionary") {
+            opts.m_strDictionary = Need("a file");
+        } else if (strArg == "-r" || strArg == "--rules") {
+            opts.m_strRulesFile = Need("a file");
+        } else if (strArg == "-H" || strArg == "--host") {
+            opts.m_strHost = Need("an address");
+        } else if (strArg == "-p" || strArg == "--port") {
+            opts.m_iPort = Number(0, 65535);
+        } else if (strArg == "-t" || strArg == "--threads") {
+            opts.m_iThreads = Number(1, 256);
+        } else if (strArg == "--timeout") {
+            opts.m_iTimeout = Number(0, 86400);
+        } else if (strArg == "--max-packet") {
+            opts.m_iMaxPacketLength = Number(128, 0x7fffffef);
+        } else if (strArg == "-q" || strArg == "--quiet") {
+            bQuiet = true;
+        } else if (strArg == "-h" || strArg == "--help") {
+            Usage(stdout);
+            return 0;
+        } else {
+            fprintf(stderr, "vorant-server: unknown argument %s\n", strArg.c_str());
+            Usage(stderr);
+            return 2;
+        }
+    }
+    if (opts.m_strDictionary.empty() || opts.m_strRulesFile.empty()) {
+        Usage(stderr);
+        return 2;
+    }
+    if (!bQuiet) {
+        opts.m_fnLog = [](const std::string& p_strLine) {
+            fprintf(stdout, "%s\n", p_strLine.c_str());
+            fflush(stdout);
+        };
+    }
+
+    // The workers inherit this mask; only sigwait below sees the signals.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    vorant_server::CMessageServer server;
+    std::string strError;
+    if (!server.Start(opts, &strError)) {
+        fprintf(stderr, "vorant-server: %s\n", strError.c_str());
+        return 1;
+    }
+    fprintf(stdout, "%d\n", server.GetPort());
+    fflush(stdout);
+    fprintf(stderr, "vorant-server: listening on %s:%d\n", opts.m_strHost.c_str(), server.GetPort());
+
+    int iSignal = 0;
+    sigwait(&stopSignals, &iSignal);
+    fprintf(stderr, "vorant-server: %s, stopping\n", iSignal == SIGINT ? "SIGINT" : "SIGTERM");
+    server.Stop();
+    return 0;
+}
