@@ -33,5 +33,6 @@ install(FILES ${CMAKE_BINARY_DIR}/cmake/vorantConfig.cmake ${CMAKE_BINARY_DIR}/c
 # vorant.pc names its prefix relative to its own folder, so an installed tree
 # can be moved (or installed with --prefix) and still be found.
 file(RELATIVE_PATH VORANT_PC_TO_PREFIX "/p/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/p")
+string(REGEX REPLACE "/$" "" VORANT_PC_TO_PREFIX "${VORANT_PC_TO_PREFIX}")
 configure_file(${CMAKE_SOURCE_DIR}/cmake/vorant.pc.in ${CMAKE_BINARY_DIR}/cmake/vorant.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/cmake/vorant.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

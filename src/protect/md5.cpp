@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "protect/byte_order.h"
+
 namespace {
 
 // floor(abs(sin(i + 1)) * 2^32), i = 0..63.
@@ -21,17 +23,6 @@ constexpr int kShift[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, 
 
 inline uint32_t RotateLeft(uint32_t p_x, int p_n) {
     return (p_x << p_n) | (p_x >> (32 - p_n));
-}
-
-inline uint32_t LoadLe32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-inline void StoreLe32(uint32_t p_v, uint8_t* p) {
-    p[0] = uint8_t(p_v);
-    p[1] = uint8_t(p_v >> 8);
-    p[2] = uint8_t(p_v >> 16);
-    p[3] = uint8_t(p_v >> 24);
 }
 
 }  // namespace

@@ -3,22 +3,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "protect/byte_order.h"
+
 namespace {
 
-inline uint32_t LoadLe32(const unsigned char* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-inline void StoreLe32(uint32_t p_v, unsigned char* p) {
-    p[0] = static_cast<unsigned char>(p_v);
-    p[1] = static_cast<unsigned char>(p_v >> 8);
-    p[2] = static_cast<unsigned char>(p_v >> 16);
-    p[3] = static_cast<unsigned char>(p_v >> 24);
-}
-
-// The built-in key, assembled where it is used and wiped when done: it is
-// never stored whole, only as scrambled words and the exchanges that undo
-// the scrambling.
+// Owns the built-in key words, assembled where they are used and wiped when
+// done. The key is never stored whole, only as scrambled words and the
+// exchanges that undo the scrambling.
 class CBuiltinKey {
 public:
     CBuiltinKey() {

@@ -119,4 +119,33 @@ TEST_F(TypedCall, ExceptionsPassThroughAndTheTemporariesAreFreed) {
     }
 }
 
+// A typed array of orders, to show the base's texts travel with copies.
+class TestOrders : public CMsgBase_Array {
+public:
+    explicit TestOrders(const char* reason) {
+        m_strName = "Orders";
+        m_strLastError = reason;
+    }
+    int GetSize() const override { return 0; }
+    CMsgBase* GetAt(int) override { return nullptr; }
+    int Add(CMsgBase*) override { return -1; }
+    int SetAt(int, CMsgBase*) override { return -1; }
+    int RemoveAt(int) override { return -1; }
+    void RemoveAll() override {}
+    int LoadMsgArray(CMsgArray*) override { return -1; }
+    int MakeMsgArray(CMsg*, int) override { return -1; }
+    void SetSize(int) override {}
+};
+
+TEST(TypedArray, CopiesCarryTheirOwnTexts) {
+    TestOrders first("first reason");
+    TestOrders copy(first);
+    TestOrders assigned("other");
+    assigned = first;
+    first = TestOrders("changed");
+    EXPECT_STREQ(copy.GetLastError(), "first reason");
+    EXPECT_STREQ(assigned.GetLastError(), "first reason");
+    EXPECT_STREQ(first.GetLastError(), "changed");
+}
+
 }  // namespace

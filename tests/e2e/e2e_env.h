@@ -9,9 +9,7 @@
 enum {
     kEchoService = 100,
     kRejectService = 300,
-    kBadChecksumService = 401,
     kHeaderOnlyService = 402,
-    kCloseEarlyService = 403,
 };
 
 // The receive time-out the library is initialised with (seconds).

@@ -10,14 +10,14 @@
 
 namespace {
 
-struct Run {
+struct ProcessRun {
     int status = -1;
     std::string output;
 };
 
 // Runs a shell command; stdout and stderr together.
-Run RunCommand(const std::string& command) {
-    Run run;
+ProcessRun RunCommand(const std::string& command) {
+    ProcessRun run;
     FILE* pipe = popen((command + " 2>&1").c_str(), "r");
     if (pipe == nullptr)
         return run;
@@ -33,7 +33,7 @@ Run RunCommand(const std::string& command) {
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TEST(ProgramsE2e, CClientThroughTheSharedLibrary) {
-    Run run = RunCommand(std::string(E2E_C_CLIENT) + " " + ConfigPath() + " " + std::to_string(kEchoService) + " " +
+    ProcessRun run = RunCommand(std::string(E2E_C_CLIENT) + " " + ConfigPath() + " " + std::to_string(kEchoService) + " " +
                          std::to_string(kRejectService));
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_TRUE(Contains(run.output, "c-client ok")) << run.output;
@@ -45,7 +45,7 @@ std::string CallTool(const std::string& args) {
 }
 
 TEST(ProgramsE2e, CallToolAnswersAndErrors) {
-    Run run = RunCommand(CallTool("-s 100 " VORANT_SOURCE_DIR "/examples/order.xml"));
+    ProcessRun run = RunCommand(CallTool("-s 100 " VORANT_SOURCE_DIR "/examples/order.xml"));
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_TRUE(Contains(run.output, "  MsgNum : 1001\n")) << run.output;
     EXPECT_TRUE(Contains(run.output, "    [1](acct) A-17\n")) << run.output;
@@ -77,7 +77,7 @@ TEST(ProgramsE2e, CallToolAnswersAndErrors) {
 }
 
 TEST(ProgramsE2e, CallToolRepeats) {
-    Run run = RunCommand(CallTool("-s 100 --msg 1001 --set acct=R --repeat 40 --threads 4"));
+    ProcessRun run = RunCommand(CallTool("-s 100 --msg 1001 --set acct=R --repeat 40 --threads 4"));
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_TRUE(Contains(run.output, "40 answered, 0 failed")) << run.output;
     EXPECT_TRUE(Contains(run.output, "calls/s")) << run.output;

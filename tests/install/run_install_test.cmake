@@ -27,6 +27,8 @@ file(GLOB sonames ${prefix}/lib*/libvorant.so.[0-9] ${prefix}/lib*/*/libvorant.s
 if(NOT sonames)
   message(FATAL_ERROR "libvorant.so.<major> not installed")
 endif()
+# Installed tools find the installed library.
+run(${prefix}/bin/vorant-call --help)
 file(GLOB pcfile ${prefix}/lib*/pkgconfig/vorant.pc ${prefix}/lib*/*/pkgconfig/vorant.pc)
 get_filename_component(pcdir "${pcfile}" DIRECTORY)
 

@@ -3,6 +3,7 @@
 #ifndef VORANT_TESTS_MSG_MSG_TEST_SUPPORT_H
 #define VORANT_TESTS_MSG_MSG_TEST_SUPPORT_H
 
+#include <cxxabi.h>
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -79,6 +80,9 @@ CException Raised(F p_Call) {
         p_Call();
     } catch (const CException& e) {
         return e;
+    } catch (...) {
+        ADD_FAILURE() << "raised " << abi::__cxa_current_exception_type()->name() << " instead of CException";
+        return CException("other", 1);
     }
     ADD_FAILURE() << "no CException raised";
     return CException("none", 1);

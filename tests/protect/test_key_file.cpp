@@ -60,12 +60,6 @@ TEST(KeyFile, TableIsAPermutation) {
     EXPECT_EQ(values.size(), 256u);
 }
 
-TEST(KeyFile, EmptyKeyDecodesToEmptyKey) {
-    const Decoded d = Decode(MakeKeyFile(""));
-    EXPECT_EQ(d.code, 0);
-    EXPECT_EQ(d.key, "");
-}
-
 TEST(KeyFile, ShortFileIsCorrupted) {
     const std::string file = MakeKeyFile("abc");
     for (size_t n : {0u, 16u, 4143u}) {

@@ -72,16 +72,6 @@ TEST(ProtectedFile, FailuresCarryTheirCodeAndText) {
     EXPECT_EQ(o.text, "File cannot be open(" + dir.Path("") + ")");
 }
 
-TEST(FileReader, ReadsExactBytesIncludingZeros) {
-    CTempDir dir;
-    const std::string bytes = std::string("a\0b\0", 4) + std::string(1000, '\xff');
-    CStream out;
-    CString err;
-    ASSERT_EQ(ReadWholeFile(dir.Write("f", bytes).c_str(), out, err), 0);
-    EXPECT_EQ(std::string(out.GetData(), size_t(out.GetSize())), bytes);
-    EXPECT_EQ(out.GetData()[out.GetSize()], '\0');
-}
-
 // A file whose content differs from its stated size (here a proc file that
 // stats as empty) is refused, not cut or zero-filled.
 TEST(FileReader, ContentLongerThanStatedSizeFails) {

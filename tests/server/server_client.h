@@ -29,14 +29,16 @@ std::unique_ptr<CallResult> Call(int p_iPort, int p_iSvcNum, int p_iMsgNum,
 class TestServer {
 public:
     explicit TestServer(const std::string& p_strRules, int p_iThreads = 4);
+    ~TestServer() { m_Server.Stop(); }
     int Port() const { return m_Server.GetPort(); }
     void Stop() { m_Server.Stop(); }
+    // A line is written after its answer went out: Stop first to see all.
     std::vector<std::string> LogLines();
 
 private:
-    vorant_server::CMessageServer m_Server;
     std::mutex m_Mutex;
     std::vector<std::string> m_Log;
+    vorant_server::CMessageServer m_Server;  // last: stopped before the log goes
 };
 
 // Tags 6, 7 and 8 of a REJECT body, read through a dictionary as a client

@@ -106,6 +106,7 @@ TEST_F(Server, ManyClientsAtOnceEachGetTheirOwnAnswer) {
     for (int i = 0; i < kClients; ++i) {
         EXPECT_TRUE(ok[i]) << "client " << i;
     }
+    server.Stop();
     EXPECT_EQ(static_cast<size_t>(kClients), server.LogLines().size());
 }
 
@@ -114,16 +115,19 @@ TEST_F(Server, LogsOneLinePerRequest) {
     Call(server.Port(), 100, 1001, kQuoteXml);
     Call(server.Port(), 300, 1001, kQuoteXml);
     server.Stop();
-    const std::vector<std::string> lines = server.LogLines();
+    std::vector<std::string> lines = server.LogLines();
     ASSERT_EQ(2u, lines.size());
+    if (lines[0].find(" svc=100 ") == std::string::npos) {
+        std::swap(lines[0], lines[1]);
+    }
     const std::string strSize = std::to_string(sizeof kQuoteXml - 1);
     EXPECT_NE(std::string::npos,
               lines[0].find(" svc=100 msg=1001 key=TESTKEY in=" + strSize + "/N out=" + strSize +
                             "/N echo: sent"))
         << lines[0];
+    EXPECT_NE(std::string::npos, lines[0].find(" 127.0.0.1:")) << lines[0];
     EXPECT_NE(std::string::npos, lines[1].find(" svc=300 ")) << lines[1];
     EXPECT_NE(std::string::npos, lines[1].find("reject 501 denied: sent")) << lines[1];
-    EXPECT_NE(std::string::npos, lines[0].find(" 127.0.0.1:")) << lines[0];
 }
 
 TEST_F(Server, BadRulesOrFilesStopTheStartWithTheReason) {
