@@ -8,7 +8,7 @@ void SetErrorInfo(int p_iCode, const char* p_szText, int p_iRefSvcNum, VorantErr
     p_pInfo->code = p_iCode;
     memset(p_pInfo->text, 0, sizeof(p_pInfo->text));
     if (p_szText)
-        strncpy(p_pInfo->text, p_szText, kFlatTextMax);
+        memcpy(p_pInfo->text, p_szText, strnlen(p_szText, kFlatTextMax));
     p_pInfo->refSvcNum = p_iRefSvcNum;
 }
 

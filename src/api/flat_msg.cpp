@@ -94,8 +94,9 @@ int DateRead(CMsg* p_pMsg, char* p_pDate, Read p_Read) {
         CDate date;
         int iResult = p_Read(&date);
         if (iResult >= 0) {
-            strncpy(p_pDate, date.ToStr(), 8);
-            p_pDate[8] = '\0';
+            size_t nLength = strnlen(date.ToStr(), 8);
+            memcpy(p_pDate, date.ToStr(), nLength);
+            memset(p_pDate + nLength, 0, 9 - nLength);
         }
         return iResult;
     });
@@ -151,7 +152,7 @@ int MSG_SetDate(CMsg* msg, int tag, const char* date) {
         // At most 8 characters are read, and none past a zero byte.
         char szText[9] = {0};
         if (date)
-            strncpy(szText, date, 8);
+            memcpy(szText, date, strnlen(date, 8));
         CDate value;
         value.Set(date ? szText : nullptr);
         return msg->SetValue(tag, value);

@@ -3,13 +3,10 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
-#include <cstdarg>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <memory>
 #include <utility>
 
 #include "dat_class/alloc_failure.h"
@@ -19,7 +16,6 @@ namespace {
 
 const char kUnit[] = "dat_class/cstring";
 const int kEmptyBufferSize = 8;
-const int kFormatStep = 512;
 
 char g_szEmpty[1] = {'\0'};
 
@@ -34,33 +30,6 @@ bool Within(const char* p_pText, const char* p_pBuffer, int p_iBufferSize) {
     std::less_equal<const char*> le;
     std::less<const char*> lt;
     return p_pBuffer && le(p_pBuffer, p_pText) && lt(p_pText, p_pBuffer + p_iBufferSize);
-}
-
-// Formats into a fresh buffer of 512, 1024, ... bytes, the first step the
-// result fits below. Returns the buffer (owned by the caller) or null with
-// the negative result when the format cannot be rendered.
-char* FormatToNewBuffer(const char* p_szFormat, va_list p_Args, int* p_piResult,
-                        int* p_piBufferSize) {
-    *p_piResult = -1;
-    if (!p_szFormat) return nullptr;
-    int iSize = kFormatStep;
-    for (;;) {
-        std::unique_ptr<char[]> pBuffer(VORANT_NEW(kUnit, char[iSize + 1]));
-        memset(pBuffer.get(), 0, static_cast<size_t>(iSize) + 1);
-        va_list args;
-        va_copy(args, p_Args);
-        int iResult = vsnprintf(pBuffer.get(), static_cast<size_t>(iSize), p_szFormat, args);
-        va_end(args);
-        *p_piResult = iResult;
-        if (iResult < 0) return nullptr;
-        if (iResult < iSize) {
-            *p_piBufferSize = iSize + 1;
-            return pBuffer.release();
-        }
-        // Straight to the first 512-byte step that holds the result.
-        int64_t iNext = (static_cast<int64_t>(iResult) / kFormatStep + 1) * kFormatStep;
-        iSize = CheckedLength(iNext, "char[iSize+1]", __LINE__);
-    }
 }
 
 }  // namespace
@@ -195,53 +164,6 @@ void CString::ReleaseBuffer(int p_iLength) {
     if (p_iLength >= m_iBufferSize) throw CException("CString::ReleaseBuffer - out of index", 0);
     m_pData[p_iLength] = '\0';
     m_iSize = p_iLength;
-}
-
-int CString::Format(const char* p_szFormat, ...) {
-    va_list args;
-    va_start(args, p_szFormat);
-    int iResult = 0;
-    int iBufferSize = 0;
-    char* pBuffer;
-    try {
-        pBuffer = FormatToNewBuffer(p_szFormat, args, &iResult, &iBufferSize);
-    } catch (...) {
-        va_end(args);
-        throw;
-    }
-    va_end(args);
-    if (!pBuffer) {
-        MakeEmptyString();
-        return iResult;
-    }
-    // The old text is freed only now: it may be one of the arguments.
-    delete[] m_pData;
-    m_pData = pBuffer;
-    m_iBufferSize = iBufferSize;
-    m_iSize = static_cast<int>(strnlen(pBuffer, static_cast<size_t>(iBufferSize)));
-    return iResult;
-}
-
-CString CFormat(const char* p_szFormat, ...) {
-    va_list args;
-    va_start(args, p_szFormat);
-    char szShort[kFormatStep];
-    int iResult = p_szFormat ? vsnprintf(szShort, sizeof szShort, p_szFormat, args) : -1;
-    va_end(args);
-    if (iResult < 0) return CString();
-    if (iResult < kFormatStep) return CString(szShort);
-
-    va_start(args, p_szFormat);
-    int iBufferSize = 0;
-    std::unique_ptr<char[]> pBuffer;
-    try {
-        pBuffer.reset(FormatToNewBuffer(p_szFormat, args, &iResult, &iBufferSize));
-    } catch (...) {
-        va_end(args);
-        throw;
-    }
-    va_end(args);
-    return CString(pBuffer.get());
 }
 
 void CString::MakeLower() {

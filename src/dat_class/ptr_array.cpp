@@ -171,14 +171,25 @@ void CPtrArray::Release(CPtrArrayItem* p_pItem) {
 void CPtrArray::ReleaseAll(CPtrArrayItem* const* p_pKeep, int p_iKeep) {
     if (!m_bAdopt || m_iSize <= 0) return;
     const std::less<const CPtrArrayItem*> less;
-    std::vector<CPtrArrayItem*> keep(p_pKeep, p_pKeep + std::max(p_iKeep, 0));
-    std::sort(keep.begin(), keep.end(), less);
-    // Sorted, every item held more than once is deleted only once.
+    std::vector<CPtrArrayItem*> sortedKeep;
+    if (p_iKeep > 1) {
+        try {
+            sortedKeep.assign(p_pKeep, p_pKeep + p_iKeep);
+        } catch (const std::bad_alloc&) {
+            throw CException("CPtrArray::operator= : Out of memory", 0);
+        }
+        std::sort(sortedKeep.begin(), sortedKeep.end(), less);
+    }
+    auto isKept = [&](CPtrArrayItem* p_pItem) {
+        return p_iKeep == 1 ? p_pItem == *p_pKeep
+                            : std::binary_search(sortedKeep.begin(), sortedKeep.end(), p_pItem, less);
+    };
+    // Sorted, an item held more than once is deleted only once.
     std::sort(m_pData, m_pData + m_iSize, less);
     for (int i = 0; i < m_iSize; ++i) {
         CPtrArrayItem* pItem = m_pData[i];
         if (!pItem || (i > 0 && m_pData[i - 1] == pItem)) continue;
-        if (!std::binary_search(keep.begin(), keep.end(), pItem, less)) delete pItem;
+        if (!isKept(pItem)) delete pItem;
     }
 }
 

@@ -129,7 +129,7 @@ private:
         static const char* const kPieces[] = {"a", "Z", "9", " ", "\t", "\n", "\r", "<", ">", "&", "]]>", "]",
                                               "\"", "'", "\xe9", "\xff", "\xa0", "\x80", "\x85", "&amp;", "<![CDATA["};
         std::string text;
-        int iPieces = Pick(0, 3) == 0 ? Pick(300, 1200) : Pick(0, 12);
+        int iPieces = Pick(0, 3) == 0 ? Pick(300, 1200) : Pick(1, 12);  // an empty text is no value
         for (int i = 0; i < iPieces; ++i)
             text += kPieces[Pick(0, sizeof(kPieces) / sizeof(kPieces[0]) - 1)];
         return text;
