@@ -171,16 +171,9 @@ int CAdaptor::SendData(const char* p_pData, int p_iLength, int p_iTimeout) {
                      ErrnoText(iErrno, szErr, sizeof szErr));
             return ADAPTOR_SEND;
         }
-        const int iReady = WaitForSocket(m_iSock, POLLOUT, iTimeout);
-        if (iReady < 0) {
-            const int iWaitErrno = errno;
-            SetError(ADAPTOR_WAIT, "(send errno=%d,%s)", iWaitErrno,
-                     ErrnoText(iWaitErrno, szErr, sizeof szErr));
-            return ADAPTOR_WAIT;
-        }
-        if (iReady == 0) {
-            SetError(ADAPTOR_TIMEOUT, "(send to=%d)", iTimeout);
-            return ADAPTOR_TIMEOUT;
+        const int iWait = WaitForProgress(POLLOUT, iTimeout, "send");
+        if (iWait < 0) {
+            return iWait;
         }
     }
 }
@@ -203,16 +196,9 @@ int CAdaptor::ReceiveData(char* p_pBuffer, int p_iLength, int p_iTimeout) {
     size_t nLeft = static_cast<size_t>(p_iLength);
     char szErr[256];
     while (nLeft > 0) {
-        const int iReady = WaitForSocket(m_iSock, POLLIN, iTimeout);
-        if (iReady < 0) {
-            const int iWaitErrno = errno;
-            SetError(ADAPTOR_WAIT, "(recv errno=%d,%s)", iWaitErrno,
-                     ErrnoText(iWaitErrno, szErr, sizeof szErr));
-            return ADAPTOR_WAIT;
-        }
-        if (iReady == 0) {
-            SetError(ADAPTOR_TIMEOUT, "(recv to=%d)", iTimeout);
-            return ADAPTOR_TIMEOUT;
+        const int iWait = WaitForProgress(POLLIN, iTimeout, "recv");
+        if (iWait < 0) {
+            return iWait;
         }
         errno = 0;
         const ssize_t n = recv(m_iSock, pCursor, nLeft, MSG_DONTWAIT);
@@ -237,6 +223,21 @@ int CAdaptor::ReceiveData(char* p_pBuffer, int p_iLength, int p_iTimeout) {
         return ADAPTOR_RECV;
     }
     return p_iLength;
+}
+
+int CAdaptor::WaitForProgress(short p_sEvents, int p_iTimeout, const char* p_szOp) {
+    const int iReady = WaitForSocket(m_iSock, p_sEvents, p_iTimeout);
+    if (iReady > 0) {
+        return 0;
+    }
+    if (iReady == 0) {
+        SetError(ADAPTOR_TIMEOUT, "(%s to=%d)", p_szOp, p_iTimeout);
+        return ADAPTOR_TIMEOUT;
+    }
+    const int iErrno = errno;
+    char szErr[256];
+    SetError(ADAPTOR_WAIT, "(%s errno=%d,%s)", p_szOp, iErrno, ErrnoText(iErrno, szErr, sizeof szErr));
+    return ADAPTOR_WAIT;
 }
 
 void CAdaptor::SetError(int p_iCode, const char* p_szFormat, ...) {

@@ -83,6 +83,10 @@ public:
     int GetMaxPacketLength() const { return m_iMaxPacketLength; }
 
 protected:
+    // Waits up to p_iTimeout seconds for the socket to allow p_sEvents; 0,
+    // or -8 / -10 recorded with p_szOp ("send" or "recv") in the details.
+    int WaitForProgress(short p_sEvents, int p_iTimeout, const char* p_szOp);
+
     CString m_strHost;
     int m_iPort;
     int m_iSock;

@@ -160,11 +160,7 @@ int CTcpAdaptor::ReceiveFrom(CPacketInfo* p_pInfo, int p_iTimeout) {
     }
 
     char szSum[CHECKSUM_SIZE + 1];
-    iResult = ReceiveData(szSum, CHECKSUM_SIZE, p_iTimeout);
-    if (iResult == ADAPTOR_TIMEOUT) {
-        SetError(ADAPTOR_CORRUPTED, "uncompleted packet timeout(checksum)");
-        return ADAPTOR_CORRUPTED;
-    }
+    iResult = ReceiveRest(szSum, CHECKSUM_SIZE, p_iTimeout, "checksum");
     if (iResult < 0) {
         return iResult;
     }
@@ -183,6 +179,16 @@ int CTcpAdaptor::ReceiveFrom(CPacketInfo* p_pInfo, int p_iTimeout) {
     return 0;
 }
 
+// Once the header is in, a time-out means a packet cut short.
+int CTcpAdaptor::ReceiveRest(char* p_pBuffer, int p_iLength, int p_iTimeout, const char* p_szPart) {
+    const int iResult = ReceiveData(p_pBuffer, p_iLength, p_iTimeout);
+    if (iResult == ADAPTOR_TIMEOUT) {
+        SetError(ADAPTOR_CORRUPTED, "uncompleted packet timeout(%s)", p_szPart);
+        return ADAPTOR_CORRUPTED;
+    }
+    return iResult;
+}
+
 // Reads the p_iWireLength body bytes into p_pInfo->m_Body, inflating them to
 // p_iBodyLength bytes when compressed; *p_pBodySum is the checksum of the
 // bytes as they travelled.
@@ -195,11 +201,7 @@ int CTcpAdaptor::ReceiveBody(CPacketInfo* p_pInfo, int p_iWireLength, int p_iBod
             SetError(ADAPTOR_MEMORY, "ReceiveFrom");
             return ADAPTOR_MEMORY;
         }
-        const int iResult = ReceiveData(pBody, p_iWireLength, p_iTimeout);
-        if (iResult == ADAPTOR_TIMEOUT) {
-            SetError(ADAPTOR_CORRUPTED, "uncompleted packet timeout(body)");
-            return ADAPTOR_CORRUPTED;
-        }
+        const int iResult = ReceiveRest(pBody, p_iWireLength, p_iTimeout, "body");
         if (iResult < 0) {
             return iResult;
         }
@@ -215,11 +217,7 @@ int CTcpAdaptor::ReceiveBody(CPacketInfo* p_pInfo, int p_iWireLength, int p_iBod
         SetError(ADAPTOR_MEMORY, "ReceiveFrom");
         return ADAPTOR_MEMORY;
     }
-    const int iResult = ReceiveData(pWire.get(), p_iWireLength, p_iTimeout);
-    if (iResult == ADAPTOR_TIMEOUT) {
-        SetError(ADAPTOR_CORRUPTED, "uncompleted packet timeout(body)");
-        return ADAPTOR_CORRUPTED;
-    }
+    const int iResult = ReceiveRest(pWire.get(), p_iWireLength, p_iTimeout, "body");
     if (iResult < 0) {
         return iResult;
     }

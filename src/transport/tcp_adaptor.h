@@ -26,6 +26,7 @@ public:
     int BuildPacket(CPacketInfo* p_pInfo, CStream* p_pPacket);
 
 private:
+    int ReceiveRest(char* p_pBuffer, int p_iLength, int p_iTimeout, const char* p_szPart);
     int ReceiveBody(CPacketInfo* p_pInfo, int p_iWireLength, int p_iBodyLength, int p_iTimeout,
                     int* p_pBodySum);
 };

@@ -112,6 +112,14 @@ TEST_F(DicLoaderTest, EncryptedFileLoadsLikeItsPlainText) {
     EXPECT_EQ(kWorkedExampleDump, DumpOf(plain));
 }
 
+TEST(ExampleDictionaryTest, EncryptedExampleMatchesItsSource) {
+    CMsgDic plain, encrypted;
+    plain.InitDictionary(VORANT_SOURCE_DIR "/examples/msg_dic.xml");
+    encrypted.InitDictionary(VORANT_SOURCE_DIR "/examples/msg_dic.exml");
+    EXPECT_EQ(DumpOf(plain), DumpOf(encrypted)) << "run examples/make-examples.sh after editing msg_dic.xml";
+    EXPECT_EQ(TAG_TYPE_STRING, plain.GetMsgInfo(10)->GetTagType(7));
+}
+
 TEST_F(DicLoaderTest, DocumentStructureErrors) {
     EXPECT_EQ("-21|InitDictionary(Handler error : Unknown root element - dictionary)",
               Load(Write("a.xml", "<dictionary/>")));
@@ -121,14 +129,13 @@ TEST_F(DicLoaderTest, DocumentStructureErrors) {
               Load(Dictionary("<msg no='2' name='M'><note/></msg>")));
     EXPECT_EQ("-15|InitDictionary(Handler error : msgnum=0)", Load(Dictionary("<msg name='NoNumber'/>")));
     EXPECT_EQ("-17|InitDictionary(Handler error : tagtype=)", Load(Dictionary("<msg no='3'><tag no='1'/></msg>")));
-    EXPECT_EQ("-12|MsgDic Path", [&] {
-        try {
-            m_Dic.InitDictionary(nullptr);
-        } catch (const CException& e) {
-            return std::to_string(e.GetCode()) + "|" + e.GetText();
-        }
-        return std::string("ok");
-    }());
+    try {
+        m_Dic.InitDictionary(nullptr);
+        ADD_FAILURE() << "a null path loaded";
+    } catch (const CException& e) {
+        EXPECT_EQ(-12, e.GetCode());
+        EXPECT_STREQ("MsgDic Path", e.GetText());
+    }
 }
 
 TEST_F(DicLoaderTest, AttributesAndIgnoredContent) {

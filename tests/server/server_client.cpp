@@ -1,6 +1,5 @@
 #include "server_client.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include "vorant/msg.hpp"
@@ -74,16 +73,4 @@ bool ReadReject(const std::string& p_strXml, int* p_pCode, std::string* p_pReaso
 
 std::string TestData(const std::string& p_strName) {
     return std::string(SERVER_TEST_DATA) + "/" + p_strName;
-}
-
-int CountOpenFds() {
-    int iCount = 0;
-    DIR* pDir = opendir("/proc/self/fd");
-    while (dirent* pEntry = readdir(pDir)) {
-        if (pEntry->d_name[0] != '.') {
-            ++iCount;
-        }
-    }
-    closedir(pDir);
-    return iCount - 1;
 }

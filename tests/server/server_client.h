@@ -46,6 +46,5 @@ private:
 bool ReadReject(const std::string& p_strXml, int* p_pCode, std::string* p_pReason, int* p_pSvc);
 
 std::string TestData(const std::string& p_strName);
-int CountOpenFds();
 
 #endif  // VORANT_TESTS_SERVER_SERVER_CLIENT_H

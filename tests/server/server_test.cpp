@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "fd_leak_check.h"
 #include "server_client.h"
 
 namespace {
@@ -21,12 +22,7 @@ std::string QuoteWithNotes(int p_iNotes) {
     return s + "</msg>";
 }
 
-class Server : public ::testing::Test {
-protected:
-    void SetUp() override { m_iFds = CountOpenFds(); }
-    void TearDown() override { EXPECT_EQ(m_iFds, CountOpenFds()) << "descriptor leaked"; }
-    int m_iFds = 0;
-};
+using Server = FdLeakCheck;
 
 TEST_F(Server, EchoSendsTheRequestMessageBackCompressedWhenLarge) {
     TestServer server("100 echo\n");

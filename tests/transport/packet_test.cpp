@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "fd_leak_check.h"
 #include "scripted_peer.h"
 #include "transport/packet_info.h"
 #include "transport/packet_layout.h"
@@ -66,12 +67,7 @@ int ReceiveAnswer(const std::string& p_strBytes, Then p_Then, CPacketInfo* p_pIn
     return iResult;
 }
 
-class Packets : public ::testing::Test {
-protected:
-    void SetUp() override { m_iFds = CountOpenFds(); }
-    void TearDown() override { EXPECT_EQ(m_iFds, CountOpenFds()) << "descriptor leaked"; }
-    int m_iFds = 0;
-};
+using Packets = FdLeakCheck;
 
 TEST_F(Packets, UncompressedRequestIsWrittenFieldByField) {
     CPacketInfo info;

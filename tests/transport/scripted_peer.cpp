@@ -1,7 +1,6 @@
 #include "scripted_peer.h"
 
 #include <arpa/inet.h>
-#include <dirent.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -137,21 +136,6 @@ void ScriptedPeer::Join() {
         close(m_iListenFd);
         m_iListenFd = -1;
     }
-}
-
-int CountOpenFds() {
-    int iCount = 0;
-    DIR* pDir = opendir("/proc/self/fd");
-    if (pDir == nullptr) {
-        return -1;
-    }
-    while (dirent* pEntry = readdir(pDir)) {
-        if (pEntry->d_name[0] != '.') {
-            ++iCount;
-        }
-    }
-    closedir(pDir);
-    return iCount - 1;  // the directory stream itself
 }
 
 int UnusedPort() {

@@ -46,9 +46,6 @@ private:
     std::thread m_Thread;
 };
 
-// Number of open descriptors of this process.
-int CountOpenFds();
-
 // A port on 127.0.0.1 on which nothing listens.
 int UnusedPort();
 

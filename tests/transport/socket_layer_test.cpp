@@ -11,18 +11,14 @@
 #include <string>
 #include <thread>
 
+#include "fd_leak_check.h"
 #include "scripted_peer.h"
 #include "transport/adaptor_errors.h"
 #include "transport/tcp_adaptor.h"
 
 namespace {
 
-class SocketLayer : public ::testing::Test {
-protected:
-    void SetUp() override { m_iFds = CountOpenFds(); }
-    void TearDown() override { EXPECT_EQ(m_iFds, CountOpenFds()) << "descriptor leaked"; }
-    int m_iFds = 0;
-};
+using SocketLayer = FdLeakCheck;
 
 TEST_F(SocketLayer, ErrorRecordKeepsOnlyTheLastErrorAndFallsBackToSlotZero) {
     CTcpAdaptor a;
