@@ -22,7 +22,7 @@ char* FormatToNewBuffer(const char* p_szFormat, va_list p_Args, int* p_piResult,
     if (!p_szFormat) return nullptr;
     int iSize = kFormatStep;
     for (;;) {
-        std::unique_ptr<char[]> pBuffer(VORANT_NEW(kUnit, char[iSize + 1]));
+        std::unique_ptr<char[]> pBuffer(VORANT_NEW(kUnit, char[iSize+1]));
         memset(pBuffer.get(), 0, static_cast<size_t>(iSize) + 1);
         va_list args;
         va_copy(args, p_Args);

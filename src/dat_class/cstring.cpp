@@ -1,10 +1,8 @@
 #include "vorant/cstring.hpp"
 
 #include <cctype>
-#include <cerrno>
 #include <climits>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <utility>
@@ -60,7 +58,7 @@ CString::CString(const char* p_pHead, int p_iHead, const char* p_pTail, int p_iT
         MakeEmptyString();
         return;
     }
-    m_pData = VORANT_NEW(kUnit, char[iLen + 1]);
+    m_pData = VORANT_NEW(kUnit, char[iLen+1]);
     if (p_iHead) memcpy(m_pData, p_pHead, static_cast<size_t>(p_iHead));
     if (p_iTail) memcpy(m_pData + p_iHead, p_pTail, static_cast<size_t>(p_iTail));
     m_pData[iLen] = '\0';
@@ -111,7 +109,7 @@ int CString::Set(const char* p_szText) {
         memmove(m_pData, p_szText, static_cast<size_t>(iLen));
         memset(m_pData + iLen, 0, static_cast<size_t>(m_iBufferSize - iLen));
     } else {
-        char* pBuffer = VORANT_NEW(kUnit, char[iLen + 1]);
+        char* pBuffer = VORANT_NEW(kUnit, char[iLen+1]);
         memcpy(pBuffer, p_szText, static_cast<size_t>(iLen) + 1);
         delete[] m_pData;
         m_pData = pBuffer;
@@ -272,7 +270,7 @@ int CString::InsertText(int p_iPos, const char* p_pText, int p_iLength) {
     }
     int iNewLen = CheckedLength(static_cast<int64_t>(m_iSize) + p_iLength, "char[iNewLen+1]", __LINE__);
     if (iNewLen >= m_iBufferSize) {
-        char* pBuffer = VORANT_NEW(kUnit, char[iNewLen + 1]);
+        char* pBuffer = VORANT_NEW(kUnit, char[iNewLen+1]);
         if (p_iPos) memcpy(pBuffer, m_pData, static_cast<size_t>(p_iPos));
         memcpy(pBuffer + p_iPos, p_pText, static_cast<size_t>(p_iLength));
         if (m_iSize > p_iPos)
@@ -351,7 +349,7 @@ int CString::Replace(const char* p_szOld, const char* p_szNew) {
     int64_t iNewLen64 = static_cast<int64_t>(m_iSize) +
                         static_cast<int64_t>(iCount) * (static_cast<int64_t>(iNew) - static_cast<int64_t>(iOld));
     int iNewLen = CheckedLength(iNewLen64, "char[iNewLen+1]", __LINE__);
-    char* pBuffer = VORANT_NEW(kUnit, char[iNewLen + 1]);
+    char* pBuffer = VORANT_NEW(kUnit, char[iNewLen+1]);
     char* pOut = pBuffer;
     const char* pIn = m_pData;
     for (int i = 0; i < iCount; ++i) {
@@ -375,7 +373,7 @@ int CString::Replace(const char* p_szOld, const char* p_szNew) {
 void CString::ConcatInPlace(const char* p_pText, int p_iLength) {
     if (!p_pText || p_iLength < 1) return;
     int iNewLen = CheckedLength(static_cast<int64_t>(m_iSize) + p_iLength, "char[iNewLen+1]", __LINE__);
-    char* pBuffer = VORANT_NEW(kUnit, char[iNewLen + 1]);
+    char* pBuffer = VORANT_NEW(kUnit, char[iNewLen+1]);
     if (m_iSize) memcpy(pBuffer, m_pData, static_cast<size_t>(m_iSize));
     memcpy(pBuffer + m_iSize, p_pText, static_cast<size_t>(p_iLength));
     pBuffer[iNewLen] = '\0';

@@ -1,5 +1,6 @@
 #include "msg/msg_info.h"
 
+#include <memory>
 #include <new>
 
 #include "vorant/msg_dic.hpp"
@@ -80,38 +81,30 @@ int CMsgInfo::GetTagNum(const char* p_szName, int* p_piTagNum) const {
 void CMsgInfo::AddTag(int p_iTagNum, const char* p_szName, int p_iType, int p_iSubMsg, bool p_bArray) {
     if (p_iTagNum < 0)
         throw CException(MA_ERR_TAGNUM_BOUNDARY, "msgnum=%d,tagnum=%d", m_iMsgNum, p_iTagNum);
-    // The record is made first and the lists are rolled back on failure, so
-    // that no tag number or name is left behind without a record.
-    CTagInfo* pTag = nullptr;
+    // The record is made first and a failure undoes the list entries made so
+    // far, so that no tag number or name is left without a record.
+    std::unique_ptr<CTagInfo> pTag;
     try {
-        pTag = new CTagInfo(p_iTagNum, p_szName, p_iType, p_iSubMsg, p_bArray);
-        m_TagNums.Add(p_iTagNum);
+        pTag.reset(new CTagInfo(p_iTagNum, p_szName, p_iType, p_iSubMsg, p_bArray));
     } catch (const std::bad_alloc&) {
-        delete pTag;
         throw CException(MA_ERR_MEMORY, "(CTagInfo)");
-    } catch (...) {
-        delete pTag;
-        throw;
     }
-    int iResult = 0;
+    m_TagNums.Add(p_iTagNum);
+    int iResult = -1;
     try {
         iResult = m_NameIndex.Set(pTag->m_strName, p_iTagNum, false);
-    } catch (const std::bad_alloc&) {
-        iResult = -1;
     } catch (...) {
         m_TagNums.RemoveLast();
-        delete pTag;
         throw;
     }
     if (iResult != 0) {
         m_TagNums.RemoveLast();
-        delete pTag;
         throw CException(MA_ERR_MEMORY, "(CTagInfo)");
     }
     CTagInfo** ppLink = &m_pBuckets[p_iTagNum % m_iHashSize];
     while (*ppLink)
         ppLink = &(*ppLink)->m_pNext;
-    *ppLink = pTag;
+    *ppLink = pTag.release();
 }
 
 // The type column of the listing: the type name, the sub-message number, or

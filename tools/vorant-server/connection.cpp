@@ -115,7 +115,7 @@ void CMessageServer::CImpl::Serve(int p_iFd, const sockaddr_in& p_Peer) {
             strOutcome = "unreadable request, reject " + std::to_string(REJECT_UNREADABLE_XML);
         }
     } else if (pRule->m_eAction == CServiceRule::ANSWER) {
-        answer = m_AnswerFiles[pRule->m_strAnswerFile];
+        answer = m_AnswerFiles.at(pRule->m_strAnswerFile);  // read at start, never changed
     } else {
         answer = RejectAnswer(pRule->m_iRejectCode, pRule->m_strRejectReason, request.m_iSvcNum);
     }
