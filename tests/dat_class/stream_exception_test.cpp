@@ -52,6 +52,12 @@ TEST(CStream, NothingToAppendChangesNothing) {
     EXPECT_EQ(s.AppendData(CString()), 0);
     EXPECT_EQ(s.GetSize(), 0);
     EXPECT_EQ(s.GetData(), nullptr);
+
+    // A size that cannot be held fails without touching the content.
+    s.AppendData("0123456789", 10);
+    EXPECT_EQ(s.AppendData("x", INT_MAX - 5), -1);
+    EXPECT_EQ(Content(s), "0123456789");
+    EXPECT_EQ(s.GetCapacity(), 512);
 }
 
 TEST(CStream, ManyAppendsKeepEveryByteInWholeSteps) {

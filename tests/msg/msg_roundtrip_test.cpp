@@ -76,7 +76,8 @@ public:
                 } while (std::find(used.begin(), used.end(), tag.m_iNo) != used.end());
                 used.push_back(tag.m_iNo);
                 tag.m_strName = "f" + std::to_string(tag.m_iNo) + (Pick(0, 1) ? "_x" : "");
-                tag.m_iType = Pick(1, 6);
+                // The first tag holds plain values, so every message can be filled.
+                tag.m_iType = t == 0 ? Pick(1, 5) : Pick(1, 6);
                 tag.m_iSub = Pick(0, iCount - 1);
                 tag.m_bArray = Pick(0, 2) == 0;
                 spec.m_Tags.push_back(tag);
@@ -94,6 +95,7 @@ public:
     }
 
     // A message with at least one value; sub-messages stop at p_iDepth 3.
+    // Never null: the first tag of every message holds plain values.
     std::shared_ptr<Node> MakeNode(size_t p_iSpec, int p_iDepth) {
         auto pNode = std::make_shared<Node>();
         pNode->m_pSpec = &m_Specs[p_iSpec];
@@ -108,16 +110,9 @@ public:
                 pNode->m_Values[t].push_back(MakeItem(tag, p_iDepth));
             bAny = true;
         }
-        if (!bAny) {
-            for (size_t t = 0; t < pNode->m_Values.size(); ++t) {
-                if (pNode->m_pSpec->m_Tags[t].m_iType != 6) {
-                    pNode->m_Values[t].push_back(MakeItem(pNode->m_pSpec->m_Tags[t], p_iDepth));
-                    bAny = true;
-                    break;
-                }
-            }
-        }
-        return bAny ? pNode : nullptr;
+        if (!bAny)
+            pNode->m_Values[0].push_back(MakeItem(pNode->m_pSpec->m_Tags[0], p_iDepth));
+        return pNode;
     }
 
     size_t SpecCount() const { return m_Specs.size(); }
@@ -161,11 +156,7 @@ private:
                 item.m_strText = szDate;
                 break;
             }
-            case 6: {
-                while (!item.m_pSub)
-                    item.m_pSub = MakeNode(static_cast<size_t>(p_Tag.m_iSub), p_iDepth + 1);
-                break;
-            }
+            case 6: item.m_pSub = MakeNode(static_cast<size_t>(p_Tag.m_iSub), p_iDepth + 1); break;
             default: break;
         }
         return item;
@@ -291,9 +282,7 @@ TEST(RoundTrip, RandomMessagesInAllForms) {
         RandomMessages random(seed);
         random.MakeDictionary(dic);
         for (int n = 0; n < 4; ++n) {
-            std::shared_ptr<Node> pNode;
-            while (!pNode)
-                pNode = random.MakeNode(static_cast<size_t>(n) % random.SpecCount(), 1);
+            std::shared_ptr<Node> pNode = random.MakeNode(static_cast<size_t>(n) % random.SpecCount(), 1);
             std::unique_ptr<CMsg> pMsg(BuildMsg(*pNode, dic));
             for (const Form& form : kForms) {
                 SCOPED_TRACE(testing::Message() << "seed " << seed << " message " << n << " form "

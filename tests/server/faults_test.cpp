@@ -106,9 +106,10 @@ TEST_F(ServerFaults, DamagedRequestGetsARejectNamingTheDamage) {
 TEST_F(ServerFaults, StopEndsConnectionsThatAreStillWaiting) {
     {
         TestServer server("5 header-only echo\n8 delay 60 echo\n");
+        const int iPort = server.Port();
         std::unique_ptr<CallResult> silent, delayed;
-        std::thread t1([&]() { silent = Call(server.Port(), 5, 1001, kQuoteXml, 30); });
-        std::thread t2([&]() { delayed = Call(server.Port(), 8, 1001, kQuoteXml, 30); });
+        std::thread t1([&]() { silent = Call(iPort, 5, 1001, kQuoteXml, 30); });
+        std::thread t2([&]() { delayed = Call(iPort, 8, 1001, kQuoteXml, 30); });
         // Let both requests arrive, then stop long before their waits end.
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         server.Stop();

@@ -49,6 +49,7 @@ public:
     // The port listened on, once started.
     int GetPort() const;
     // Stops accepting, ends open connections and waits for the threads.
+    // Start, GetPort and Stop belong to one controlling thread.
     void Stop();
 
     class CImpl;
