@@ -18,6 +18,6 @@ for t in $targets; do
   "$build/bin/fuzz_$t" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=5 \
     -print_final_stats=1 -artifact_prefix="$build/fuzz-artifacts/$t/" \
     "$build/fuzz-work/$t" "$here/corpus/$t" >"$build/fuzz-artifacts/$t.log" 2>&1 || true
-  grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|SUMMARY|==[0-9]+==ERROR|artifact_prefix|Test unit written)' \
+  grep -E '^(#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|SUMMARY|==[0-9]+==ERROR|artifact_prefix|Test unit written)' \
     "$build/fuzz-artifacts/$t.log" || true
 done

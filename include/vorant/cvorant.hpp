@@ -108,4 +108,6 @@ private:
                                             CString& p_strErrText);
 };
 
+#undef VORANT_LOCAL
+
 #endif  // VORANT_CVORANT_HPP

@@ -231,8 +231,9 @@ public:
 private:
     // The first bag of p_iTagNum, or null.
     CMsgValue* GetHashBag(int p_iTagNum) const;
-    // Links p_pBag (tagged p_iTagNum) at the end of its chain.
-    void SetHashBag(int p_iTagNum, CMsgValue* p_pBag);
+    // Links p_pBag (tagged p_iTagNum) at the end of its chain; false when
+    // the chain heads cannot be allocated.
+    bool SetHashBag(int p_iTagNum, CMsgValue* p_pBag);
     // Deletes every bag (and so every value and sub-message) and the
     // children list.
     void ReleaseContent();
@@ -243,12 +244,14 @@ private:
     int m_iSelfTagNum;
     bool m_bEmpty;
     char m_szVer[VER_SIZE + 1];
-    CMsgValue* m_pValues[VALUE_HEADS];
+    // Heads of the bag chains: m_iHeadCount of them (the definition's bucket
+    // count, at most 128), allocated with the first bag.
+    CMsgValue** m_pValues;
     CMsg* m_pParent;
     CMsgArray* m_pChildren;  // non-owning
     CMsgDic* m_pMsgDic;
     CMsgInfo* m_pMsgInfo;    // null for an undefined message
-    int m_iHeadCount;        // chains in use: the definition's bucket count
+    int m_iHeadCount;
 
     friend struct MsgAccess;
 };

@@ -63,8 +63,7 @@ int CVorant::CallServiceCore(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, int p_iRe
         return -5;
     }
     // An empty body has no buffer; it is parsed as the empty document.
-    char szEmpty[1] = {'\0'};
-    char* pBody = answer.m_Body.GetData() ? answer.m_Body.GetData() : szEmpty;
+    const char* pBody = answer.m_Body.GetData() ? answer.m_Body.GetData() : "";
     try {
         if (p_pOut->LoadXml(pBody) < 0) {
             p_strErrText = p_pOut->GetLastError();

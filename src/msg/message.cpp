@@ -13,7 +13,7 @@ CMsg::CMsg(int p_iSelfNum, int p_iRootNum, int p_iSelfTagNum, CMsgDic* p_pDic)
       m_iSelfTagNum(0),
       m_bEmpty(true),
       m_szVer(),
-      m_pValues(),
+      m_pValues(nullptr),
       m_pParent(nullptr),
       m_pChildren(nullptr),
       m_pMsgDic(p_pDic),
@@ -64,7 +64,7 @@ int CMsg::AddChild(CMsg* p_pChild) {
 }
 
 CMsgValue* CMsg::GetHashBag(int p_iTagNum) const {
-    if (p_iTagNum < 0)
+    if (p_iTagNum < 0 || !m_pValues)
         return nullptr;
     for (CMsgValue* pBag = m_pValues[HeadIndex(p_iTagNum)]; pBag; pBag = pBag->m_pNext) {
         if (pBag->m_iTagNum == p_iTagNum)
@@ -73,28 +73,38 @@ CMsgValue* CMsg::GetHashBag(int p_iTagNum) const {
     return nullptr;
 }
 
-void CMsg::SetHashBag(int p_iTagNum, CMsgValue* p_pBag) {
+bool CMsg::SetHashBag(int p_iTagNum, CMsgValue* p_pBag) {
+    if (!m_pValues) {
+        m_pValues = new (std::nothrow) CMsgValue*[static_cast<size_t>(m_iHeadCount)]();
+        if (!m_pValues)
+            return false;
+    }
     p_pBag->m_iTagNum = p_iTagNum;
     CMsgValue** ppLink = &m_pValues[HeadIndex(p_iTagNum)];
     while (*ppLink)
         ppLink = &(*ppLink)->m_pNext;
     *ppLink = p_pBag;
+    return true;
 }
 
 void CMsg::ReleaseContent() {
     // The children list only views sub-messages that the bags own.
     delete m_pChildren;
     m_pChildren = nullptr;
-    for (CMsgValue*& pHead : m_pValues) {
-        delete pHead;
-        pHead = nullptr;
-    }
+    if (!m_pValues)
+        return;
+    for (int i = 0; i < m_iHeadCount; ++i)
+        delete m_pValues[i];
+    delete[] m_pValues;
+    m_pValues = nullptr;
 }
 
 CMsgValue* MsgAccess::NewBag(CMsg& p_Msg, int p_iTagNum) {
     CMsgValue* pBag = new (std::nothrow) CMsgValue();
-    if (pBag)
-        p_Msg.SetHashBag(p_iTagNum, pBag);
+    if (pBag && !p_Msg.SetHashBag(p_iTagNum, pBag)) {
+        delete pBag;
+        pBag = nullptr;
+    }
     return pBag;
 }
 

@@ -54,8 +54,8 @@ struct MsgAccess {
     static CMsgValue* NewBag(CMsg& p_Msg, int p_iTagNum);
 
     // -19 without a definition, -18 for a negative or undefined tag (both
-    // recorded with "msgnum=%d, tagnum=%d"), else 0.
-    static int CheckTag(CMsg& p_Msg, int p_iTagNum);
+    // recorded with "msgnum=%d, tagnum=%d"), else 0 and the tag's definition.
+    static int CheckTag(CMsg& p_Msg, int p_iTagNum, const CTagInfo** p_ppTag = nullptr);
     // The checks of a store up to its bag, which exists afterwards and carries
     // p_iType and the tag's array flag.
     static int PrepareStore(CMsg& p_Msg, int p_iTagNum, int p_iType, int p_iLine, CMsgValue** p_ppBag);

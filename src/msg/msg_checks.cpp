@@ -10,15 +10,18 @@ int MsgAccess::Fail(CMsg& p_Msg, int p_iCode, const char* p_szDetail) {
 
 int MsgAccess::NullParam(CMsg& p_Msg) { return Fail(p_Msg, MA_ERR_NULL_PARAM, ""); }
 
-int MsgAccess::CheckTag(CMsg& p_Msg, int p_iTagNum) {
+int MsgAccess::CheckTag(CMsg& p_Msg, int p_iTagNum, const CTagInfo** p_ppTag) {
     if (!p_Msg.m_pMsgInfo) {
         p_Msg.SetLastError(MA_ERR_MSG_NOT_DEFINED, "msgnum=%d, tagnum=%d", p_Msg.m_iSelfNum, p_iTagNum);
         return MA_ERR_MSG_NOT_DEFINED;
     }
-    if (p_iTagNum < 0 || !p_Msg.m_pMsgInfo->IsDefinedTag(p_iTagNum)) {
+    const CTagInfo* pTag = p_Msg.m_pMsgInfo->GetTagInfo(p_iTagNum);
+    if (!pTag) {
         p_Msg.SetLastError(MA_ERR_TAG_NOT_DEFINED, "msgnum=%d, tagnum=%d", p_Msg.m_iSelfNum, p_iTagNum);
         return MA_ERR_TAG_NOT_DEFINED;
     }
+    if (p_ppTag)
+        *p_ppTag = pTag;
     return 0;
 }
 
@@ -29,13 +32,12 @@ int MsgAccess::TypeMismatch(CMsg& p_Msg, int p_iLine, int p_iTagNum, int p_iFoun
 }
 
 int MsgAccess::PrepareStore(CMsg& p_Msg, int p_iTagNum, int p_iType, int p_iLine, CMsgValue** p_ppBag) {
-    int iResult = CheckTag(p_Msg, p_iTagNum);
+    const CTagInfo* pTag = nullptr;
+    int iResult = CheckTag(p_Msg, p_iTagNum, &pTag);
     if (iResult != 0)
         return iResult;
-    const CMsgInfo* pInfo = p_Msg.m_pMsgInfo;
-    int iDicType = pInfo->GetTagType(p_iTagNum);
-    if (iDicType != p_iType)
-        return TypeMismatch(p_Msg, p_iLine, p_iTagNum, iDicType, p_iType);
+    if (pTag->m_iType != p_iType)
+        return TypeMismatch(p_Msg, p_iLine, p_iTagNum, pTag->m_iType, p_iType);
     CMsgValue* pBag = p_Msg.GetHashBag(p_iTagNum);
     if (!pBag) {
         pBag = NewBag(p_Msg, p_iTagNum);
@@ -46,7 +48,7 @@ int MsgAccess::PrepareStore(CMsg& p_Msg, int p_iTagNum, int p_iType, int p_iLine
         return TypeMismatch(p_Msg, p_iLine, p_iTagNum, pBag->m_iType, p_iType);
     }
     pBag->m_iType = p_iType;
-    pBag->m_bArray = pInfo->IsArrayTag(p_iTagNum);
+    pBag->m_bArray = pTag->m_bArray;
     *p_ppBag = pBag;
     return 0;
 }

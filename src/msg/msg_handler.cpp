@@ -77,13 +77,12 @@ void MsgHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocalNam
         StartRoot(name.m_szText, p_Attrs);
         return;
     }
-    const CMsgInfo* pInfo = OuterInfo(m_iDepth);
-    int iTagNum = ResolveTag(pInfo, name.m_szText, true);
-    if (pInfo->GetTagType(iTagNum) == TAG_TYPE_SUBMSG) {
-        m_pCurMsg = m_pCurMsg->MakeSubMsgEntry(iTagNum);
+    const CTagInfo* pTag = ResolveTag(OuterInfo(m_iDepth), name.m_szText, true);
+    if (pTag->m_iType == TAG_TYPE_SUBMSG) {
+        m_pCurMsg = m_pCurMsg->MakeSubMsgEntry(pTag->m_iTagNum);
         m_MsgInfoStack.Add(m_pMsgDic->GetMsgInfo(m_pCurMsg->GetSelfNum()));
     }
-    m_iCurTagNum = iTagNum;
+    m_iCurTagNum = pTag->m_iTagNum;
 }
 
 void MsgHandler::endElement(const XMLCh* const, const XMLCh* const p_pLocalName, const XMLCh* const) {
@@ -93,9 +92,7 @@ void MsgHandler::endElement(const XMLCh* const, const XMLCh* const p_pLocalName,
         return;
     ElementName name;
     NarrowName(p_pLocalName, name.m_szText);
-    const CMsgInfo* pInfo = OuterInfo(iDepth);
-    int iTagNum = ResolveTag(pInfo, name.m_szText, false);
-    if (pInfo->GetTagType(iTagNum) == TAG_TYPE_SUBMSG) {
+    if (ResolveTag(OuterInfo(iDepth), name.m_szText, false)->m_iType == TAG_TYPE_SUBMSG) {
         if (m_pCurMsg->GetParentMsg())
             m_pCurMsg = m_pCurMsg->GetParentMsg();
         m_MsgInfoStack.RemoveLast();
@@ -129,7 +126,7 @@ const CMsgInfo* MsgHandler::OuterInfo(int p_iDepth) const {
     return static_cast<const CMsgInfo*>(m_MsgInfoStack.GetAt(p_iDepth - 2));
 }
 
-int MsgHandler::ResolveTag(const CMsgInfo* p_pInfo, const char* p_szName, bool p_bStart) const {
+const CTagInfo* MsgHandler::ResolveTag(const CMsgInfo* p_pInfo, const char* p_szName, bool p_bStart) const {
     int iTagNum = -1;
     if (m_bByName) {
         p_pInfo->GetTagNum(p_szName, &iTagNum);
@@ -142,11 +139,12 @@ int MsgHandler::ResolveTag(const CMsgInfo* p_pInfo, const char* p_szName, bool p
                              p_bStart ? "Unknown start tagnum(%s)" : "Unknown end tag element(%s)", p_szName);
         iTagNum = vorant::num_text::ParseInt(p_szName + 1);
     }
-    if (!p_pInfo->GetTagInfo(iTagNum))
+    const CTagInfo* pTag = p_pInfo->GetTagInfo(iTagNum);
+    if (!pTag)
         throw CException(MA_ERR_XML_PARSE,
                          p_bStart ? "Unknown start tag element(%s, %d)" : "Unknown end tag element(%s, %d)", p_szName,
                          iTagNum);
-    return iTagNum;
+    return pTag;
 }
 
 void MsgHandler::FlushText() {

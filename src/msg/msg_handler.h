@@ -10,6 +10,7 @@
 #include "vorant/msg.hpp"
 
 class CMsgInfo;
+class CTagInfo;
 
 // Walks one message XML document into its target message: the root element
 // re-initialises the target, field elements store values, sub-message
@@ -54,7 +55,7 @@ private:
     const CMsgInfo* OuterInfo(int p_iDepth) const;
     // The tag an element name stands for; the texts name the failure for a
     // start (p_bStart) or an end tag.
-    int ResolveTag(const CMsgInfo* p_pInfo, const char* p_szName, bool p_bStart) const;
+    const CTagInfo* ResolveTag(const CMsgInfo* p_pInfo, const char* p_szName, bool p_bStart) const;
     // Stores the trimmed text run against the current tag, then empties it.
     void FlushText();
 

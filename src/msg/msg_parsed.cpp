@@ -37,12 +37,13 @@ void StoreString(CMsgValue* p_pBag, const char* p_szText) {
         return;
     }
     if (!p_pBag->m_Value.pStr) {
-        p_pBag->m_Value.pStr = MsgTryNew<CString>();
+        // Created with the text: the first value of a single tag is the one kept.
+        p_pBag->m_Value.pStr = MsgTryNew<CString>(p_pBag->m_bSet ? "" : p_szText);
         if (!p_pBag->m_Value.pStr)
             throw CException("new CString failed", MA_ERR_MEMORY);
-    }
-    if (!p_pBag->m_bSet)
+    } else if (!p_pBag->m_bSet) {
         p_pBag->m_Value.pStr->Set(p_szText);
+    }
 }
 
 void StoreDate(CMsgValue* p_pBag, const CDate& p_Date) {
@@ -69,15 +70,16 @@ void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const char* p_szText, size
     const CMsgInfo* pInfo = p_Msg.m_pMsgInfo;
     if (!pInfo)
         throw CException(MA_ERR_MSG_NOT_DEFINED, "msgnum=%d", p_Msg.m_iSelfNum);
-    if (p_iTagNum < 0 || !pInfo->IsDefinedTag(p_iTagNum))
-        throw CException(MA_ERR_TAG_NOT_DEFINED, "tagnum=%d", p_iTagNum);
     CMsgValue* pBag = p_Msg.GetHashBag(p_iTagNum);
     if (!pBag) {
+        const CTagInfo* pTag = pInfo->GetTagInfo(p_iTagNum);
+        if (!pTag)
+            throw CException(MA_ERR_TAG_NOT_DEFINED, "tagnum=%d", p_iTagNum);
         pBag = NewBag(p_Msg, p_iTagNum);
         if (!pBag)
             throw CException("new CMsgValue failed", MA_ERR_MEMORY);
-        pBag->m_iType = pInfo->GetTagType(p_iTagNum);
-        pBag->m_bArray = pInfo->IsArrayTag(p_iTagNum);
+        pBag->m_iType = pTag->m_iType;
+        pBag->m_bArray = pTag->m_bArray;
     }
     switch (pBag->m_iType) {
         case TAG_TYPE_STRING: StoreString(pBag, p_szText); break;

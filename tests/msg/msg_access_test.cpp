@@ -2,6 +2,7 @@
 // and what each overload reads and stores.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "msg_test_support.h"
@@ -75,8 +76,10 @@ TEST_F(AccessTest, CheckOrderAndDetails) {
     EXPECT_EQ(msg.GetLastError(), Err(-17, "Line:1178, tagnum=2,type=(integer/string)"));
     EXPECT_EQ(msg.SetValue(2, CDbl(1.5)), -17);
     EXPECT_EQ(msg.GetLastError(), Err(-17, "Line:2165, tagnum=2,type=(integer/double)"));
-    EXPECT_EQ(msg.SetValue(2, Line("a")), -17);  // not stored: still the caller's
+    std::unique_ptr<CMsg> pRefused(Line("a"));
+    EXPECT_EQ(msg.SetValue(2, pRefused.get()), -17);  // not stored: still the caller's
     EXPECT_EQ(msg.GetLastError(), Err(-17, "Line:1441, tagnum=2,type=(integer/submsg)"));
+    EXPECT_EQ(pRefused->GetParentMsg(), nullptr);
 
     // Reading: never-set gives -1 before any type check; a set tag of another type -17.
     EXPECT_EQ(msg.GetValue(1, &i), -1);
