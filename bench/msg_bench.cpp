@@ -41,29 +41,32 @@ public:
         pMsg->SetValue(5, CDate(20240131));
         pMsg->SetValue(7, "deliver to the back door & ring twice");
         CStream xml;
-        for (int i = 0; ; ++i) {
-            if (i % 16 == 0) {
-                pMsg->ToXml(&xml, false, false, 1);
-                if (xml.GetSize() >= p_iBytes)
-                    break;
-            }
-            CMsg* pLine = new CMsg(101, 0, 0, &m_Dic);
-            pLine->SetValue(1, "SKU-0000-ABCDEFGH");
-            pLine->SetValue(2, i);
-            pLine->SetValue(3, 19.99 + i);
-            pLine->SetValue(4, (i % 3) == 0);
-            pLine->SetValue(5, CDate(20240201 + i % 28));
-            for (int k = 0; k < 3; ++k)
-                pLine->SetValue(6, i * 10 + k);
-            pLine->SetValue(7, "A line of free text, <escaped> in CDATA.");
-            pMsg->SetValue(6, pLine);
-        }
+        pMsg->ToXml(&xml, false, false, 1);
+        int iBase = xml.GetSize();
+        AddLine(pMsg.get(), 0);
+        pMsg->ToXml(&xml, false, false, 1);
+        int iPerLine = xml.GetSize() - iBase;
+        for (int i = 1; iBase + (i + 1) * iPerLine <= p_iBytes; ++i)
+            AddLine(pMsg.get(), i);
         return pMsg;
     }
 
     CMsgDic* Dic() { return &m_Dic; }
 
 private:
+    void AddLine(CMsg* p_pMsg, int p_iIndex) {
+        CMsg* pLine = new CMsg(101, 0, 0, &m_Dic);
+        pLine->SetValue(1, "SKU-0000-ABCDEFGH");
+        pLine->SetValue(2, 1000 + p_iIndex % 9000);
+        pLine->SetValue(3, 19.99 + p_iIndex);
+        pLine->SetValue(4, (p_iIndex % 3) == 0);
+        pLine->SetValue(5, CDate(20240201 + p_iIndex % 28));
+        for (int k = 0; k < 3; ++k)
+            pLine->SetValue(6, 1000 + (p_iIndex * 10 + k) % 9000);
+        pLine->SetValue(7, "A line of free text, <escaped> in CDATA.");
+        p_pMsg->SetValue(6, pLine);
+    }
+
     void Tag(int p_iMsg, int p_iTag, const char* p_szName, const char* p_szType, bool p_bArray) {
         m_Dic.SetMsgDetail(p_iMsg, p_iTag, CString(p_szName), CString(p_szType), CString(p_bArray ? "Y" : "N"));
     }

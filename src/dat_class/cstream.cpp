@@ -74,12 +74,10 @@ void CStream::Free() {
 
 bool CStream::Reserve(int p_iNeeded) {
     if (m_pData && m_iCapacity > p_iNeeded) return true;
-    // Whole growth steps until the terminator fits, and at least half the
-    // current capacity at a time so that long runs of appends stay linear.
+    // Whole growth steps until the terminator fits: callers size the step
+    // (and may see the capacity), so the rule stays exactly this.
     int64_t iStep = m_iGrowBy;
     int64_t iSteps = (static_cast<int64_t>(p_iNeeded) + 1 - m_iCapacity + iStep - 1) / iStep;
-    int64_t iHalf = (static_cast<int64_t>(m_iCapacity) / 2 + iStep - 1) / iStep;
-    if (iSteps < iHalf) iSteps = iHalf;
     if (iSteps < 1) iSteps = 1;
     int64_t iCapacity = m_iCapacity + iSteps * iStep;
     if (iCapacity > INT_MAX) {
