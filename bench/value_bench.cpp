@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -18,11 +19,9 @@ namespace {
 // A short status line, the size of most error and log texts.
 void BM_StringFormatShort(benchmark::State& p_State) {
     CString s;
-    int i = 0;
     for (auto _ : p_State) {
         s.Format("MSG_Error(%d) : %s {%s}", -19, "message not defined", "msgnum=1001");
         benchmark::DoNotOptimize(s.ToStr());
-        ++i;
     }
 }
 

@@ -1,4 +1,5 @@
-// Fuzz target: the message XML reader, against the example dictionary. What
+// Fuzz target: the message XML reader, against the example dictionary and a
+// few messages of its own that reach every kind of value. What
 // a document leaves in the message is dumped; a document that loads must,
 // written in each form and loaded again, write the same text once more.
 #include <cstring>
@@ -10,8 +11,8 @@
 #include "vorant/msg_dic.hpp"
 #include "vorant/stream.hpp"
 
-#ifndef VORANT_FUZZ_DICTIONARY
-#error "VORANT_FUZZ_DICTIONARY must name the dictionary file the documents are read against"
+#if !defined(VORANT_FUZZ_DICTIONARY) || !defined(VORANT_FUZZ_DICTIONARY_EXTRA)
+#error "VORANT_FUZZ_DICTIONARY and _EXTRA must name the dictionary files the documents are read against"
 #endif
 
 namespace {
@@ -23,6 +24,7 @@ CMsgDic& ExampleDictionary() {
     static bool s_bLoaded = false;
     if (!s_bLoaded) {
         s_Dic.InitDictionary(VORANT_FUZZ_DICTIONARY);
+        s_Dic.InitDictionary(VORANT_FUZZ_DICTIONARY_EXTRA);
         s_bLoaded = true;
     }
     return s_Dic;

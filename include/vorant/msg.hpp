@@ -231,9 +231,9 @@ public:
 private:
     // The first bag of p_iTagNum, or null.
     CMsgValue* GetHashBag(int p_iTagNum) const;
-    // Links p_pBag (tagged p_iTagNum) at the end of its chain; false when
-    // the chain heads cannot be allocated.
-    bool SetHashBag(int p_iTagNum, CMsgValue* p_pBag);
+    // A new empty bag for p_iTagNum, linked at the end of its chain; null
+    // when memory runs out. Callers first try GetHashBag.
+    CMsgValue* NewHashBag(int p_iTagNum);
     // Deletes every bag (and so every value and sub-message) and the
     // children list.
     void ReleaseContent();
@@ -244,14 +244,17 @@ private:
     int m_iSelfTagNum;
     bool m_bEmpty;
     char m_szVer[VER_SIZE + 1];
-    // Heads of the bag chains: m_iHeadCount of them (the definition's bucket
-    // count, at most 128), allocated with the first bag.
+    // The value table, allocated with the first bag as one block: the heads
+    // of m_iHeadCount bag chains (the definition's bucket count, at most 128),
+    // then room for m_iPoolSize bags; further bags come from the heap.
     CMsgValue** m_pValues;
     CMsg* m_pParent;
     CMsgArray* m_pChildren;  // non-owning
     CMsgDic* m_pMsgDic;
     CMsgInfo* m_pMsgInfo;    // null for an undefined message
     int m_iHeadCount;
+    int m_iPoolSize;
+    int m_iPoolUsed;
 
     friend struct MsgAccess;
 };

@@ -1,5 +1,7 @@
 // CMsg: construction, definition, the value table and the tree links.
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <new>
 
 #include "msg/msg_access.h"
@@ -18,7 +20,9 @@ CMsg::CMsg(int p_iSelfNum, int p_iRootNum, int p_iSelfTagNum, CMsgDic* p_pDic)
       m_pChildren(nullptr),
       m_pMsgDic(p_pDic),
       m_pMsgInfo(nullptr),
-      m_iHeadCount(VALUE_HEADS) {
+      m_iHeadCount(VALUE_HEADS),
+      m_iPoolSize(0),
+      m_iPoolUsed(0) {
     if (!p_pDic)
         throw CException("CMsg: Parameter is NULL", MA_ERR_NULL_PARAM);
     if (p_iSelfNum > 0)
@@ -73,18 +77,39 @@ CMsgValue* CMsg::GetHashBag(int p_iTagNum) const {
     return nullptr;
 }
 
-bool CMsg::SetHashBag(int p_iTagNum, CMsgValue* p_pBag) {
+namespace {
+
+// Bags of one message are mostly allocated together, with its chain heads.
+const int kPooledBags = 16;
+
+}  // namespace
+
+CMsgValue* CMsg::NewHashBag(int p_iTagNum) {
     if (!m_pValues) {
-        m_pValues = new (std::nothrow) CMsgValue*[static_cast<size_t>(m_iHeadCount)]();
+        int iTags = m_pMsgInfo ? m_pMsgInfo->GetTagCount() : 0;
+        int iPool = iTags < kPooledBags ? iTags : kPooledBags;
+        size_t iBytes = sizeof(CMsgValue*) * static_cast<size_t>(m_iHeadCount) +
+                        sizeof(CMsgValue) * static_cast<size_t>(iPool);
+        m_pValues = static_cast<CMsgValue**>(::operator new(iBytes, std::nothrow));
         if (!m_pValues)
-            return false;
+            return nullptr;
+        std::fill(m_pValues, m_pValues + m_iHeadCount, nullptr);
+        m_iPoolSize = iPool;
+        m_iPoolUsed = 0;
     }
-    p_pBag->m_iTagNum = p_iTagNum;
+    CMsgValue* pBag = nullptr;
+    if (m_iPoolUsed < m_iPoolSize)
+        pBag = new (reinterpret_cast<CMsgValue*>(m_pValues + m_iHeadCount) + m_iPoolUsed++) CMsgValue();
+    else
+        pBag = new (std::nothrow) CMsgValue();
+    if (!pBag)
+        return nullptr;
+    pBag->m_iTagNum = p_iTagNum;
     CMsgValue** ppLink = &m_pValues[HeadIndex(p_iTagNum)];
     while (*ppLink)
         ppLink = &(*ppLink)->m_pNext;
-    *ppLink = p_pBag;
-    return true;
+    *ppLink = pBag;
+    return pBag;
 }
 
 void CMsg::ReleaseContent() {
@@ -93,20 +118,27 @@ void CMsg::ReleaseContent() {
     m_pChildren = nullptr;
     if (!m_pValues)
         return;
-    for (int i = 0; i < m_iHeadCount; ++i)
-        delete m_pValues[i];
-    delete[] m_pValues;
+    const CMsgValue* pPool = reinterpret_cast<const CMsgValue*>(m_pValues + m_iHeadCount);
+    std::less<const CMsgValue*> before;
+    for (int i = 0; i < m_iHeadCount; ++i) {
+        CMsgValue* pBag = m_pValues[i];
+        while (pBag) {
+            CMsgValue* pNext = pBag->m_pNext;
+            pBag->m_pNext = nullptr;
+            if (!before(pBag, pPool) && before(pBag, pPool + m_iPoolUsed))
+                pBag->~CMsgValue();
+            else
+                delete pBag;
+            pBag = pNext;
+        }
+    }
+    ::operator delete(m_pValues);
     m_pValues = nullptr;
+    m_iPoolSize = 0;
+    m_iPoolUsed = 0;
 }
 
-CMsgValue* MsgAccess::NewBag(CMsg& p_Msg, int p_iTagNum) {
-    CMsgValue* pBag = new (std::nothrow) CMsgValue();
-    if (pBag && !p_Msg.SetHashBag(p_iTagNum, pBag)) {
-        delete pBag;
-        pBag = nullptr;
-    }
-    return pBag;
-}
+CMsgValue* MsgAccess::NewBag(CMsg& p_Msg, int p_iTagNum) { return p_Msg.NewHashBag(p_iTagNum); }
 
 void MsgAccess::DropSubMsg(CMsg& p_Msg, CMsg* p_pOld) {
     if (p_Msg.m_pChildren)

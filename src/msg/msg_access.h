@@ -86,6 +86,25 @@ struct MsgAccess {
     // p_pCandidate is p_Msg or one of its ancestors.
     static bool IsSelfOrAncestor(const CMsg& p_Msg, const CMsg* p_pCandidate);
 
+    // 1 for a single value, else the items of the bag's array (0 without one).
+    static int ItemCount(const CMsgValue& p_Bag);
+
+    // Calls p_Visit(tag number, bag) for every set bag of a type 1 to 6, in
+    // definition order: what the writer and the dumps show.
+    template <class Visit>
+    static void ForEachSetBag(const CMsg& p_Msg, Visit p_Visit) {
+        const CMsgInfo* pInfo = p_Msg.m_pMsgInfo;
+        if (!pInfo)
+            return;
+        int iCount = pInfo->GetTagCount();
+        for (int i = 0; i < iCount; ++i) {
+            int iTagNum = pInfo->GetTagNumAt(i);
+            const CMsgValue* pBag = p_Msg.GetHashBag(iTagNum);
+            if (pBag && pBag->m_bSet && pBag->m_iType >= TAG_TYPE_STRING && pBag->m_iType <= TAG_TYPE_SUBMSG)
+                p_Visit(iTagNum, *pBag);
+        }
+    }
+
     // Appends every pointer of p_From to p_To; false when p_To cannot grow.
     static bool CopyItems(const CMsgArray& p_From, CMsgArray* p_pTo);
 };

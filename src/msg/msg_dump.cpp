@@ -10,19 +10,10 @@ namespace {
 template <class Visit>
 void ForEachSetTag(const CMsg& p_Msg, Visit p_Visit) {
     const CMsgInfo* pInfo = MsgAccess::Info(p_Msg);
-    if (!pInfo)
-        return;
-    int iCount = pInfo->GetTagCount();
-    for (int i = 0; i < iCount; ++i) {
-        int iTagNum = pInfo->GetTagNumAt(i);
-        const CMsgValue* pBag = MsgAccess::Bag(p_Msg, iTagNum);
-        if (!pBag || !pBag->m_bSet || pBag->m_iType < TAG_TYPE_STRING || pBag->m_iType > TAG_TYPE_SUBMSG)
-            continue;
-        if (pBag->m_bArray && !pBag->m_Value.p)
-            continue;
-        const CTagInfo* pTag = pInfo->GetTagInfo(iTagNum);
-        p_Visit(iTagNum, pTag ? pTag->m_strName.ToStr() : "", *pBag);
-    }
+    MsgAccess::ForEachSetBag(p_Msg, [&](int p_iTagNum, const CMsgValue& p_Bag) {
+        const CTagInfo* pTag = pInfo->GetTagInfo(p_iTagNum);
+        p_Visit(p_iTagNum, pTag ? pTag->m_strName.ToStr() : "", p_Bag);
+    });
 }
 
 // One value of a bag that is not a sub-message, as the dumps print it.
@@ -48,21 +39,6 @@ void PutValue(CMsgTextOut& p_Out, int p_iType, const CMsgValue& p_Bag, int p_iIn
     }
 }
 
-int ItemCount(const CMsgValue& p_Bag) {
-    const CMsgValue::Value& v = p_Bag.m_Value;
-    if (!p_Bag.m_bArray)
-        return 1;
-    switch (p_Bag.m_iType) {
-        case TAG_TYPE_STRING: return v.pStrArr->GetSize();
-        case TAG_TYPE_INT: return v.pIntArr->GetSize();
-        case TAG_TYPE_DBL: return v.pDblArr->GetSize();
-        case TAG_TYPE_BOOL: return v.pBoolArr->GetSize();
-        case TAG_TYPE_DATE: return v.pDateArr->GetSize();
-        case TAG_TYPE_SUBMSG: return v.pMsgArr->GetSize();
-        default: return 0;
-    }
-}
-
 CMsg* SubMsgAt(const CMsgValue& p_Bag, int p_iIndex) {
     return p_Bag.m_bArray ? MsgAccess::Items(*p_Bag.m_Value.pMsgArr)[p_iIndex] : p_Bag.m_Value.pMsg;
 }
@@ -80,7 +56,7 @@ void PutDumpHead(CMsgTextOut& p_Out, int p_iDepth, int p_iTagNum, const char* p_
 
 void DumpFields(const CMsg& p_Msg, CMsgTextOut& p_Out, int p_iDepth) {
     ForEachSetTag(p_Msg, [&](int p_iTagNum, const char* p_szName, const CMsgValue& p_Bag) {
-        int iCount = ItemCount(p_Bag);
+        int iCount = MsgAccess::ItemCount(p_Bag);
         if (p_Bag.m_iType == TAG_TYPE_SUBMSG) {
             for (int i = 0; i < iCount; ++i) {
                 const CMsg* pSub = SubMsgAt(p_Bag, i);
@@ -126,7 +102,7 @@ void PutXmlTag(CMsgTextOut& p_Out, bool p_bClose, bool p_bByName, int p_iTagNum,
 
 void DumpXmlFields(const CMsg& p_Msg, CMsgTextOut& p_Out, bool p_bByName, int p_iDepth) {
     ForEachSetTag(p_Msg, [&](int p_iTagNum, const char* p_szName, const CMsgValue& p_Bag) {
-        int iCount = ItemCount(p_Bag);
+        int iCount = MsgAccess::ItemCount(p_Bag);
         for (int i = 0; i < iCount; ++i) {
             if (p_Bag.m_iType == TAG_TYPE_SUBMSG) {
                 const CMsg* pSub = SubMsgAt(p_Bag, i);

@@ -77,22 +77,24 @@ void MsgHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocalNam
         StartRoot(name.m_szText, p_Attrs);
         return;
     }
-    const CTagInfo* pTag = ResolveTag(OuterInfo(m_iDepth), name.m_szText, true);
-    if (pTag->m_iType == TAG_TYPE_SUBMSG) {
+    const CTagInfo* pTag = ResolveTag(OuterInfo(m_iDepth), name.m_szText);
+    bool bSubMsg = pTag->m_iType == TAG_TYPE_SUBMSG;
+    if (bSubMsg) {
         m_pCurMsg = m_pCurMsg->MakeSubMsgEntry(pTag->m_iTagNum);
         m_MsgInfoStack.Add(m_pMsgDic->GetMsgInfo(m_pCurMsg->GetSelfNum()));
     }
+    m_OpenSubMsgs.push_back(bSubMsg);
     m_iCurTagNum = pTag->m_iTagNum;
 }
 
-void MsgHandler::endElement(const XMLCh* const, const XMLCh* const p_pLocalName, const XMLCh* const) {
+void MsgHandler::endElement(const XMLCh* const, const XMLCh* const, const XMLCh* const) {
     FlushText();
     int iDepth = m_iDepth--;
-    if (iDepth <= 1)
+    if (iDepth <= 1 || m_OpenSubMsgs.empty())
         return;
-    ElementName name;
-    NarrowName(p_pLocalName, name.m_szText);
-    if (ResolveTag(OuterInfo(iDepth), name.m_szText, false)->m_iType == TAG_TYPE_SUBMSG) {
+    bool bSubMsg = m_OpenSubMsgs.back();
+    m_OpenSubMsgs.pop_back();
+    if (bSubMsg) {
         if (m_pCurMsg->GetParentMsg())
             m_pCurMsg = m_pCurMsg->GetParentMsg();
         m_MsgInfoStack.RemoveLast();
@@ -126,34 +128,35 @@ const CMsgInfo* MsgHandler::OuterInfo(int p_iDepth) const {
     return static_cast<const CMsgInfo*>(m_MsgInfoStack.GetAt(p_iDepth - 2));
 }
 
-const CTagInfo* MsgHandler::ResolveTag(const CMsgInfo* p_pInfo, const char* p_szName, bool p_bStart) const {
+const CTagInfo* MsgHandler::ResolveTag(const CMsgInfo* p_pInfo, const char* p_szName) const {
     int iTagNum = -1;
     if (m_bByName) {
         p_pInfo->GetTagNum(p_szName, &iTagNum);
         if (iTagNum < 0)
-            throw CException(MA_ERR_XML_PARSE, p_bStart ? "Unknown start tagname(%s)" : "Unknown end tagname(%s)",
-                             p_szName);
+            throw CException(MA_ERR_XML_PARSE, "Unknown start tagname(%s)", p_szName);
     } else {
         if (p_szName[0] != 't' && p_szName[0] != 'a')
-            throw CException(MA_ERR_XML_PARSE,
-                             p_bStart ? "Unknown start tagnum(%s)" : "Unknown end tag element(%s)", p_szName);
+            throw CException(MA_ERR_XML_PARSE, "Unknown start tagnum(%s)", p_szName);
         iTagNum = vorant::num_text::ParseInt(p_szName + 1);
     }
     const CTagInfo* pTag = p_pInfo->GetTagInfo(iTagNum);
     if (!pTag)
-        throw CException(MA_ERR_XML_PARSE,
-                         p_bStart ? "Unknown start tag element(%s, %d)" : "Unknown end tag element(%s, %d)", p_szName,
-                         iTagNum);
+        throw CException(MA_ERR_XML_PARSE, "Unknown start tag element(%s, %d)", p_szName, iTagNum);
     return pTag;
 }
 
 void MsgHandler::FlushText() {
     if (m_strText.empty())
         return;
-    const char* kBlanks = " \t\n";
-    size_t iBegin = m_strText.find_first_not_of(kBlanks);
-    if (iBegin != std::string::npos && m_iDepth >= 1 && m_iCurTagNum >= 0) {
-        size_t iEnd = m_strText.find_last_not_of(kBlanks) + 1;
+    // Trims spaces, tabs and line feeds; a carriage return is kept.
+    auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n'; };
+    size_t iBegin = 0;
+    size_t iEnd = m_strText.size();
+    while (iBegin < iEnd && isBlank(m_strText[iBegin]))
+        ++iBegin;
+    while (iEnd > iBegin && isBlank(m_strText[iEnd - 1]))
+        --iEnd;
+    if (iBegin < iEnd && m_iDepth >= 1 && m_iCurTagNum >= 0) {
         m_strText.resize(iEnd);
         MsgAccess::StoreText(*m_pCurMsg, m_iCurTagNum, m_strText.c_str() + iBegin, iEnd - iBegin);
     }

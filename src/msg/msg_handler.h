@@ -3,6 +3,7 @@
 #define VORANT_MSG_MSG_HANDLER_H
 
 #include <string>
+#include <vector>
 
 #include <xercesc/sax2/DefaultHandler.hpp>
 
@@ -53,9 +54,8 @@ private:
     void StartRoot(const char* p_szName, const XERCES_CPP_NAMESPACE::Attributes& p_Attrs);
     // The definition of the message that holds an element at depth p_iDepth.
     const CMsgInfo* OuterInfo(int p_iDepth) const;
-    // The tag an element name stands for; the texts name the failure for a
-    // start (p_bStart) or an end tag.
-    const CTagInfo* ResolveTag(const CMsgInfo* p_pInfo, const char* p_szName, bool p_bStart) const;
+    // The tag an element name stands for in p_pInfo.
+    const CTagInfo* ResolveTag(const CMsgInfo* p_pInfo, const char* p_szName) const;
     // Stores the trimmed text run against the current tag, then empties it.
     void FlushText();
 
@@ -67,6 +67,9 @@ private:
     CMsg* m_pRootMsg;
     CMsg* m_pCurMsg;
     CPtrArray m_MsgInfoStack;  // CMsgInfo* of the open message levels; not owned
+    // Per open field element, whether it is a sub-message: an end tag names
+    // the element its start tag opened, so it needs no second lookup.
+    std::vector<bool> m_OpenSubMsgs;
     std::string m_strText;     // the characters since the last markup event
 };
 

@@ -97,22 +97,22 @@ void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const char* p_szText, size
 CMsg* CMsg::MakeSubMsgEntry(int p_iTagNum) {
     if (!m_pMsgInfo)
         throw CException(MA_ERR_MSG_NOT_DEFINED, "tagnum=%d,submsgnum=%d", p_iTagNum, m_iSelfNum);
-    if (p_iTagNum < 0 || !m_pMsgInfo->IsDefinedTag(p_iTagNum))
+    const CTagInfo* pTag = m_pMsgInfo->GetTagInfo(p_iTagNum);
+    if (!pTag)
         throw CException(MA_ERR_TAG_NOT_DEFINED, "tagnum=%d", p_iTagNum);
     // A bag of sub-messages on a tag of another type would later be read as
     // that type.
-    int iDicType = m_pMsgInfo->GetTagType(p_iTagNum);
-    if (iDicType != TAG_TYPE_SUBMSG)
-        throw CException(MA_ERR_TAG_TYPE, "tagnum=%d,type=%d", p_iTagNum, iDicType);
+    if (pTag->m_iType != TAG_TYPE_SUBMSG)
+        throw CException(MA_ERR_TAG_TYPE, "tagnum=%d,type=%d", p_iTagNum, pTag->m_iType);
     CMsgValue* pBag = GetHashBag(p_iTagNum);
     if (!pBag) {
         pBag = MsgAccess::NewBag(*this, p_iTagNum);
         if (!pBag)
             throw CException("new CMsgValue failed", MA_ERR_MEMORY);
         pBag->m_iType = TAG_TYPE_SUBMSG;
-        pBag->m_bArray = m_pMsgInfo->IsArrayTag(p_iTagNum);
+        pBag->m_bArray = pTag->m_bArray;
     }
-    int iSubNum = m_pMsgInfo->GetSubMsgNum(p_iTagNum);
+    int iSubNum = pTag->m_iSubMsg;
     CMsg* pSub = nullptr;
     bool bNew = true;
     if (pBag->m_bArray) {

@@ -6,7 +6,19 @@
 
 #include "dat_class/num_text.h"
 
-void CMsgTextOut::Put(const char* p_pText, size_t p_iLength) {
+void CMsgTextOut::Flush() {
+    if (m_iUsed > 0)
+        m_pStream->AppendData(m_szChunk, static_cast<int>(m_iUsed));
+    m_iUsed = 0;
+}
+
+void CMsgTextOut::PutLong(const char* p_pText, size_t p_iLength) {
+    Flush();
+    if (p_iLength < kChunkSize) {
+        std::memcpy(m_szChunk, p_pText, p_iLength);
+        m_iUsed = p_iLength;
+        return;
+    }
     while (p_iLength > 0) {
         int iPiece = p_iLength > static_cast<size_t>(INT_MAX / 2) ? INT_MAX / 2 : static_cast<int>(p_iLength);
         if (m_pStream->AppendData(p_pText, iPiece) < 0)

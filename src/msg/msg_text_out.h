@@ -8,15 +8,31 @@
 
 #include "vorant/stream.hpp"
 
-// Writes to a stream it does not own. A piece the stream cannot take is
-// lost and writing goes on, as the writers' callers expect.
+// Writes to a stream it does not own, gathering small pieces into chunks so
+// that the stream grows once per chunk rather than once per piece; the
+// destructor appends what is left. A piece the stream cannot take is lost
+// and writing goes on, as the writers' callers expect.
 class CMsgTextOut {
 public:
-    explicit CMsgTextOut(CStream* p_pStream) : m_pStream(p_pStream) {}
+    explicit CMsgTextOut(CStream* p_pStream) : m_pStream(p_pStream), m_iUsed(0) {}
+    ~CMsgTextOut() { Flush(); }
+    CMsgTextOut(const CMsgTextOut&) = delete;
+    CMsgTextOut& operator=(const CMsgTextOut&) = delete;
 
-    void Put(const char* p_pText, size_t p_iLength);
+    void Put(const char* p_pText, size_t p_iLength) {
+        if (p_iLength <= kChunkSize - m_iUsed) {
+            std::memcpy(m_szChunk + m_iUsed, p_pText, p_iLength);
+            m_iUsed += p_iLength;
+        } else {
+            PutLong(p_pText, p_iLength);
+        }
+    }
     void Put(const char* p_szText) { Put(p_szText, std::strlen(p_szText)); }
-    void Put(char p_cChar) { m_pStream->AppendData(&p_cChar, 1); }
+    void Put(char p_cChar) {
+        if (m_iUsed == kChunkSize)
+            Flush();
+        m_szChunk[m_iUsed++] = p_cChar;
+    }
     void PutInt(int p_iValue);
     // "%.15e" with an exponent of at least three digits.
     void PutDbl(double p_dValue);
@@ -32,8 +48,17 @@ public:
     // that would end or change it written as references.
     void PutAttr(const char* p_szText, char p_cQuote);
 
+    // Appends the gathered pieces to the stream.
+    void Flush();
+
 private:
+    static const size_t kChunkSize = 4096;
+
+    void PutLong(const char* p_pText, size_t p_iLength);
+
     CStream* m_pStream;
+    size_t m_iUsed;
+    char m_szChunk[kChunkSize];
 };
 
 #endif  // VORANT_MSG_MSG_TEXT_OUT_H

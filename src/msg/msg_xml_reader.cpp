@@ -7,6 +7,7 @@
 #include <xercesc/sax/SAXException.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/XMLException.hpp>
+#include <xercesc/util/XMLUni.hpp>
 
 #include "msg/msg_handler.h"
 #include "msg/xml_support.h"
@@ -49,8 +50,14 @@ public:
         CThreadReader& holder = m_pOwner ? *m_pOwner : m_Private;
         if (!holder.m_pPlatform)
             holder.m_pPlatform.reset(new CXmlPlatformUse());
-        if (!holder.m_pReader)
-            holder.m_pReader.reset(new CSecureSaxReader());
+        if (!holder.m_pReader) {
+            std::unique_ptr<CSecureSaxReader> pReader(new CSecureSaxReader());
+            // Message XML never needs a DTD: the well-formedness scanner is
+            // faster and leaves any DOCTYPE and its entities unprocessed.
+            pReader->GetReader()->setProperty(XMLUni::fgXercesScannerName,
+                                              const_cast<XMLCh*>(XMLUni::fgWFXMLScanner));
+            holder.m_pReader = std::move(pReader);
+        }
         return *holder.m_pReader;
     }
 

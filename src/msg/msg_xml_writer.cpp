@@ -23,6 +23,9 @@ public:
             m_pName = m_szNumbered;
         }
     }
+    // m_pName may point into this very object.
+    CElementName(const CElementName&) = delete;
+    CElementName& operator=(const CElementName&) = delete;
 
     void Open(CMsgTextOut& p_Out) const {
         p_Out.Put('<');
@@ -57,12 +60,6 @@ void WriteString(CMsgTextOut& p_Out, const CElementName& p_Name, const CString* 
     p_Name.Close(p_Out);
 }
 
-void WriteDate(CMsgTextOut& p_Out, const CElementName& p_Name, const CDate& p_Date) {
-    p_Name.Open(p_Out);
-    p_Out.Put(p_Date.ToStr());
-    p_Name.Close(p_Out);
-}
-
 void WriteSubMsg(CMsgTextOut& p_Out, const CElementName& p_Name, const CMsg* p_pSub, const XmlForm& p_Form) {
     if (!p_pSub)
         return;
@@ -71,67 +68,54 @@ void WriteSubMsg(CMsgTextOut& p_Out, const CElementName& p_Name, const CMsg* p_p
     p_Name.Close(p_Out);
 }
 
-template <class Array, class WriteOne>
-void WriteItems(const Array* p_pItems, WriteOne p_Write) {
-    for (int i = 0; i < p_pItems->GetSize(); ++i)
-        p_Write((*p_pItems)[i]);
+// One element holding what p_Put writes.
+template <class Put>
+void WriteElement(CMsgTextOut& p_Out, const CElementName& p_Name, Put p_Put) {
+    p_Name.Open(p_Out);
+    p_Put();
+    p_Name.Close(p_Out);
 }
 
-void WriteBag(CMsgTextOut& p_Out, const CMsgValue& p_Bag, const CElementName& p_Name, const XmlForm& p_Form) {
+void WriteSingle(CMsgTextOut& p_Out, const CMsgValue& p_Bag, const CElementName& p_Name, const XmlForm& p_Form) {
     const CMsgValue::Value& v = p_Bag.m_Value;
-    if (!p_Bag.m_bArray) {
+    switch (p_Bag.m_iType) {
+        case TAG_TYPE_STRING: WriteString(p_Out, p_Name, v.pStr); break;
+        case TAG_TYPE_INT: WriteElement(p_Out, p_Name, [&] { p_Out.PutInt(v.i); }); break;
+        case TAG_TYPE_DBL: WriteElement(p_Out, p_Name, [&] { p_Out.PutDbl(v.d); }); break;
+        case TAG_TYPE_BOOL: WriteElement(p_Out, p_Name, [&] { p_Out.PutBool(v.b); }); break;
+        case TAG_TYPE_DATE: WriteElement(p_Out, p_Name, [&] { p_Out.Put(v.pDate->ToStr()); }); break;
+        case TAG_TYPE_SUBMSG: WriteSubMsg(p_Out, p_Name, v.pMsg, p_Form); break;
+        default: break;
+    }
+}
+
+// One element per item, all with the same name.
+void WriteItems(CMsgTextOut& p_Out, const CMsgValue& p_Bag, const CElementName& p_Name, const XmlForm& p_Form) {
+    const CMsgValue::Value& v = p_Bag.m_Value;
+    int iCount = MsgAccess::ItemCount(p_Bag);
+    for (int i = 0; i < iCount; ++i) {
         switch (p_Bag.m_iType) {
-            case TAG_TYPE_STRING: WriteString(p_Out, p_Name, v.pStr); break;
-            case TAG_TYPE_INT: p_Name.Open(p_Out), p_Out.PutInt(v.i), p_Name.Close(p_Out); break;
-            case TAG_TYPE_DBL: p_Name.Open(p_Out), p_Out.PutDbl(v.d), p_Name.Close(p_Out); break;
-            case TAG_TYPE_BOOL: p_Name.Open(p_Out), p_Out.PutBool(v.b), p_Name.Close(p_Out); break;
-            case TAG_TYPE_DATE: WriteDate(p_Out, p_Name, v.pDate ? *v.pDate : CDate()); break;
-            case TAG_TYPE_SUBMSG: WriteSubMsg(p_Out, p_Name, v.pMsg, p_Form); break;
+            case TAG_TYPE_STRING: WriteString(p_Out, p_Name, &(*v.pStrArr)[i]); break;
+            case TAG_TYPE_INT: WriteElement(p_Out, p_Name, [&] { p_Out.PutInt((*v.pIntArr)[i]); }); break;
+            case TAG_TYPE_DBL: WriteElement(p_Out, p_Name, [&] { p_Out.PutDbl((*v.pDblArr)[i]); }); break;
+            case TAG_TYPE_BOOL: WriteElement(p_Out, p_Name, [&] { p_Out.PutBool((*v.pBoolArr)[i]); }); break;
+            case TAG_TYPE_DATE: WriteElement(p_Out, p_Name, [&] { p_Out.Put((*v.pDateArr)[i].ToStr()); }); break;
+            case TAG_TYPE_SUBMSG: WriteSubMsg(p_Out, p_Name, MsgAccess::Items(*v.pMsgArr)[i], p_Form); break;
             default: break;
         }
-        return;
-    }
-    if (!v.p)
-        return;
-    switch (p_Bag.m_iType) {
-        case TAG_TYPE_STRING:
-            WriteItems(v.pStrArr, [&](const CString& s) { WriteString(p_Out, p_Name, &s); });
-            break;
-        case TAG_TYPE_INT:
-            WriteItems(v.pIntArr, [&](int i) { p_Name.Open(p_Out), p_Out.PutInt(i), p_Name.Close(p_Out); });
-            break;
-        case TAG_TYPE_DBL:
-            WriteItems(v.pDblArr, [&](double d) { p_Name.Open(p_Out), p_Out.PutDbl(d), p_Name.Close(p_Out); });
-            break;
-        case TAG_TYPE_BOOL:
-            WriteItems(v.pBoolArr, [&](bool b) { p_Name.Open(p_Out), p_Out.PutBool(b), p_Name.Close(p_Out); });
-            break;
-        case TAG_TYPE_DATE:
-            WriteItems(v.pDateArr, [&](const CDate& d) { WriteDate(p_Out, p_Name, d); });
-            break;
-        case TAG_TYPE_SUBMSG: {
-            CMsg* const* pItems = MsgAccess::Items(*v.pMsgArr);
-            for (int i = 0; i < v.pMsgArr->GetSize(); ++i)
-                WriteSubMsg(p_Out, p_Name, pItems[i], p_Form);
-            break;
-        }
-        default: break;
     }
 }
 
 void WriteFields(const CMsg& p_Msg, CMsgTextOut& p_Out, const XmlForm& p_Form) {
     const CMsgInfo* pInfo = MsgAccess::Info(p_Msg);
-    if (!pInfo)
-        return;
-    int iCount = pInfo->GetTagCount();
-    for (int i = 0; i < iCount; ++i) {
-        int iTagNum = pInfo->GetTagNumAt(i);
-        const CMsgValue* pBag = MsgAccess::Bag(p_Msg, iTagNum);
-        if (!pBag || !pBag->m_bSet)
-            continue;
-        char cPrefix = pBag->m_bArray && p_Form.m_bArrayItemTag ? 'a' : 't';
-        WriteBag(p_Out, *pBag, CElementName(pInfo, iTagNum, p_Form.m_bByName, cPrefix), p_Form);
-    }
+    MsgAccess::ForEachSetBag(p_Msg, [&](int p_iTagNum, const CMsgValue& p_Bag) {
+        char cPrefix = p_Bag.m_bArray && p_Form.m_bArrayItemTag ? 'a' : 't';
+        CElementName name(pInfo, p_iTagNum, p_Form.m_bByName, cPrefix);
+        if (p_Bag.m_bArray)
+            WriteItems(p_Out, p_Bag, name, p_Form);
+        else
+            WriteSingle(p_Out, p_Bag, name, p_Form);
+    });
 }
 
 }  // namespace

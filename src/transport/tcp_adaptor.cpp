@@ -11,6 +11,7 @@
 #include "transport/adaptor_errors.h"
 #include "transport/packet_info.h"
 #include "transport/packet_layout.h"
+#include "transport/zlib_body.h"
 #include "vorant/stream.hpp"
 
 using vorant::packet::BEGIN;
@@ -62,8 +63,8 @@ int CTcpAdaptor::BuildPacket(CPacketInfo* p_pInfo, CStream* p_pPacket) {
             return ADAPTOR_MEMORY;
         }
         uLongf uWire = uCapacity;
-        const int iZ = compress(pCompressed.get(), &uWire, reinterpret_cast<const Bytef*>(pBody),
-                                static_cast<uLong>(iBodySize));
+        const int iZ = CompressBody(pCompressed.get(), &uWire, reinterpret_cast<const Bytef*>(pBody),
+                                    static_cast<uLong>(iBodySize));
         if (iZ != Z_OK) {
             SetError(ADAPTOR_COMPRESSION, "(%s)(%d)", "SendTo", iZ);
             return ADAPTOR_COMPRESSION;
@@ -230,9 +231,9 @@ int CTcpAdaptor::ReceiveBody(CPacketInfo* p_pInfo, int p_iWireLength, int p_iBod
         return ADAPTOR_MEMORY;
     }
     uLongf uBody = static_cast<uLongf>(p_iBodyLength);
-    const int iZ = uncompress(reinterpret_cast<Bytef*>(pBody), &uBody,
-                              reinterpret_cast<const Bytef*>(pWire.get()),
-                              static_cast<uLong>(p_iWireLength));
+    const int iZ = UncompressBody(reinterpret_cast<Bytef*>(pBody), &uBody,
+                                  reinterpret_cast<const Bytef*>(pWire.get()),
+                                  static_cast<uLong>(p_iWireLength));
     if (iZ != Z_OK) {
         SetError(ADAPTOR_COMPRESSION, "ReceiveFrom(%d)(%ld)", iZ, static_cast<long>(uBody));
         return ADAPTOR_COMPRESSION;

@@ -17,20 +17,7 @@ class AccessTest : public ::testing::Test {
 protected:
     void SetUp() override {
         msgtest::DefineExample(m_Dic);
-        msgtest::DefineMsg(m_Dic, 40, 0,
-                           {{1, "s", "string", false},
-                            {2, "i", "integer", false},
-                            {3, "d", "double", false},
-                            {4, "b", "bool", false},
-                            {5, "dt", "date", false},
-                            {6, "m", "m2001", false},
-                            {11, "sa", "string", true},
-                            {12, "ia", "integer", true},
-                            {13, "da", "double", true},
-                            {14, "ba", "bool", true},
-                            {15, "dta", "date", true},
-                            {16, "ma", "m2001", true},
-                            {0, "zero", "integer", false}});
+        msgtest::DefineAllTypes(m_Dic, 40, true);
     }
 
     CMsg* Line(const char* p_szCode) {

@@ -17,16 +17,7 @@ class ReaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         msgtest::DefineExample(m_Dic);
-        msgtest::DefineMsg(m_Dic, 50, 0,
-                           {{1, "s", "string", false},
-                            {2, "i", "integer", false},
-                            {3, "d", "double", false},
-                            {4, "b", "bool", false},
-                            {5, "dt", "date", false},
-                            {6, "m", "m2001", false},
-                            {7, "sa", "string", true},
-                            {8, "ia", "integer", true},
-                            {9, "deep", "m50", false}});
+        msgtest::DefineAllTypes(m_Dic, 50, false);
     }
 
     // The exception LoadXml raises for p_szXml.
@@ -43,7 +34,7 @@ TEST_F(ReaderTest, LenientForms) {
     ASSERT_EQ(msg.LoadXml("<?xml version='1.0'?>\n<msg no='50' type='index' ver='2.1'>\n"
                           "  <t1>  A-17\n</t1>\n  <a2>4</a2> <t2>5</t2>\n"
                           "  <t3>-1.5e3</t3><t4>TRUE</t4><t5>20240131</t5>\n"
-                          "  <a7>x</a7><t7> </t7><t7>y</t7><a8>1</a8><t8>2</t8><t8>3</t8>\n"
+                          "  <a11>x</a11><t11> </t11><t11>y</t11><a12>1</a12><t12>2</t12><t12>3</t12>\n"
                           "  <t6><t1>first</t1><t2>1</t2></t6><t6><t2>2</t2></t6>\n"
                           "</msg>\n"),
               0);
@@ -61,8 +52,8 @@ TEST_F(ReaderTest, LenientForms) {
     bool b = true;
     EXPECT_EQ(msg.GetValue(4, &b), 0);
     EXPECT_FALSE(b);
-    EXPECT_EQ(msg.GetArrSize(7), 2);  // the blank item is no item
-    EXPECT_EQ(msg.GetArrSize(8), 3);
+    EXPECT_EQ(msg.GetArrSize(11), 2);  // the blank item is no item
+    EXPECT_EQ(msg.GetArrSize(12), 3);
     // A repeated single sub-message holds what its last element held.
     CMsg* pSub = msg.GetValue(6);
     ASSERT_NE(pSub, nullptr);
@@ -87,15 +78,15 @@ TEST_F(ReaderTest, LenientForms) {
 TEST_F(ReaderTest, TextRunsAreJoinedBeforeTrimming) {
     CMsg msg(0, 0, 0, &m_Dic);
     ASSERT_EQ(msg.LoadXml("<msg no='50'><t1><![CDATA[ a]]]]><![CDATA[>b ]]></t1>"
-                          "<t7>x&amp;y&#13;</t7><t7><![CDATA[p]]>&lt;<![CDATA[q]]></t7></msg>"),
+                          "<t11>x&amp;y&#13;</t11><t11><![CDATA[p]]>&lt;<![CDATA[q]]></t11></msg>"),
               0);
     CString s;
     msg.GetValue(1, &s);
     EXPECT_STREQ(s.ToStr(), "a]]>b");
-    EXPECT_EQ(msg.GetArrSize(7), 2);
-    msg.GetValueAt(7, 0, &s);
+    EXPECT_EQ(msg.GetArrSize(11), 2);
+    msg.GetValueAt(11, 0, &s);
     EXPECT_STREQ(s.ToStr(), "x&y\r");  // a carriage return is not trimmed
-    msg.GetValueAt(7, 1, &s);
+    msg.GetValueAt(11, 1, &s);
     EXPECT_STREQ(s.ToStr(), "p<q");
 }
 

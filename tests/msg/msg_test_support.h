@@ -42,6 +42,29 @@ inline void DefineExample(CMsgDic& p_Dic) {
     DefineMsg(p_Dic, 2001, 0, {{1, "code", "string", false}, {2, "count", "integer", false}});
 }
 
+// Message p_iNo with a single and an array tag of every type: 1 to 6 and 11
+// to 16 (string, integer, double, bool, date, sub-message 2001), and 9 a
+// sub-message of its own kind; tag 0 (integer) only with p_bTagZero.
+inline void DefineAllTypes(CMsgDic& p_Dic, int p_iNo, bool p_bTagZero) {
+    std::string self = "m" + std::to_string(p_iNo);
+    DefineMsg(p_Dic, p_iNo, 0,
+              {{1, "s", "string", false},
+               {2, "i", "integer", false},
+               {3, "d", "double", false},
+               {4, "b", "bool", false},
+               {5, "dt", "date", false},
+               {6, "m", "m2001", false},
+               {9, "deep", self.c_str(), false},
+               {11, "sa", "string", true},
+               {12, "ia", "integer", true},
+               {13, "da", "double", true},
+               {14, "ba", "bool", true},
+               {15, "dta", "date", true},
+               {16, "ma", "m2001", true}});
+    if (p_bTagZero)
+        p_Dic.SetMsgDetail(p_iNo, 0, CString("zero"), CString("integer"), CString("N"));
+}
+
 // acct 'A-17', qty 5, price 1.25, urgent, due 20240131, two lines and two memos.
 inline CMsg* BuildExample(CMsgDic& p_Dic) {
     CMsg* pMsg = new CMsg(1001, 0, 0, &p_Dic);
