@@ -7,10 +7,17 @@
 
 namespace vorant {
 
-// A step of an eighth of the size, kept between 4 and 1024 slots.
+// From this size on the 1024-slot cap is lifted: a capped step makes n appends
+// cost n*n/2048 copies, and a hostile answer can carry millions of items.
+constexpr int kUncappedGrowthFrom = 65536;
+
+// A step of an eighth of the size, kept between 4 and 1024 slots below
+// kUncappedGrowthFrom elements and a plain eighth above.
 inline int GrowStep(int p_iSize) {
     const int iStep = p_iSize / 8;
-    return iStep < 4 ? 4 : (iStep > 1024 ? 1024 : iStep);
+    if (iStep < 4) return 4;
+    if (iStep > 1024 && p_iSize < kUncappedGrowthFrom) return 1024;
+    return iStep;
 }
 
 // The capacity GrowBuffer(p_iWanted) moves to: a step of GrowStep(size)

@@ -52,6 +52,14 @@ TEST(ValueArray, GrowsByAnEighthBetweenFourAnd1024) {
     EXPECT_EQ(c.GetCapacity(), 10024);
     EXPECT_EQ(c.GetAt(0), 2);
     EXPECT_EQ(c.GetAtLast(), 1);
+
+    // Long arrays grow by an eighth, uncapped, so appends stay linear.
+    CIntArray d(65535, 1);
+    d.Add(2);
+    EXPECT_EQ(d.GetCapacity(), 65535 + 1024);
+    CIntArray e(65536, 1);
+    e.Add(2);
+    EXPECT_EQ(e.GetCapacity(), 65536 + 8192);
 }
 
 TEST(ValueArray, IndexErrorsNameClassMethodLastIndexAndIndex) {
