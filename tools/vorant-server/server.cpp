@@ -120,22 +120,32 @@ void CMessageServer::CImpl::StartWorkers() {
 
 void CMessageServer::CImpl::WorkerLoop() {
     while (!m_bStopping) {
-        pollfd fds[2] = {{m_iListenFd, POLLIN, 0}, {m_iWakePipe[0], POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0) {
-            continue;
-        }
-        if (fds[1].revents != 0) {
-            break;
-        }
         sockaddr_in peer;
-        socklen_t nLen = sizeof peer;
-        const int iFd = accept4(m_iListenFd, reinterpret_cast<sockaddr*>(&peer), &nLen,
-                                SOCK_CLOEXEC);
+        int iFd = -1;
+        int iError = 0;
+        {
+            // One worker waits on the listening socket at a time: waking all
+            // of them for every connection costs more than the calls.
+            std::lock_guard<std::mutex> lock(m_AcceptMutex);
+            if (m_bStopping) {
+                break;
+            }
+            pollfd fds[2] = {{m_iListenFd, POLLIN, 0}, {m_iWakePipe[0], POLLIN, 0}};
+            if (poll(fds, 2, -1) < 0) {
+                continue;
+            }
+            if (fds[1].revents != 0) {
+                break;
+            }
+            socklen_t nLen = sizeof peer;
+            iFd = accept4(m_iListenFd, reinterpret_cast<sockaddr*>(&peer), &nLen, SOCK_CLOEXEC);
+            iError = errno;
+        }
         if (iFd < 0) {
-            // Another worker took it, or a transient failure: out of
-            // descriptors must not turn into a busy loop.
-            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR &&
-                errno != ECONNABORTED) {
+            // A transient failure; out of descriptors must not turn into a
+            // busy loop.
+            if (iError != EAGAIN && iError != EWOULDBLOCK && iError != EINTR &&
+                iError != ECONNABORTED) {
                 WaitFor(-1, 100);
             }
             continue;

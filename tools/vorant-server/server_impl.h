@@ -57,6 +57,7 @@ private:
     int m_iWakePipe[2] = {-1, -1};
     std::atomic<bool> m_bStopping{false};
     std::vector<std::thread> m_Workers;
+    std::mutex m_AcceptMutex;
     std::mutex m_OpenMutex;
     std::set<int> m_OpenFds;
     std::mutex m_LogMutex;
