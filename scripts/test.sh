@@ -1,6 +1,7 @@
 #!/bin/sh
 # Sets everything up, then builds and runs every test twice: in the normal
-# build and under AddressSanitizer + UndefinedBehaviorSanitizer.
+# build and under AddressSanitizer + UndefinedBehaviorSanitizer; the
+# concurrent-call tests run a third time under ThreadSanitizer.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -21,4 +22,12 @@ run_build build
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 run_build build-asan -DVORANT_SANITIZE=ON -DVORANT_BUILD_BENCH=OFF
-echo "== all tests passed in both builds"
+
+# Concurrent calls once more under ThreadSanitizer (only what runs threads).
+echo "== build build-tsan (concurrent calls)"
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORANT_TSAN=ON -DVORANT_BUILD_BENCH=OFF >/dev/null
+cmake --build build-tsan -j "$JOBS" --target test_e2e
+echo "== test build-tsan"
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1" ctest --output-on-failure -R 'ServiceE2e')
+
+echo "== all tests passed"

@@ -65,11 +65,12 @@ void MsgHandler::characters(const XMLCh* const p_pChars, const XMLSize_t p_iLeng
     NarrowXmlAppend(p_pChars, p_iLength, m_strText);
 }
 
-void MsgHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocalName, const XMLCh* const,
+void MsgHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocalName, const XMLCh* const p_pQName,
                               const Attributes& p_Attrs) {
     FlushText();
     ElementName name;
-    NarrowName(p_pLocalName, name.m_szText);
+    // Without namespace processing only the qualified name is given.
+    NarrowName(p_pLocalName && *p_pLocalName ? p_pLocalName : p_pQName, name.m_szText);
     ++m_iDepth;
     if (m_iDepth > kMaxDepth)
         throw CException(MA_ERR_XML_PARSE, "Too deep element nesting(%d)", m_iDepth);
@@ -107,6 +108,8 @@ void MsgHandler::StartRoot(const char* p_szName, const Attributes& p_Attrs) {
     CString strVer;
     for (XMLSize_t i = 0; i < p_Attrs.getLength(); ++i) {
         const XMLCh* pName = p_Attrs.getLocalName(i);
+        if (!pName || !*pName)
+            pName = p_Attrs.getQName(i);
         if (XMLString::equals(pName, kAttrNo))
             m_iMsgNum = vorant::num_text::ParseInt(NarrowXmlString(p_Attrs.getValue(i)).ToStr());
         else if (XMLString::equals(pName, kAttrType))
