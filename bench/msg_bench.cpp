@@ -33,8 +33,10 @@ public:
         Tag(101, 7, "text", "string", false);
     }
 
-    // A message whose numbered XML is about p_iBytes long.
-    std::unique_ptr<CMsg> Make(int p_iBytes) {
+    // A message whose numbered XML is about p_iBytes long: many small lines,
+    // or (p_bLongTexts) fewer lines each carrying a text of 2000 characters.
+    std::unique_ptr<CMsg> Make(int p_iBytes, bool p_bLongTexts = false) {
+        m_bLongTexts = p_bLongTexts;
         std::unique_ptr<CMsg> pMsg(new CMsg(100, 0, 0, &m_Dic));
         pMsg->SetValue(1, "ORD-2024-000123");
         pMsg->SetValue(2, 42);
@@ -65,7 +67,8 @@ private:
         pLine->SetValue(5, CDate(20240201 + p_iIndex % 28));
         for (int k = 0; k < 3; ++k)
             pLine->SetValue(6, 1000 + (p_iIndex * 10 + k) % 9000);
-        pLine->SetValue(7, "A line of free text, <escaped> in CDATA.");
+        static const std::string kLong(2000, 'x');
+        pLine->SetValue(7, m_bLongTexts ? kLong.c_str() : "A line of free text, <escaped> in CDATA.");
         p_pMsg->SetValue(6, pLine);
     }
 
@@ -74,6 +77,7 @@ private:
     }
 
     CMsgDic m_Dic;
+    bool m_bLongTexts = false;
 };
 
 CBenchData& Data() {
@@ -82,7 +86,7 @@ CBenchData& Data() {
 }
 
 void BM_ToXml(benchmark::State& p_State) {
-    std::unique_ptr<CMsg> pMsg = Data().Make(static_cast<int>(p_State.range(0)));
+    std::unique_ptr<CMsg> pMsg = Data().Make(static_cast<int>(p_State.range(0)), p_State.range(1) != 0);
     CStream xml;
     for (auto _ : p_State) {
         pMsg->ToXml(&xml, false, false, 1);
@@ -115,7 +119,7 @@ void BM_ToXmlByName(benchmark::State& p_State) {
 }
 
 void BM_LoadXml(benchmark::State& p_State) {
-    std::unique_ptr<CMsg> pMsg = Data().Make(static_cast<int>(p_State.range(0)));
+    std::unique_ptr<CMsg> pMsg = Data().Make(static_cast<int>(p_State.range(0)), p_State.range(1) != 0);
     CStream xml;
     pMsg->ToXml(&xml, false, false, 1);
     CMsg answer(0, 0, 0, Data().Dic());
@@ -155,10 +159,11 @@ void BM_ParserOnly(benchmark::State& p_State) {
 
 }  // namespace
 
-BENCHMARK(BM_ToXml)->Arg(4 << 10)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
+// Second argument: 0 many small fields, 1 long texts.
+BENCHMARK(BM_ToXml)->Args({4 << 10, 0})->Args({1 << 20, 0})->Args({1 << 20, 1})->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ToXmlFreshStream)->Arg(4 << 10)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ToXmlByName)->Arg(4 << 10)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_LoadXml)->Arg(4 << 10)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LoadXml)->Args({4 << 10, 0})->Args({1 << 20, 0})->Args({1 << 20, 1})->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LoadXmlFreshMsg)->Arg(4 << 10)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ParserOnly)->Arg(4 << 10)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
 

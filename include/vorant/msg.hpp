@@ -145,7 +145,8 @@ public:
     int SetValue(int p_iTagNum, CDbl p_Value);
     int SetValue(int p_iTagNum, CBool p_Value);
     // The message takes ownership of p_pMsg. An empty p_pMsg is deleted
-    // instead (result 0). A message that already belongs to a tree is refused.
+    // instead (result 0). A message that already belongs to a tree (or is
+    // this message or one of its ancestors) is refused with -28.
     int SetValue(int p_iTagNum, CMsg* p_pMsg);
 
     int GetValue(int p_iTagNum, CString* p_pValue);

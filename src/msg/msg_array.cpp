@@ -1,8 +1,8 @@
 // CMsgArray: the growable array of message pointers.
 #include <climits>
-#include <cstdint>
 #include <new>
 
+#include "dat_class/array_growth.h"
 #include "vorant/msg.hpp"
 
 CMsgArray::CMsgArray(bool p_bAdopt) : m_pData(nullptr), m_iSize(0), m_iBufferSize(0), m_bAdopt(p_bAdopt) {}
@@ -81,29 +81,20 @@ void CMsgArray::RemoveAll() {
 bool CMsgArray::GrowBuffer(int p_iSize) {
     if (p_iSize > 0 && p_iSize <= m_iBufferSize)
         return true;
-    int64_t iStep = p_iSize;
-    if (p_iSize <= 0) {
-        iStep = m_iSize / 8;
-        if (iStep < 4)
-            iStep = 4;
-        if (iStep > 1024)
-            iStep = 1024;
-    }
-    int64_t iCapacity = m_iBufferSize + iStep;
-    if (iCapacity < static_cast<int64_t>(m_iSize) + 1)
-        iCapacity = static_cast<int64_t>(m_iSize) + 1;
-    if (iCapacity > INT_MAX)
+    // The growth rule of every array class: an eighth of the size at a time.
+    int iCapacity = vorant::GrownCapacity(m_iSize, m_iBufferSize, p_iSize);
+    if (iCapacity < 0)
         return false;
     CMsg** pData = new (std::nothrow) CMsg*[static_cast<size_t>(iCapacity)];
     if (!pData)
         return false;
     for (int i = 0; i < m_iSize; ++i)
         pData[i] = m_pData[i];
-    for (int64_t i = m_iSize; i < iCapacity; ++i)
+    for (int i = m_iSize; i < iCapacity; ++i)
         pData[i] = nullptr;
     delete[] m_pData;
     m_pData = pData;
-    m_iBufferSize = static_cast<int>(iCapacity);
+    m_iBufferSize = iCapacity;
     return true;
 }
 

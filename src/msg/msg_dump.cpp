@@ -16,14 +16,19 @@ void ForEachSetTag(const CMsg& p_Msg, Visit p_Visit) {
     });
 }
 
-// One value of a bag that is not a sub-message, as the dumps print it.
-void PutValue(CMsgTextOut& p_Out, int p_iType, const CMsgValue& p_Bag, int p_iIndex) {
+// One value of a bag that is not a sub-message, as the text dump
+// (p_bXml false: as it stands) or the XML dump prints it.
+void PutValue(CMsgTextOut& p_Out, const CMsgValue& p_Bag, int p_iIndex, bool p_bXml) {
     const CMsgValue::Value& v = p_Bag.m_Value;
-    switch (p_iType) {
+    switch (p_Bag.m_iType) {
         case TAG_TYPE_STRING: {
             const CString* pText = p_Bag.m_bArray ? &(*v.pStrArr)[p_iIndex] : v.pStr;
-            if (pText)
-                p_Out.Put(pText->ToStr(), static_cast<size_t>(pText->GetLength()));
+            const char* pChars = pText ? pText->ToStr() : "";
+            size_t iLength = pText ? static_cast<size_t>(pText->GetLength()) : 0;
+            if (p_bXml)
+                p_Out.PutCData(pChars, iLength);
+            else
+                p_Out.Put(pChars, iLength);
             break;
         }
         case TAG_TYPE_INT: p_Out.PutInt(p_Bag.m_bArray ? (*v.pIntArr)[p_iIndex] : v.i); break;
@@ -31,7 +36,9 @@ void PutValue(CMsgTextOut& p_Out, int p_iType, const CMsgValue& p_Bag, int p_iIn
         case TAG_TYPE_BOOL: p_Out.PutBool(p_Bag.m_bArray ? (*v.pBoolArr)[p_iIndex] : v.b); break;
         case TAG_TYPE_DATE: {
             const CDate* pDate = p_Bag.m_bArray ? &(*v.pDateArr)[p_iIndex] : v.pDate;
-            if (pDate)
+            if (pDate && p_bXml)
+                p_Out.PutText(pDate->ToStr());
+            else if (pDate)
                 p_Out.Put(pDate->ToStr());
             break;
         }
@@ -78,7 +85,7 @@ void DumpFields(const CMsg& p_Msg, CMsgTextOut& p_Out, int p_iDepth) {
         PutDumpHead(p_Out, p_iDepth, p_iTagNum, p_szName);
         for (int i = 0; i < iCount; ++i) {
             p_Out.Put(' ');
-            PutValue(p_Out, p_Bag.m_iType, p_Bag, i);
+            PutValue(p_Out, p_Bag, i, false);
         }
         p_Out.Put('\n');
     });
@@ -119,15 +126,7 @@ void DumpXmlFields(const CMsg& p_Msg, CMsgTextOut& p_Out, bool p_bByName, int p_
             }
             p_Out.PutIndent(p_iDepth);
             PutXmlTag(p_Out, false, p_bByName, p_iTagNum, p_szName);
-            if (p_Bag.m_iType == TAG_TYPE_STRING) {
-                const CString* pText = p_Bag.m_bArray ? &(*p_Bag.m_Value.pStrArr)[i] : p_Bag.m_Value.pStr;
-                if (pText)
-                    p_Out.PutCData(pText->ToStr(), static_cast<size_t>(pText->GetLength()));
-                else
-                    p_Out.PutCData("", 0);
-            } else {
-                PutValue(p_Out, p_Bag.m_iType, p_Bag, i);
-            }
+            PutValue(p_Out, p_Bag, i, true);
             PutXmlTag(p_Out, true, p_bByName, p_iTagNum, p_szName);
             p_Out.Put('\n');
         }

@@ -49,6 +49,8 @@ MsgHandler::MsgHandler(CMsg* p_pMsg, CMsgDic* p_pDic)
       m_iMsgNum(0),
       m_bByName(false),
       m_iCurTagNum(0),
+      m_pCurTag(nullptr),
+      m_pCurTagOwner(nullptr),
       m_pRootMsg(p_pMsg),
       m_pCurMsg(p_pMsg),
       m_MsgInfoStack(false) {
@@ -78,7 +80,8 @@ void MsgHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocalNam
         StartRoot(name.m_szText, p_Attrs);
         return;
     }
-    const CTagInfo* pTag = ResolveTag(OuterInfo(m_iDepth), name.m_szText);
+    const CMsgInfo* pOuter = OuterInfo(m_iDepth);
+    const CTagInfo* pTag = ResolveTag(pOuter, name.m_szText);
     bool bSubMsg = pTag->m_iType == TAG_TYPE_SUBMSG;
     if (bSubMsg) {
         m_pCurMsg = m_pCurMsg->MakeSubMsgEntry(pTag->m_iTagNum);
@@ -86,6 +89,8 @@ void MsgHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocalNam
     }
     m_OpenSubMsgs.push_back(bSubMsg);
     m_iCurTagNum = pTag->m_iTagNum;
+    m_pCurTag = pTag;
+    m_pCurTagOwner = pOuter;
 }
 
 void MsgHandler::endElement(const XMLCh* const, const XMLCh* const, const XMLCh* const) {
@@ -161,7 +166,9 @@ void MsgHandler::FlushText() {
         --iEnd;
     if (iBegin < iEnd && m_iDepth >= 1 && m_iCurTagNum >= 0) {
         m_strText.resize(iEnd);
-        MsgAccess::StoreText(*m_pCurMsg, m_iCurTagNum, m_strText.c_str() + iBegin, iEnd - iBegin);
+        // The tag found at the start tag serves while its message is current.
+        const CTagInfo* pKnown = m_pCurTagOwner == MsgAccess::Info(*m_pCurMsg) ? m_pCurTag : nullptr;
+        MsgAccess::StoreText(*m_pCurMsg, m_iCurTagNum, pKnown, m_strText.c_str() + iBegin, iEnd - iBegin);
     }
     m_strText.clear();
 }

@@ -64,6 +64,8 @@ private:
     int m_iMsgNum;
     bool m_bByName;
     int m_iCurTagNum;
+    const CTagInfo* m_pCurTag;       // its definition, found in m_pCurTagOwner
+    const CMsgInfo* m_pCurTagOwner;
     CMsg* m_pRootMsg;
     CMsg* m_pCurMsg;
     CPtrArray m_MsgInfoStack;  // CMsgInfo* of the open message levels; not owned

@@ -63,16 +63,17 @@ void StoreDate(CMsgValue* p_pBag, const CDate& p_Date) {
 }  // namespace
 
 void CMsg::SetParsedData(int p_iTagNum, CString p_strValue) {
-    MsgAccess::StoreText(*this, p_iTagNum, p_strValue.ToStr(), static_cast<size_t>(p_strValue.GetLength()));
+    MsgAccess::StoreText(*this, p_iTagNum, nullptr, p_strValue.ToStr(), static_cast<size_t>(p_strValue.GetLength()));
 }
 
-void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const char* p_szText, size_t p_iLength) {
+void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, const char* p_szText,
+                          size_t p_iLength) {
     const CMsgInfo* pInfo = p_Msg.m_pMsgInfo;
     if (!pInfo)
         throw CException(MA_ERR_MSG_NOT_DEFINED, "msgnum=%d", p_Msg.m_iSelfNum);
     CMsgValue* pBag = p_Msg.GetHashBag(p_iTagNum);
     if (!pBag) {
-        const CTagInfo* pTag = pInfo->GetTagInfo(p_iTagNum);
+        const CTagInfo* pTag = p_pTag ? p_pTag : pInfo->GetTagInfo(p_iTagNum);
         if (!pTag)
             throw CException(MA_ERR_TAG_NOT_DEFINED, "tagnum=%d", p_iTagNum);
         pBag = NewBag(p_Msg, p_iTagNum);

@@ -87,22 +87,33 @@ void CMsgTextOut::PutCData(const char* p_pText, size_t p_iLength) {
     Put("]]>", 3);
 }
 
-void CMsgTextOut::PutAttr(const char* p_szText, char p_cQuote) {
-    Put(p_cQuote);
+namespace {
+
+// The reference that stands for p_cChar in character data (p_cQuote 0) or
+// in an attribute value between p_cQuote characters; null when it stands
+// for itself.
+const char* Reference(char p_cChar, char p_cQuote) {
+    switch (p_cChar) {
+        case '&': return "&amp;";
+        case '<': return "&lt;";
+        case '>': return p_cQuote ? nullptr : "&gt;";
+        case '"': return p_cQuote == '"' ? "&quot;" : nullptr;
+        case '\'': return p_cQuote == '\'' ? "&apos;" : nullptr;
+        // A parser turns these into blanks inside attribute values.
+        case '\t': return p_cQuote ? "&#9;" : nullptr;
+        case '\n': return p_cQuote ? "&#10;" : nullptr;
+        // And a carriage return into a line feed anywhere.
+        case '\r': return "&#13;";
+        default: return nullptr;
+    }
+}
+
+}  // namespace
+
+void CMsgTextOut::PutEscaped(const char* p_szText, char p_cQuote) {
     const char* pRun = p_szText;
     for (const char* p = p_szText; *p; ++p) {
-        const char* pRef = nullptr;
-        switch (*p) {
-            case '&': pRef = "&amp;"; break;
-            case '<': pRef = "&lt;"; break;
-            case '"': pRef = p_cQuote == '"' ? "&quot;" : nullptr; break;
-            case '\'': pRef = p_cQuote == '\'' ? "&apos;" : nullptr; break;
-            // A parser turns these into blanks inside attribute values.
-            case '\t': pRef = "&#9;"; break;
-            case '\n': pRef = "&#10;"; break;
-            case '\r': pRef = "&#13;"; break;
-            default: break;
-        }
+        const char* pRef = Reference(*p, p_cQuote);
         if (pRef) {
             Put(pRun, static_cast<size_t>(p - pRun));
             Put(pRef);
@@ -110,5 +121,10 @@ void CMsgTextOut::PutAttr(const char* p_szText, char p_cQuote) {
         }
     }
     Put(pRun, std::strlen(pRun));
+}
+
+void CMsgTextOut::PutAttr(const char* p_szText, char p_cQuote) {
+    Put(p_cQuote);
+    PutEscaped(p_szText, p_cQuote);
     Put(p_cQuote);
 }

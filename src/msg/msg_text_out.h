@@ -44,6 +44,9 @@ public:
     // sections and a carriage return goes between sections as "&#13;", which
     // a parser would otherwise turn into a line feed.
     void PutCData(const char* p_pText, size_t p_iLength);
+    // Character data with '&', '<', '>' and a carriage return written as
+    // references: a date holds whatever 8 characters it was given.
+    void PutText(const char* p_szText) { PutEscaped(p_szText, 0); }
     // An attribute value between p_cQuote characters, with the characters
     // that would end or change it written as references.
     void PutAttr(const char* p_szText, char p_cQuote);
@@ -55,6 +58,9 @@ private:
     static const size_t kChunkSize = 4096;
 
     void PutLong(const char* p_pText, size_t p_iLength);
+    // p_szText with references for what would end or change it in
+    // character data (p_cQuote 0) or in an attribute value quoted by p_cQuote.
+    void PutEscaped(const char* p_szText, char p_cQuote);
 
     CStream* m_pStream;
     size_t m_iUsed;

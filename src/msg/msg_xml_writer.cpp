@@ -83,7 +83,7 @@ void WriteSingle(CMsgTextOut& p_Out, const CMsgValue& p_Bag, const CElementName&
         case TAG_TYPE_INT: WriteElement(p_Out, p_Name, [&] { p_Out.PutInt(v.i); }); break;
         case TAG_TYPE_DBL: WriteElement(p_Out, p_Name, [&] { p_Out.PutDbl(v.d); }); break;
         case TAG_TYPE_BOOL: WriteElement(p_Out, p_Name, [&] { p_Out.PutBool(v.b); }); break;
-        case TAG_TYPE_DATE: WriteElement(p_Out, p_Name, [&] { p_Out.Put(v.pDate->ToStr()); }); break;
+        case TAG_TYPE_DATE: WriteElement(p_Out, p_Name, [&] { p_Out.PutText(v.pDate->ToStr()); }); break;
         case TAG_TYPE_SUBMSG: WriteSubMsg(p_Out, p_Name, v.pMsg, p_Form); break;
         default: break;
     }
@@ -99,7 +99,7 @@ void WriteItems(CMsgTextOut& p_Out, const CMsgValue& p_Bag, const CElementName& 
             case TAG_TYPE_INT: WriteElement(p_Out, p_Name, [&] { p_Out.PutInt((*v.pIntArr)[i]); }); break;
             case TAG_TYPE_DBL: WriteElement(p_Out, p_Name, [&] { p_Out.PutDbl((*v.pDblArr)[i]); }); break;
             case TAG_TYPE_BOOL: WriteElement(p_Out, p_Name, [&] { p_Out.PutBool((*v.pBoolArr)[i]); }); break;
-            case TAG_TYPE_DATE: WriteElement(p_Out, p_Name, [&] { p_Out.Put((*v.pDateArr)[i].ToStr()); }); break;
+            case TAG_TYPE_DATE: WriteElement(p_Out, p_Name, [&] { p_Out.PutText((*v.pDateArr)[i].ToStr()); }); break;
             case TAG_TYPE_SUBMSG: WriteSubMsg(p_Out, p_Name, MsgAccess::Items(*v.pMsgArr)[i], p_Form); break;
             default: break;
         }

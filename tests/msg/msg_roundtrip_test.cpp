@@ -154,6 +154,10 @@ private:
                 char szDate[16];
                 std::snprintf(szDate, sizeof(szDate), "%04d%02d%02d", Pick(1900, 2100), Pick(1, 12), Pick(1, 28));
                 item.m_strText = szDate;
+                // A date keeps whatever 8 characters it is given.
+                static const char kOdd[] = "<>&]\r\xe9x";
+                if (Pick(0, 4) == 0)
+                    item.m_strText[static_cast<size_t>(Pick(0, 7))] = kOdd[Pick(0, sizeof(kOdd) - 2)];
                 break;
             }
             case 6: item.m_pSub = MakeNode(static_cast<size_t>(p_Tag.m_iSub), p_iDepth + 1); break;
@@ -192,6 +196,21 @@ std::string Trimmed(const std::string& p_strText) {
     if (iBegin == std::string::npos)
         return std::string();
     return p_strText.substr(iBegin, p_strText.find_last_not_of(" \t\n") + 1 - iBegin);
+}
+
+// The expected rendering of a date: character data with references.
+std::string Escaped(const std::string& p_strText) {
+    std::string out;
+    for (char c : p_strText) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '\r': out += "&#13;"; break;
+            default: out += c; break;
+        }
+    }
+    return out;
 }
 
 // The expected rendering of a string value: split CDATA sections.
@@ -240,7 +259,7 @@ std::string Render(const Node& p_Node, const Form& p_Form, bool p_bRead) {
                 case 2: content = std::to_string(item.m_iValue); break;
                 case 3: content = Double(item.m_dValue); break;
                 case 4: content = item.m_bValue ? "true" : "false"; break;
-                case 5: content = item.m_strText; break;
+                case 5: content = Escaped(item.m_strText); break;
                 case 6: content = Render(*item.m_pSub, p_Form, p_bRead); break;
                 default: break;
             }

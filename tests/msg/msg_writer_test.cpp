@@ -108,6 +108,21 @@ TEST_F(WriterTest, StringsGoIntoCdataWhateverTheirLengthOrContent) {
                   "<t7><![CDATA[x]]>&#13;<![CDATA[\ny]]></t7></msg>");
 }
 
+TEST_F(WriterTest, DatesHoldingMarkupAreWrittenAsReferences) {
+    CMsg msg(0, 0, 0, &m_Dic);
+    ASSERT_EQ(msg.LoadXml("<msg no='1001'><t5>&lt;a&amp;b>\r</t5></msg>"), 0);
+    std::string xml = Xml(msg, false, false);
+    EXPECT_EQ(xml, std::string(kProlog) + "<msg no=\"1001\" ver=\"\"><t5>&lt;a&amp;b&gt;</t5></msg>");
+    CMsg back(0, 0, 0, &m_Dic);
+    ASSERT_EQ(back.LoadXml(xml.c_str()), 0);
+    CDate date;
+    ASSERT_EQ(back.GetValue(5, &date), 0);
+    EXPECT_STREQ(date.ToStr(), "<a&b>");
+    CStream dump;
+    back.DumpXml(&dump, false, 1);
+    EXPECT_NE(Text(dump).find("  <t5>&lt;a&amp;b&gt;</t5>\n"), std::string::npos);
+}
+
 TEST_F(WriterTest, EmptyArraysAndMissingSubMessagesWriteNothing) {
     CMsg msg(3001, 0, 0, &m_Dic);
     // An empty sub-message is refused (and freed): nothing is stored.
