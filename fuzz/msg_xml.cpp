@@ -55,10 +55,8 @@ bool IsWritable(const CStream& p_Xml) {
 
 // Values that do not come back as they are, by design: a text cut at a zero
 // that a narrowed reference such as &#x100; put into it can end in a blank,
-// which the reader trims, or be empty, which it reads as no value; a date
-// keeps the first 8 characters of its text, which can end in a blank. And,
-// until the writer escapes date texts, markup characters in a date break the
-// document.
+// which the reader trims, or be empty, which it reads as no value; so can a
+// date, which also keeps only the first 8 characters of its text.
 bool EndsInBlank(const char* p_szText) {
     const size_t n = std::strlen(p_szText);
     return n > 0 && std::strchr(" \t\n", p_szText[n - 1]) != nullptr;
@@ -67,7 +65,7 @@ bool EndsInBlank(const char* p_szText) {
 bool IsUnstableText(const CString& p_Text) { return p_Text.GetLength() == 0 || EndsInBlank(p_Text.ToStr()); }
 
 bool IsUnstableDate(const CDate& p_Date) {
-    return EndsInBlank(p_Date.ToStr()) || std::strpbrk(p_Date.ToStr(), "<&>\r") != nullptr;
+    return p_Date.ToStr()[0] == '\0' || EndsInBlank(p_Date.ToStr());
 }
 
 template <class Value, class Array, class Unstable>

@@ -82,7 +82,9 @@ void DumpFields(const CMsg& p_Msg, CMsgTextOut& p_Out, int p_iDepth) {
             }
             return;
         }
-        PutDumpHead(p_Out, p_iDepth, p_iTagNum, p_szName);
+        // The head goes before the first item: an empty array is an empty line.
+        if (iCount > 0)
+            PutDumpHead(p_Out, p_iDepth, p_iTagNum, p_szName);
         for (int i = 0; i < iCount; ++i) {
             p_Out.Put(' ');
             PutValue(p_Out, p_Bag, i, false);

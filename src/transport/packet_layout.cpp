@@ -72,6 +72,10 @@ int FieldInt(const char* p_pHeader, const Field& p_Field) {
 
 }  // namespace
 
+unsigned long CompressCapacity(int p_iSize) {
+    return static_cast<unsigned long>((static_cast<double>(p_iSize) + 12.0) * 1.001 + 1.0);
+}
+
 CString CurrentTimeStamp() {
     const time_t tNow = time(nullptr);
     tm tmLocal;

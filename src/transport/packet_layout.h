@@ -34,6 +34,10 @@ constexpr Field BODY_LENGTH = {89, 10};  // uncompressed body bytes
 constexpr Field RESERVED2 = {99, 8};
 constexpr Field RESERVED3 = {107, 21};
 
+// The compression buffer for a body of p_iSize bytes: (size + 12) * 1.001
+// + 1, truncated; always at least zlib's compressBound.
+unsigned long CompressCapacity(int p_iSize);
+
 // The local time now as "yyyymmdd-hhmmss".
 CString CurrentTimeStamp();
 

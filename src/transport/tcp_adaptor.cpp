@@ -25,11 +25,6 @@ namespace {
 
 const int kPacketGrowBy = 512;
 
-// zlib's one-shot buffer for p_iSize input bytes, as the protocol sizes it.
-uLong CompressCapacity(int p_iSize) {
-    return static_cast<uLong>((static_cast<double>(p_iSize) + 12.0) * 1.001 + 1.0);
-}
-
 }  // namespace
 
 int CTcpAdaptor::SendTo(CPacketInfo* p_pInfo, int p_iTimeout) {
@@ -55,7 +50,7 @@ int CTcpAdaptor::BuildPacket(CPacketInfo* p_pInfo, CStream* p_pPacket) {
     long long llWire = iBodySize;
     std::unique_ptr<Bytef[]> pCompressed;
     if (p_pInfo->m_bCompressed) {
-        const uLong uCapacity = CompressCapacity(iBodySize);
+        const uLong uCapacity = vorant::packet::CompressCapacity(iBodySize);
         try {
             pCompressed.reset(new Bytef[uCapacity]);
         } catch (...) {
@@ -191,7 +186,7 @@ int CTcpAdaptor::ReceiveRest(char* p_pBuffer, int p_iLength, int p_iTimeout, con
 }
 
 // Reads the p_iWireLength body bytes into p_pInfo->m_Body, inflating them to
-// p_iBodyLength bytes when compressed; *p_pBodySum is the checksum of the
+// at most p_iBodyLength bytes when compressed; *p_pBodySum is the checksum of the
 // bytes as they travelled.
 int CTcpAdaptor::ReceiveBody(CPacketInfo* p_pInfo, int p_iWireLength, int p_iBodyLength,
                              int p_iTimeout, int* p_pBodySum) {
@@ -238,12 +233,8 @@ int CTcpAdaptor::ReceiveBody(CPacketInfo* p_pInfo, int p_iWireLength, int p_iBod
         SetError(ADAPTOR_COMPRESSION, "ReceiveFrom(%d)(%ld)", iZ, static_cast<long>(uBody));
         return ADAPTOR_COMPRESSION;
     }
-    // A body shorter than announced means the header and the body disagree.
-    if (uBody != static_cast<uLongf>(p_iBodyLength)) {
-        SetError(ADAPTOR_CORRUPTED, "uncompressed length %ld, announced %d",
-                 static_cast<long>(uBody), p_iBodyLength);
-        return ADAPTOR_CORRUPTED;
-    }
+    // The announced length is a ceiling: a body that inflates to less is
+    // whole (zlib has checked it) and is kept at its own length.
     body.ReleaseBuffer(static_cast<int>(uBody));
     return 0;
 }

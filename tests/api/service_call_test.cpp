@@ -8,6 +8,7 @@
 
 #include "service_test_util.h"
 #include "vorant/cvorant.hpp"
+#include "vorant/msg_dic.hpp"
 
 namespace {
 
@@ -208,6 +209,48 @@ TEST_F(ServiceCall, Reject) {
 
     EXPECT_EQ(CallWithAnswer(AnswerPacket("<msg no=\"10\" ver=\"\"></msg>")), -4);
     ExpectError(0, "", 0);
+}
+
+// A REJECT whose tags cannot be read as the facade reads them (a dictionary
+// that types or defines them otherwise) stops at the first failing tag and
+// says which one, with the answer's own last error after a fixed prefix.
+TEST_F(ServiceCall, RejectTagsThatCannotBeRead) {
+    struct Case {
+        const char* tags;
+        const char* answer;
+        const char* prefix;
+    };
+    const Case cases[] = {
+        {"<tag no=\"6\" name=\"SysCode\" type=\"string\"/>"
+         "<tag no=\"7\" name=\"SysReasonText\" type=\"string\"/>"
+         "<tag no=\"8\" name=\"RefSvcNum\" type=\"integer\"/>",
+         "<t6><![CDATA[501]]></t6><t7><![CDATA[denied]]></t7><t8>1234</t8>", "REJECT.SysCode failed : "},
+        {"<tag no=\"6\" name=\"SysCode\" type=\"integer\"/>"
+         "<tag no=\"8\" name=\"RefSvcNum\" type=\"integer\"/>",
+         "<t6>501</t6><t8>1234</t8>", "REJECT.SysReasonText failed : "},
+        {"<tag no=\"6\" name=\"SysCode\" type=\"integer\"/>"
+         "<tag no=\"7\" name=\"SysReasonText\" type=\"string\"/>"
+         "<tag no=\"8\" name=\"RefSvcNum\" type=\"double\"/>",
+         "<t6>501</t6><t7><![CDATA[denied]]></t7><t8>1.000000000000000e+000</t8>", "REJECT.RefSvcNum failed: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.prefix);
+        CMsgDic dic;
+        dic.InitDictionary(WriteScratch("reject_dic.xml",
+                                        std::string("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"
+                                                    "<msg_dictionary><msg no=\"10\" name=\"Reject\">") +
+                                            c.tags + "</msg></msg_dictionary>")
+                               .c_str());
+        const std::string answer = std::string("<msg no=\"10\" ver=\"\">") + c.answer + "</msg>";
+        Server().SetScript([answer](const std::string&) { return AnswerPacket(answer); });
+        MsgPtr in(NewExampleOrder());
+        CMsg out(0, 0, 0, &dic);
+        ASSERT_EQ(CVorant::CallServiceByMsg(7, in.get(), &out, &err_), -4);
+        ASSERT_EQ(out.GetMsgNum(), 10);
+        ASSERT_LT(out.GetLastErrorCode(), 0);
+        EXPECT_NE(out.GetLastErrorCode(), -1);  // an absent value would be accepted
+        ExpectError(out.GetLastErrorCode(), c.prefix + std::string(out.GetLastError()), 7);
+    }
 }
 
 }  // namespace

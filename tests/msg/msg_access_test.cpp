@@ -2,6 +2,7 @@
 // and what each overload reads and stores.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -90,6 +91,76 @@ TEST_F(AccessTest, CheckOrderAndDetails) {
     EXPECT_EQ(msg.GetLastError(), Err(-18, "msgnum=40, tagnum=-3"));
     EXPECT_EQ(msg.GetLastErrorCode(), -18);
     EXPECT_FALSE(msg.IsEmpty());
+}
+
+// Every typed member prints its own fixed Line in the -17 detail, with the
+// found type before the wanted one; by name it forwards to the same member.
+TEST_F(AccessTest, TypeMismatchLinesOfEveryMember) {
+    using ByNum = std::function<int(CMsg&, int)>;
+    using ByName = std::function<int(CMsg&, const char*)>;
+    struct Case {
+        int m_iLine;
+        const char* m_szWanted;  // the member's type; the tag used has another
+        ByNum m_ByNum;
+        ByName m_ByName;  // null where no by-name form exists
+    };
+#define BOTH(decl, call) [&](CMsg& m, int K) { decl; return call; }, [&](CMsg& m, const char* K) { decl; return call; }
+#define NUM_ONLY(decl, call) [&](CMsg& m, int K) { decl; return call; }, nullptr
+    const Case cases[] = {
+        {699, "string", BOTH(CString o, m.GetValue(K, &o))},
+        {740, "integer", BOTH(int o, m.GetValue(K, &o))},
+        {777, "double", BOTH(double o, m.GetValue(K, &o))},
+        {814, "bool", BOTH(bool o, m.GetValue(K, &o))},
+        {850, "date", BOTH(CDate o, m.GetValue(K, &o))},
+        {891, "submsg", BOTH(CMsg* o, m.GetValue(K, &o))},
+        {891, "submsg", BOTH((void)m.GetValue(K), m.GetLastErrorCode())},
+        {943, "string", BOTH(CStrArray o, m.GetValue(K, &o))},
+        {983, "integer", BOTH(CIntArray o, m.GetValue(K, &o))},
+        {1023, "double", BOTH(CDblArray o, m.GetValue(K, &o))},
+        {1063, "bool", BOTH(CBoolArray o, m.GetValue(K, &o))},
+        {1103, "date", BOTH(CDateArray o, m.GetValue(K, &o))},
+        {1144, "submsg", BOTH(CMsgArray o, m.GetValue(K, &o))},
+        {1178, "string", BOTH((void)0, m.SetValue(K, "x"))},
+        {1178, "string", BOTH(CString o("x"), m.SetValue(K, o))},
+        {1233, "integer", BOTH((void)0, m.SetValue(K, 5))},
+        {1280, "double", BOTH((void)0, m.SetValue(K, 1.5))},
+        {1327, "bool", BOTH((void)0, m.SetValue(K, true))},
+        {1378, "date", BOTH((void)0, m.SetValue(K, CDate(20240101)))},
+        {1441, "submsg", BOTH(std::unique_ptr<CMsg> o(Line("a")), m.SetValue(K, o.get()))},
+        {1987, "integer", BOTH(CInt o, m.GetValue(K, &o))},
+        {2024, "double", BOTH(CDbl o, m.GetValue(K, &o))},
+        {2061, "bool", BOTH(CBool o, m.GetValue(K, &o))},
+        {2114, "integer", BOTH((void)0, m.SetValue(K, CInt(1)))},
+        {2165, "double", BOTH((void)0, m.SetValue(K, CDbl(1.0)))},
+        {2216, "bool", BOTH((void)0, m.SetValue(K, CBool(true)))},
+        {2355, "string", NUM_ONLY(CString o, m.GetValueAt(K, 0, &o))},
+        {2393, "integer", NUM_ONLY(int o, m.GetValueAt(K, 0, &o))},
+        {2431, "double", NUM_ONLY(double o, m.GetValueAt(K, 0, &o))},
+        {2469, "bool", NUM_ONLY(bool o, m.GetValueAt(K, 0, &o))},
+        {2506, "date", NUM_ONLY(CDate o, m.GetValueAt(K, 0, &o))},
+        {2544, "submsg", NUM_ONLY(CMsg* o, m.GetValueAt(K, 0, &o))},
+    };
+#undef BOTH
+#undef NUM_ONLY
+    for (const Case& c : cases) {
+        // Tag 1 holds a string, tag 2 an integer: string members go to tag 2.
+        bool bString = std::string(c.m_szWanted) == "string";
+        int iTag = bString ? 2 : 1;
+        std::string detail = std::string("Line:") + std::to_string(c.m_iLine) + ", tagnum=" + std::to_string(iTag) +
+                             ",type=(" + (bString ? "integer" : "string") + "/" + c.m_szWanted + ")";
+        CMsg msg(40, 0, 0, &m_Dic);
+        msg.SetValue(1, "held");
+        msg.SetValue(2, 7);
+        EXPECT_EQ(c.m_ByNum(msg, iTag), -17) << detail;
+        EXPECT_EQ(msg.GetLastError(), Err(-17, detail.c_str()));
+        if (!c.m_ByName)
+            continue;
+        CMsg named(40, 0, 0, &m_Dic);
+        named.SetValue(1, "held");
+        named.SetValue(2, 7);
+        EXPECT_EQ(c.m_ByName(named, bString ? "i" : "s"), -17) << detail;
+        EXPECT_EQ(named.GetLastError(), Err(-17, detail.c_str()));
+    }
 }
 
 TEST_F(AccessTest, SingleTags) {

@@ -103,6 +103,17 @@ TEST_F(ReaderTest, NullAndBrokenInput) {
         EXPECT_EQ(e.GetCode(), -21) << xml;
         EXPECT_EQ(std::string(e.GetText()).rfind("Handler error : [F]MemData (L:", 0), 0u) << e.GetText();
     }
+    // The parser's message follows the position after one blank, no colon.
+    CException e = LoadError("<msg no='50'>\n<t1>x</t2></msg>");
+    std::string text = e.GetText();
+    const std::string head = "Handler error : [F]MemData (L:2, C:";
+    ASSERT_EQ(text.compare(0, head.size(), head), 0) << text;
+    size_t iEnd = text.find(") ", head.size());
+    ASSERT_NE(iEnd, std::string::npos) << text;
+    EXPECT_EQ(text.find_first_not_of("0123456789", head.size()), iEnd) << text;
+    ASSERT_GT(text.size(), iEnd + 2) << text;
+    EXPECT_NE(text[iEnd + 2], ':') << text;
+    EXPECT_NE(text[iEnd + 2], ' ') << text;
 }
 
 TEST_F(ReaderTest, ContentErrors) {

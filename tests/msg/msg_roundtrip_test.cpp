@@ -25,17 +25,17 @@ namespace {
 
 using msgtest::Xml;
 
-struct TagSpec {
+struct TagDef {
     int m_iNo;
     std::string m_strName;
     int m_iType;  // 1 string .. 6 sub-message
-    int m_iSub;   // index of the sub-message's spec
+    int m_iSub;   // index of the sub-message's definition
     bool m_bArray;
 };
 
-struct MsgSpec {
+struct MsgDef {
     int m_iNo;
-    std::vector<TagSpec> m_Tags;
+    std::vector<TagDef> m_Tags;
 };
 
 // One message as the test means it, independent of CMsg.
@@ -48,8 +48,8 @@ struct Item {
     std::shared_ptr<Node> m_pSub;
 };
 struct Node {
-    const MsgSpec* m_pSpec = nullptr;
-    std::vector<std::vector<Item>> m_Values;  // per tag of the spec, empty when unset
+    const MsgDef* m_pDef = nullptr;
+    std::vector<std::vector<Item>> m_Values;  // per tag of the definition, empty when unset
 };
 
 struct Form {
@@ -63,14 +63,14 @@ public:
 
     void MakeDictionary(CMsgDic& p_Dic) {
         int iCount = Pick(2, 5);
-        m_Specs.resize(static_cast<size_t>(iCount));
+        m_Defs.resize(static_cast<size_t>(iCount));
         for (int m = 0; m < iCount; ++m)
-            m_Specs[static_cast<size_t>(m)].m_iNo = 100 + m;
-        for (MsgSpec& spec : m_Specs) {
+            m_Defs[static_cast<size_t>(m)].m_iNo = 100 + m;
+        for (MsgDef& def : m_Defs) {
             int iTags = Pick(1, 12);
             std::vector<int> used;
             for (int t = 0; t < iTags; ++t) {
-                TagSpec tag;
+                TagDef tag;
                 do {
                     tag.m_iNo = Pick(0, 300);
                 } while (std::find(used.begin(), used.end(), tag.m_iNo) != used.end());
@@ -80,15 +80,15 @@ public:
                 tag.m_iType = t == 0 ? Pick(1, 5) : Pick(1, 6);
                 tag.m_iSub = Pick(0, iCount - 1);
                 tag.m_bArray = Pick(0, 2) == 0;
-                spec.m_Tags.push_back(tag);
+                def.m_Tags.push_back(tag);
             }
             const int kHashes[] = {0, 1, 7, 128};
-            p_Dic.SetMsgInfo(spec.m_iNo, CString("R"), CString(""), CFormat("%d", kHashes[Pick(0, 3)]));
-            for (const TagSpec& tag : spec.m_Tags) {
+            p_Dic.SetMsgInfo(def.m_iNo, CString("R"), CString(""), CFormat("%d", kHashes[Pick(0, 3)]));
+            for (const TagDef& tag : def.m_Tags) {
                 static const char* const kTypes[] = {"", "string", "integer", "double", "bool", "date"};
-                CString type = tag.m_iType == 6 ? CFormat("m%d", m_Specs[static_cast<size_t>(tag.m_iSub)].m_iNo)
+                CString type = tag.m_iType == 6 ? CFormat("m%d", m_Defs[static_cast<size_t>(tag.m_iSub)].m_iNo)
                                                 : CString(kTypes[tag.m_iType]);
-                p_Dic.SetMsgDetail(spec.m_iNo, tag.m_iNo, CString(tag.m_strName.c_str()), type,
+                p_Dic.SetMsgDetail(def.m_iNo, tag.m_iNo, CString(tag.m_strName.c_str()), type,
                                    CString(tag.m_bArray ? "Y" : "N"));
             }
         }
@@ -96,13 +96,13 @@ public:
 
     // A message with at least one value; sub-messages stop at p_iDepth 3.
     // Never null: the first tag of every message holds plain values.
-    std::shared_ptr<Node> MakeNode(size_t p_iSpec, int p_iDepth) {
+    std::shared_ptr<Node> MakeNode(size_t p_iDef, int p_iDepth) {
         auto pNode = std::make_shared<Node>();
-        pNode->m_pSpec = &m_Specs[p_iSpec];
-        pNode->m_Values.resize(pNode->m_pSpec->m_Tags.size());
+        pNode->m_pDef = &m_Defs[p_iDef];
+        pNode->m_Values.resize(pNode->m_pDef->m_Tags.size());
         bool bAny = false;
         for (size_t t = 0; t < pNode->m_Values.size(); ++t) {
-            const TagSpec& tag = pNode->m_pSpec->m_Tags[t];
+            const TagDef& tag = pNode->m_pDef->m_Tags[t];
             if (Pick(0, 9) < 3 || (tag.m_iType == 6 && p_iDepth >= 3))
                 continue;
             int iItems = tag.m_bArray ? Pick(1, 4) : 1;
@@ -111,11 +111,11 @@ public:
             bAny = true;
         }
         if (!bAny)
-            pNode->m_Values[0].push_back(MakeItem(pNode->m_pSpec->m_Tags[0], p_iDepth));
+            pNode->m_Values[0].push_back(MakeItem(pNode->m_pDef->m_Tags[0], p_iDepth));
         return pNode;
     }
 
-    size_t SpecCount() const { return m_Specs.size(); }
+    size_t DefCount() const { return m_Defs.size(); }
 
 private:
     int Pick(int p_iLow, int p_iHigh) { return std::uniform_int_distribution<int>(p_iLow, p_iHigh)(m_Rng); }
@@ -130,7 +130,7 @@ private:
         return text;
     }
 
-    Item MakeItem(const TagSpec& p_Tag, int p_iDepth) {
+    Item MakeItem(const TagDef& p_Tag, int p_iDepth) {
         Item item;
         switch (p_Tag.m_iType) {
             case 1: item.m_strText = MakeText(); break;
@@ -167,13 +167,13 @@ private:
     }
 
     std::mt19937 m_Rng;
-    std::vector<MsgSpec> m_Specs;
+    std::vector<MsgDef> m_Defs;
 };
 
 CMsg* BuildMsg(const Node& p_Node, CMsgDic& p_Dic) {
-    CMsg* pMsg = new CMsg(p_Node.m_pSpec->m_iNo, 0, 0, &p_Dic);
+    CMsg* pMsg = new CMsg(p_Node.m_pDef->m_iNo, 0, 0, &p_Dic);
     for (size_t t = 0; t < p_Node.m_Values.size(); ++t) {
-        const TagSpec& tag = p_Node.m_pSpec->m_Tags[t];
+        const TagDef& tag = p_Node.m_pDef->m_Tags[t];
         for (const Item& item : p_Node.m_Values[t]) {
             int iResult = 0;
             switch (tag.m_iType) {
@@ -244,7 +244,7 @@ std::string Double(double p_dValue) {
 std::string Render(const Node& p_Node, const Form& p_Form, bool p_bRead) {
     std::string out;
     for (size_t t = 0; t < p_Node.m_Values.size(); ++t) {
-        const TagSpec& tag = p_Node.m_pSpec->m_Tags[t];
+        const TagDef& tag = p_Node.m_pDef->m_Tags[t];
         std::string name = p_Form.m_bByName ? tag.m_strName
                                             : (tag.m_bArray && p_Form.m_bArrayItemTag ? "a" : "t") +
                                                   std::to_string(tag.m_iNo);
@@ -270,7 +270,7 @@ std::string Render(const Node& p_Node, const Form& p_Form, bool p_bRead) {
 }
 
 std::string Document(const Node& p_Node, const Form& p_Form, bool p_bRead) {
-    return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"" + std::to_string(p_Node.m_pSpec->m_iNo) +
+    return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"" + std::to_string(p_Node.m_pDef->m_iNo) +
            (p_Form.m_bByName ? "\" type=\"name" : "") + "\" ver=\"\">" + Render(p_Node, p_Form, p_bRead) + "</msg>";
 }
 
@@ -301,7 +301,7 @@ TEST(RoundTrip, RandomMessagesInAllForms) {
         RandomMessages random(seed);
         random.MakeDictionary(dic);
         for (int n = 0; n < 4; ++n) {
-            std::shared_ptr<Node> pNode = random.MakeNode(static_cast<size_t>(n) % random.SpecCount(), 1);
+            std::shared_ptr<Node> pNode = random.MakeNode(static_cast<size_t>(n) % random.DefCount(), 1);
             std::unique_ptr<CMsg> pMsg(BuildMsg(*pNode, dic));
             for (const Form& form : kForms) {
                 SCOPED_TRACE(testing::Message() << "seed " << seed << " message " << n << " form "

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "msg/msg_access.h"
 #include "msg_test_support.h"
 
 namespace {
@@ -132,6 +133,37 @@ TEST_F(WriterTest, EmptyArraysAndMissingSubMessagesWriteNothing) {
     CMsg read(0, 0, 0, &m_Dic);
     read.LoadXml("<msg no='3001'><t6/></msg>");
     EXPECT_EQ(Xml(read, false, false), std::string(kProlog) + "<msg no=\"3001\" ver=\"\"><t6></t6></msg>");
+}
+
+// A set array without items (what a failed append leaves behind): an empty
+// line in Dump, nothing in DumpXml and in the message XML.
+TEST_F(WriterTest, SetArraysWithoutItems) {
+    CMsg msg(3001, 0, 0, &m_Dic);
+    msg.SetValue(4, 3);
+    CMsgValue* pInts = MsgAccess::NewBag(msg, 5);
+    ASSERT_NE(pInts, nullptr);
+    pInts->m_iType = 2;
+    pInts->m_bArray = true;
+    pInts->m_bSet = true;
+    pInts->m_Value.pIntArr = new CIntArray();
+    CMsgValue* pTexts = MsgAccess::NewBag(msg, 7);
+    ASSERT_NE(pTexts, nullptr);
+    pTexts->m_iType = 1;
+    pTexts->m_bArray = true;
+    pTexts->m_bSet = true;
+    pTexts->m_Value.pStrArr = new CStrArray();
+
+    CStream dump;
+    msg.Dump(&dump, false, 1);
+    EXPECT_EQ(Text(dump),
+              "Msg Dump ======================================\n  MsgNum : 3001\n    Type : index\n     Ver : \n"
+              "    [4](i) 3\n\n\n===============================================\n");
+    CStream xml;
+    msg.DumpXml(&xml, false, 1);
+    EXPECT_EQ(Text(xml), "<?xml version='1.0' encoding='ISO-8859-1' ?>\n<msg no='3001' type='index' ver=''>\n"
+                         "  <t4>3</t4>\n</msg>\n");
+    EXPECT_EQ(Xml(msg, true, false), std::string(kProlog) + "<msg no=\"3001\" ver=\"\"><t4>3</t4></msg>");
+    EXPECT_EQ(msg.GetArrSize(5), 0);
 }
 
 TEST_F(WriterTest, VersionIsWrittenAsAWellFormedAttribute) {
