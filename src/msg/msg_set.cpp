@@ -70,11 +70,14 @@ int StoreString(CMsg& p_Msg, int p_iTagNum, const char* p_szValue) {
         if (iResult != 0)
             return iResult;
     } else if (!pBag->m_Value.pStr) {
-        // The first text stored in a single string tag is the one it keeps.
         pBag->m_Value.pStr = MsgTryNew<CString>(p_szValue);
         if (!pBag->m_Value.pStr)
             return MsgAccess::Fail(p_Msg, MA_ERR_MEMORY, "new CString failed");
         pBag->m_bSet = true;
+    } else {
+        // A later text replaces the earlier one, as for every other single
+        // value: keeping the first while returning 0 would lose the caller's data.
+        pBag->m_Value.pStr->Set(p_szValue);
     }
     MsgAccess::MarkFilled(p_Msg);
     return 0;

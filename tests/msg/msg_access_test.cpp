@@ -176,7 +176,7 @@ TEST_F(AccessTest, SingleTags) {
 
     CString s;
     EXPECT_EQ(msg.GetValue(1, &s), 0);
-    EXPECT_STREQ(s.ToStr(), "first");  // a single string keeps its first text
+    EXPECT_STREQ(s.ToStr(), "second");  // a later text replaces the first
     int i = 0;
     EXPECT_EQ(msg.GetValue(2, &i), 0);
     EXPECT_EQ(i, 2);
@@ -203,7 +203,7 @@ TEST_F(AccessTest, SingleTags) {
     CStrArray texts;
     EXPECT_EQ(msg.GetValue(1, &texts), 0);
     ASSERT_EQ(texts.GetSize(), 1);
-    EXPECT_STREQ(texts.GetAt(0), "first");
+    EXPECT_STREQ(texts.GetAt(0), "second");
 }
 
 TEST_F(AccessTest, ArrayTags) {
