@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 JOBS="${JOBS:-$(nproc)}"
 BUILD="${BUILD_DIR:-build}"
 echo "== build ($BUILD/)"
-cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B "$BUILD" >/dev/null
 cmake --build "$BUILD" -j "$JOBS" --target vorant-server vorant-call
 
 work="$(mktemp -d)"

@@ -12,7 +12,12 @@
 
 #include "fuzz_targets.h"
 
-#if defined(__SANITIZE_ADDRESS__) && __has_include(<sanitizer/common_interface_defs.h>)
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VORANT_REPLAY_ASAN 1
+#endif
+#endif
+#if (defined(__SANITIZE_ADDRESS__) || defined(VORANT_REPLAY_ASAN)) && __has_include(<sanitizer/common_interface_defs.h>)
 #include <sanitizer/common_interface_defs.h>
 #define VORANT_REPLAY_DEATH_CALLBACK 1
 #endif
@@ -29,7 +34,9 @@ void NameInputOnDeath() {
     if (FuzzCurrentInput())
         std::fprintf(stderr, "while replaying %s\n", FuzzCurrentInput());
 }
-const bool g_bDeathCallback = (__sanitizer_set_death_callback(NameInputOnDeath), true);
+struct CDeathCallback {
+    CDeathCallback() { __sanitizer_set_death_callback(NameInputOnDeath); }
+} g_DeathCallback;
 #endif
 
 std::vector<fs::path> InputsIn(const fs::path& p_Dir) {
