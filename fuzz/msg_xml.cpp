@@ -1,7 +1,7 @@
 // Fuzz target: the message XML reader, against the example dictionary and a
-// few messages of its own that reach every kind of value. What
-// a document leaves in the message is dumped; a document that loads must,
-// written in each form and loaded again, write the same text once more.
+// few messages of its own that reach every kind of value. What a document
+// leaves in the message is dumped; a document that loads must, written in
+// each form and loaded again, write the same text once more.
 #include <cstring>
 #include <string>
 
