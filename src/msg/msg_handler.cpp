@@ -67,6 +67,10 @@ void MsgHandler::characters(const XMLCh* const p_pChars, const XMLSize_t p_iLeng
     NarrowXmlAppend(p_pChars, p_iLength, m_strText);
 }
 
+void MsgHandler::startDTD(const XMLCh* const, const XMLCh* const, const XMLCh* const) {
+    throw CException(MA_ERR_XML_PARSE, "%s", "Document type declaration not allowed");
+}
+
 void MsgHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocalName, const XMLCh* const p_pQName,
                               const Attributes& p_Attrs) {
     FlushText();

@@ -38,6 +38,10 @@ public:
                     const XMLCh* const p_pQName) override;
     void ignorableWhitespace(const XMLCh* const, const XMLSize_t) override {}
     void startDocument() override {}
+    // Messages carry no DTD; refusing it keeps entities and attribute
+    // defaults from multiplying a small hostile answer.
+    void startDTD(const XMLCh* const p_pName, const XMLCh* const p_pPublicId,
+                  const XMLCh* const p_pSystemId) override;
     void startElement(const XMLCh* const p_pUri, const XMLCh* const p_pLocalName,
                       const XMLCh* const p_pQName, const XERCES_CPP_NAMESPACE::Attributes& p_Attrs) override;
 

@@ -39,8 +39,10 @@ public:
     ~CReaderLease() {
         if (!m_pOwner)
             return;
-        if (m_pOwner->m_pReader)
+        if (m_pOwner->m_pReader) {
             m_pOwner->m_pReader->SetHandler(nullptr);
+            m_pOwner->m_pReader->GetReader()->setLexicalHandler(nullptr);
+        }
         m_pOwner->m_bBusy = false;
     }
     CReaderLease(const CReaderLease&) = delete;
@@ -82,6 +84,7 @@ void ParseMsgXml(const char* p_szXml, MsgHandler* p_pHandler) {
     try {
         CSecureSaxReader& reader = lease.Get();
         reader.SetHandler(p_pHandler);
+        reader.GetReader()->setLexicalHandler(p_pHandler);
         reader.ParseMemory(p_szXml, std::strlen(p_szXml), "MemData");
         iErrors = reader.GetErrorCount();
     } catch (const OutOfMemoryException&) {
