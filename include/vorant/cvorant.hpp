@@ -11,12 +11,6 @@
 class CMsg;
 class CMsgArray;
 
-#if defined(__GNUC__) || defined(__clang__)
-#define VORANT_LOCAL __attribute__((visibility("hidden")))
-#else
-#define VORANT_LOCAL
-#endif
-
 // Base of an application's typed message class: converts itself to and from
 // a CMsg. Owns its name and last-error texts. Copies carry only the message
 // number.
@@ -107,7 +101,5 @@ private:
     VORANT_LOCAL static int CallServiceCore(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, int p_iRefNum,
                                             CString& p_strErrText);
 };
-
-#undef VORANT_LOCAL
 
 #endif  // VORANT_CVORANT_HPP
