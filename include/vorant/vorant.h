@@ -84,6 +84,50 @@ VORANT_API const char* MSG_GetLastError(CMsg* msg);
 /* Appends a field listing to the file at path, or writes it to the standard
  * output when path is null. 0, -12 (null msg) or -1 (file not opened). */
 VORANT_API int MSG_Dump(CMsg* msg, const char* path, VorantErrorInfo* err);
+/* Writes the same listing into buffer: at most size - 1 characters and a
+ * zero byte (nothing when size is 0, where buffer may be null). Returns the
+ * whole listing's length, as snprintf does, so a result of size or more
+ * means it was cut; -12 for a null msg, a negative size or a null buffer
+ * with a positive size. Thread contract as for the getters. */
+VORANT_API int MSG_DumpToBuffer(CMsg* msg, char* buffer, int size);
+
+/* ---- The dictionary, for callers that type values themselves.
+ * It is filled by Vorant_Initialize* and read-only afterwards: these
+ * functions may run on any thread once initialisation has returned. Names
+ * are owned by the dictionary and stay valid for the life of the process. */
+
+/* Tag type codes of VorantTagDef.type. */
+#define VORANT_TAG_STRING 1
+#define VORANT_TAG_INT 2
+#define VORANT_TAG_DBL 3
+#define VORANT_TAG_BOOL 4
+#define VORANT_TAG_DATE 5
+#define VORANT_TAG_SUBMSG 6
+
+/* One tag definition. The caller sets size to sizeof(VorantTagDef) before
+ * the call, so that the record can grow without breaking older callers. */
+typedef struct VorantTagDef {
+    int size;
+    int tag;          /* tag number */
+    const char* name; /* the tag's name in the dictionary */
+    int type;         /* VORANT_TAG_* */
+    int subMsg;       /* message number of a VORANT_TAG_SUBMSG tag, else 0 */
+    int isArray;      /* 1 for an array tag, else 0 */
+} VorantTagDef;
+
+/* The number of the message defined under name (exact match); -19 when no
+ * message has that name, -12 for a null name. */
+VORANT_API int MSG_FindMsgNum(const char* name);
+/* The name of message msgnum, or null when it is not defined. */
+VORANT_API const char* MSG_GetMsgName(int msgnum);
+/* How many tag definitions message msgnum has, or -19 when it is not defined. */
+VORANT_API int MSG_GetTagDefCount(int msgnum);
+/* Fills def with tag definition idx (0 to MSG_GetTagDefCount - 1, in
+ * dictionary order) of message msgnum. 0; -12 for a null def or a size
+ * smaller than this record; -19 for an undefined message; -27 for an index
+ * outside the definitions. A tag number defined twice is listed twice, both
+ * times with its first definition. */
+VORANT_API int MSG_GetTagDef(int msgnum, int idx, VorantTagDef* def);
 
 #ifdef __cplusplus
 }

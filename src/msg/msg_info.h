@@ -50,7 +50,7 @@ public:
     CMsgInfo& operator=(const CMsgInfo&) = delete;
 
     int GetMsgNum() const { return m_iMsgNum; }
-    CString GetName() const { return m_strName; }
+    const CString& GetName() const { return m_strName; }
     const CString& GetVer() const { return m_strVer; }
     int GetHashSize() const { return m_iHashSize; }
 

@@ -268,4 +268,57 @@ TEST_F(Flat, Dump) {
     MSG_Destroy(msg);
 }
 
+TEST_F(Flat, DictionaryDefinitions) {
+    EXPECT_EQ(MSG_FindMsgNum("Order"), 1001);
+    EXPECT_EQ(MSG_FindMsgNum("order"), -19);
+    EXPECT_EQ(MSG_FindMsgNum(nullptr), -12);
+    EXPECT_STREQ(MSG_GetMsgName(2001), "OrderLine");
+    EXPECT_EQ(MSG_GetMsgName(0), nullptr);
+    EXPECT_EQ(MSG_GetMsgName(10000), nullptr);
+    EXPECT_EQ(MSG_GetTagDefCount(1001), 12);
+    EXPECT_EQ(MSG_GetTagDefCount(999), -19);
+
+    VorantTagDef def;
+    memset(&def, 0, sizeof(def));
+    EXPECT_EQ(MSG_GetTagDef(1001, 0, &def), -12);  // size not set
+    EXPECT_EQ(MSG_GetTagDef(1001, 0, nullptr), -12);
+    def.size = sizeof(def);
+    struct Want {
+        int idx, tag;
+        const char* name;
+        int type, subMsg, isArray;
+    };
+    for (const Want& w : {Want{0, 1, "acct", VORANT_TAG_STRING, 0, 0}, Want{5, 6, "lines", VORANT_TAG_SUBMSG, 2001, 1},
+                          Want{8, 9, "dates", VORANT_TAG_DATE, 0, 1}, Want{11, 12, "head", VORANT_TAG_SUBMSG, 2001, 0}}) {
+        ASSERT_EQ(MSG_GetTagDef(1001, w.idx, &def), 0) << w.name;
+        EXPECT_EQ(def.tag, w.tag);
+        EXPECT_STREQ(def.name, w.name);
+        EXPECT_EQ(def.type, w.type);
+        EXPECT_EQ(def.subMsg, w.subMsg);
+        EXPECT_EQ(def.isArray, w.isArray);
+    }
+    EXPECT_EQ(MSG_GetTagDef(1001, 12, &def), -27);
+    EXPECT_EQ(MSG_GetTagDef(1001, -1, &def), -27);
+    EXPECT_EQ(MSG_GetTagDef(999, 0, &def), -19);
+}
+
+TEST_F(Flat, DumpToBuffer) {
+    CMsg* msg = MSG_GetNewMsg(1001, nullptr);
+    MSG_SetInt(msg, 2, 5);
+    const std::string whole = "Msg Dump ======================================\n  MsgNum : 1001\n    Type : index\n"
+                              "     Ver : \n    [2](qty) 5\n===============================================\n";
+    const int length = static_cast<int>(whole.size());
+    EXPECT_EQ(MSG_DumpToBuffer(msg, nullptr, 0), length);
+    std::string buffer(length + 1, 'Z');
+    EXPECT_EQ(MSG_DumpToBuffer(msg, &buffer[0], length + 1), length);
+    EXPECT_EQ(buffer.c_str(), whole);
+    char small[6];
+    EXPECT_EQ(MSG_DumpToBuffer(msg, small, sizeof(small)), length);
+    EXPECT_STREQ(small, "Msg D");
+    EXPECT_EQ(MSG_DumpToBuffer(nullptr, small, sizeof(small)), -12);
+    EXPECT_EQ(MSG_DumpToBuffer(msg, nullptr, 4), -12);
+    EXPECT_EQ(MSG_DumpToBuffer(msg, small, -1), -12);
+    MSG_Destroy(msg);
+}
+
 }  // namespace

@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
     char date[9];
     char text[32];
     char* copy;
+    VorantTagDef def;
 
     if (argc != 4) {
         fprintf(stderr, "usage: e2e_c_client CONFIG ECHO_SERVICE REJECT_SERVICE\n");
@@ -36,6 +37,11 @@ int main(int argc, char** argv) {
         fprintf(stderr, "c-client: initialise: %d %s\n", err.code, err.text);
         return 1;
     }
+
+    def.size = (int)sizeof(def);
+    check(MSG_GetTagDef(MSG_FindMsgNum("AccountRequest"), 1, &def) == 0 && strcmp(def.name, "qty") == 0 &&
+              def.type == VORANT_TAG_INT,
+          "tag definition");
 
     req = MSG_GetNewMsg(1001, NULL);
     check(req != NULL, "MSG_GetNewMsg(1001)");
