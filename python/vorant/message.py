@@ -1,0 +1,481 @@
+"""Messages: typed values for the tags of one dictionary definition, and
+through sub-message tags a tree, held by libvorant and read and written
+here with Python types."""
+
+from __future__ import annotations
+
+import ctypes
+import datetime
+import re
+import weakref
+from collections.abc import Iterable, Mapping, Sequence
+from typing import Any, Dict, Iterator, List, Optional, Tuple, Union, overload
+
+from . import _native, dictionary
+from .dictionary import BOOL, DATE, DBL, INT, STRING, SUBMSG, MsgDef, TagDef
+from .errors import VorantError
+
+Key = Union[int, str]
+Value = Union[str, int, float, bool, datetime.date, "Message", Mapping, List[Any]]
+
+_INT_MIN, _INT_MAX = -(2**31), 2**31 - 1
+_DATE_TEXT = re.compile(r"\d{8}")
+
+
+def _date_from_text(text: str) -> Union[datetime.date, str]:
+    """A calendar date when text is one, else the text as it came."""
+    try:
+        return datetime.date(int(text[:4]), int(text[4:6]), int(text[6:8]))
+    except ValueError:
+        return text
+
+
+def _bad_type(msg_def: MsgDef, tag: TagDef, value: Any, wanted: str) -> TypeError:
+    return TypeError(f"tag {tag.name!r} ({tag.number}) of message {msg_def.number} ({msg_def.name}) "
+                     f"is {tag.type_name}: {wanted} wanted, not {type(value).__name__} {value!r}")
+
+
+def _bad_value(msg_def: MsgDef, tag: TagDef, value: Any, why: str) -> ValueError:
+    return ValueError(f"tag {tag.name!r} ({tag.number}) of message {msg_def.number} ({msg_def.name}): "
+                      f"{value!r} {why}")
+
+
+class Message:
+    """A message of the dictionary, held by libvorant.
+
+    ``Message(1001)`` or ``Message("AccountRequest")`` makes an empty
+    message. Tags are read and written by name or number, as items
+    (``msg["qty"] = 5``, ``msg[2]``) or, for names that are not attributes
+    of this class, as attributes (``msg.qty``). Python types map to tag
+    types: str (ISO-8859-1 text, not empty), int (32 bits), float (or int),
+    bool, ``datetime.date`` or "yyyymmdd" for dates, a ``Message`` or a dict
+    for a sub-message, and a list for an array tag. A wrong type raises
+    TypeError, an unknown tag KeyError, a value out of range ValueError,
+    each naming the tag; nothing is stored then.
+
+    Reading a tag that is not set raises KeyError (``get`` gives a default);
+    an array tag reads as a live list view (empty when not set) that
+    supports ``append`` and ``extend``. Dates read as ``datetime.date``,
+    or as the text when it is no calendar date.
+
+    Ownership: a message made here owns its native tree and frees it once,
+    on ``close()``, at the end of a ``with`` block or when it is collected.
+    Stored into another message (as a sub-message), it becomes a view into
+    that message's tree, as does every sub-message read; a view stays valid
+    while its top-level message is open, and raises ValueError afterwards.
+
+    Thread contract: a message may be used by one thread at a time.
+    """
+
+    # Owner: _ptr is the native handle and _root None. View: _root is the
+    # owning top-level Message and _path the (tag, index or None) steps
+    # from it, resolved on every use, so that a view never outlives the
+    # native message it names.
+    _def: MsgDef
+    _ptr: Optional[int]
+    _root: Optional["Message"]
+    _path: Tuple[Tuple[int, Optional[int]], ...]
+    _finalizer: Optional[weakref.finalize]
+
+    def __init__(self, number_or_name: Key) -> None:
+        msg_def = dictionary.find(number_or_name)
+        ptr = _native.library().MSG_GetNewMsg(msg_def.number, None)
+        if not ptr:
+            raise VorantError(-11, f"message {msg_def.number} cannot be made")
+        self._set_owner(msg_def, ptr)
+
+    # ---- construction and ownership
+
+    def _set_owner(self, msg_def: MsgDef, ptr: int) -> None:
+        object.__setattr__(self, "_def", msg_def)
+        object.__setattr__(self, "_ptr", ptr)
+        object.__setattr__(self, "_root", None)
+        object.__setattr__(self, "_path", ())
+        object.__setattr__(self, "_finalizer", weakref.finalize(self, _native.library().MSG_Destroy, ptr))
+
+    @classmethod
+    def _adopt_native(cls, ptr: int) -> "Message":
+        """Takes over a top-level native message (an answer)."""
+        lib = _native.library()
+        number = lib.MSG_GetSelfNum(ptr)
+        msg_def = dictionary.lookup(number)
+        if msg_def is None:
+            lib.MSG_Destroy(ptr)
+            raise VorantError(-19, f"message {number} is not in the dictionary")
+        msg = cls.__new__(cls)
+        msg._set_owner(msg_def, ptr)
+        return msg
+
+    @classmethod
+    def _view(cls, root: "Message", path: Tuple[Tuple[int, Optional[int]], ...], msg_def: MsgDef) -> "Message":
+        msg = cls.__new__(cls)
+        object.__setattr__(msg, "_def", msg_def)
+        object.__setattr__(msg, "_ptr", None)
+        object.__setattr__(msg, "_root", root)
+        object.__setattr__(msg, "_path", path)
+        object.__setattr__(msg, "_finalizer", None)
+        return msg
+
+    def _become_view(self, root: "Message", path: Tuple[Tuple[int, Optional[int]], ...]) -> None:
+        # The native tree now belongs to root's tree.
+        assert self._finalizer is not None
+        self._finalizer.detach()
+        object.__setattr__(self, "_finalizer", None)
+        object.__setattr__(self, "_ptr", None)
+        object.__setattr__(self, "_root", root)
+        object.__setattr__(self, "_path", path)
+
+    def _top(self) -> Tuple["Message", Tuple[Tuple[int, Optional[int]], ...]]:
+        return (self, ()) if self._root is None else (self._root, self._path)
+
+    def _handle(self) -> int:
+        """The native handle, resolved afresh; ValueError once freed."""
+        if self._root is None:
+            if self._ptr is None:
+                raise ValueError(f"message {self._def.number} ({self._def.name}) has been freed")
+            return self._ptr
+        lib = _native.library()
+        ptr = self._root._handle()
+        result = ctypes.c_int(0)
+        for tag, index in self._path:
+            if index is None:
+                ptr = lib.MSG_GetSub(ptr, tag, ctypes.byref(result))
+            else:
+                ptr = lib.MSG_GetAtSubArr(ptr, tag, index, ctypes.byref(result))
+            if not ptr:
+                raise ValueError(f"sub-message {self._def.number} ({self._def.name}) no longer exists")
+        return ptr
+
+    def close(self) -> None:
+        """Frees the native tree of a top-level message (once; later calls do
+        nothing). On a view it does nothing: its top-level message owns it."""
+        if self._finalizer is not None:
+            self._finalizer()
+            object.__setattr__(self, "_ptr", None)
+
+    @property
+    def closed(self) -> bool:
+        """True once the tree this message belongs to has been freed."""
+        top = self._root if self._root is not None else self
+        return top._ptr is None
+
+    def __enter__(self) -> "Message":
+        return self
+
+    def __exit__(self, *exc: Any) -> None:
+        self.close()
+
+    # ---- what the message is
+
+    @property
+    def number(self) -> int:
+        """The message number."""
+        return self._def.number
+
+    @property
+    def msg_name(self) -> str:
+        """The message's name in the dictionary."""
+        return self._def.name
+
+    @property
+    def definition(self) -> MsgDef:
+        """The message's definition: its tags, their numbers and types."""
+        return self._def
+
+    # ---- values
+
+    def __setitem__(self, key: Key, value: Value) -> None:
+        tag = self._def.tag(key)
+        if not tag.is_array:
+            self._store(tag, self._prepare(tag, value))
+            return
+        if isinstance(value, (str, bytes, Mapping, Message)) or not isinstance(value, Iterable):
+            raise _bad_type(self._def, tag, value, "a list")
+        prepared = [self._prepare(tag, v) for v in value]
+        if _native.library().MSG_GetArrSize(self._handle(), tag.number) > 0:
+            raise ValueError(f"array tag {tag.name!r} ({tag.number}) already has items: append to it")
+        for item in prepared:
+            self._store(tag, item)
+
+    def __getitem__(self, key: Key) -> Any:
+        tag = self._def.tag(key)
+        if tag.is_array:
+            return ArrayView(self, tag)
+        handle = self._handle()
+        if _native.library().MSG_GetArrSize(handle, tag.number) < 0:
+            raise KeyError(f"tag {tag.name!r} ({tag.number}) of message {self._def.number} "
+                           f"({self._def.name}) is not set")
+        return self._read(handle, tag, None)
+
+    def get(self, key: Key, default: Any = None) -> Any:
+        """The value of a set tag, else default (KeyError for an unknown tag)."""
+        tag = self._def.tag(key)
+        if tag.is_array:
+            return self[key]
+        return self[key] if key in self else default
+
+    def __contains__(self, key: object) -> bool:
+        """True when key names or numbers a tag of this message that is set."""
+        try:
+            tag = self._def.tag(key)  # type: ignore[arg-type]
+        except (KeyError, TypeError):
+            return False
+        return _native.library().MSG_GetArrSize(self._handle(), tag.number) >= 0
+
+    def __getattr__(self, name: str) -> Any:
+        # Only reached for names that are no attribute of the class.
+        if name.startswith("_"):
+            raise AttributeError(name)
+        try:
+            return self[name]
+        except KeyError as e:
+            raise AttributeError(e.args[0]) from None
+
+    def __setattr__(self, name: str, value: Any) -> None:
+        if name.startswith("_") or hasattr(type(self), name):
+            raise AttributeError(f"{name!r} is not a tag attribute; use msg[{name!r}] = ...")
+        self[name] = value
+
+    def to_dict(self) -> Dict[str, Any]:
+        """The set tags by name, in dictionary order: sub-messages as dicts,
+        arrays as lists, dates as ``datetime.date``."""
+        handle = self._handle()
+        lib = _native.library()
+        out: Dict[str, Any] = {}
+        for tag in self._def.by_number.values():
+            if lib.MSG_GetArrSize(handle, tag.number) < 0:
+                continue
+            if tag.is_array:
+                out[tag.name] = [_plain(v) for v in ArrayView(self, tag)]
+            else:
+                out[tag.name] = _plain(self._read(handle, tag, None))
+        return out
+
+    @classmethod
+    def from_dict(cls, number_or_name: Key, values: Mapping[Key, Any]) -> "Message":
+        """A new message with the values of a dict (as ``to_dict`` gives, or
+        with dates as "yyyymmdd" and tag numbers as keys). A bad value
+        raises as a store would; nothing is kept then."""
+        if not isinstance(values, Mapping):
+            raise TypeError(f"from_dict takes a dict, not {type(values).__name__}")
+        msg = cls(number_or_name)
+        try:
+            for key, value in values.items():
+                msg[key] = value
+        except BaseException:
+            msg.close()
+            raise
+        return msg
+
+    def dump(self) -> str:
+        """The library's field listing of the message."""
+        lib = _native.library()
+        handle = self._handle()
+        size = lib.MSG_DumpToBuffer(handle, None, 0)
+        if size < 0:
+            raise VorantError(size, "the message cannot be listed")
+        buffer = ctypes.create_string_buffer(size + 1)
+        lib.MSG_DumpToBuffer(handle, buffer, size + 1)
+        return buffer.raw[:size].decode("latin-1")
+
+    def __repr__(self) -> str:
+        if self.closed:
+            return f"<vorant.Message {self._def.number} ({self._def.name}), freed>"
+        return self.dump().rstrip("\n")
+
+    # ---- native stores and reads
+
+    def _prepare(self, tag: TagDef, value: Any) -> Any:
+        """value as the native store of tag wants it; raises naming the tag."""
+        kind = tag.type
+        if kind == STRING:
+            if not isinstance(value, str):
+                raise _bad_type(self._def, tag, value, "str")
+            if value == "":
+                raise _bad_value(self._def, tag, value, "cannot be stored: an empty text is no value here")
+            if "\0" in value:
+                raise _bad_value(self._def, tag, value, "holds a zero character")
+            try:
+                return value.encode("latin-1")
+            except UnicodeEncodeError:
+                raise _bad_value(self._def, tag, value, "is not ISO-8859-1 text") from None
+        if kind == INT:
+            if not isinstance(value, int) or isinstance(value, bool):
+                raise _bad_type(self._def, tag, value, "int")
+            if not _INT_MIN <= value <= _INT_MAX:
+                raise _bad_value(self._def, tag, value, "is outside the 32-bit integer range")
+            return value
+        if kind == DBL:
+            if not isinstance(value, (int, float)) or isinstance(value, bool):
+                raise _bad_type(self._def, tag, value, "float or int")
+            try:
+                return float(value)
+            except OverflowError:
+                raise _bad_value(self._def, tag, value, "is too large for a double") from None
+        if kind == BOOL:
+            if not isinstance(value, bool):
+                raise _bad_type(self._def, tag, value, "bool")
+            return 1 if value else 0
+        if kind == DATE:
+            if isinstance(value, datetime.datetime):
+                raise _bad_type(self._def, tag, value, "datetime.date (not datetime) or 'yyyymmdd'")
+            if isinstance(value, datetime.date):
+                return f"{value.year:04d}{value.month:02d}{value.day:02d}".encode("ascii")
+            if not isinstance(value, str):
+                raise _bad_type(self._def, tag, value, "datetime.date or 'yyyymmdd'")
+            if not _DATE_TEXT.fullmatch(value) or isinstance(_date_from_text(value), str):
+                raise _bad_value(self._def, tag, value, "is not a calendar date 'yyyymmdd'")
+            return value.encode("ascii")
+        if kind == SUBMSG:
+            return self._prepare_sub(tag, value)
+        raise _bad_value(self._def, tag, value, f"cannot be stored: unknown tag type {kind}")
+
+    def _prepare_sub(self, tag: TagDef, value: Any) -> "Message":
+        if isinstance(value, Mapping):
+            return Message.from_dict(tag.sub_msg, value)
+        if not isinstance(value, Message):
+            raise _bad_type(self._def, tag, value, f"a Message {tag.sub_msg} or a dict")
+        if value.number != tag.sub_msg:
+            raise _bad_type(self._def, tag, value, f"a Message {tag.sub_msg}")
+        if value._root is not None:
+            raise _bad_value(self._def, tag, value, "already belongs to a message")
+        if value is self._top()[0]:
+            raise _bad_value(self._def, tag, value, "would contain itself")
+        handle = value._handle()
+        lib = _native.library()
+        if all(lib.MSG_GetArrSize(handle, t) < 0 for t in value._def.by_number):
+            raise _bad_value(self._def, tag, value, "is empty: set a field of it first")
+        return value
+
+    def _store(self, tag: TagDef, value: Any) -> None:
+        lib = _native.library()
+        handle = self._handle()
+        n = tag.number
+        if tag.type == STRING:
+            rc = lib.MSG_SetStr(handle, n, value)
+        elif tag.type == INT:
+            rc = lib.MSG_SetInt(handle, n, value)
+        elif tag.type == DBL:
+            rc = lib.MSG_SetDbl(handle, n, value)
+        elif tag.type == BOOL:
+            rc = lib.MSG_SetBool(handle, n, value)
+        elif tag.type == DATE:
+            rc = lib.MSG_SetDate(handle, n, value)
+        else:
+            index = max(lib.MSG_GetArrSize(handle, n), 0) if tag.is_array else None
+            rc = lib.MSG_SetSub(handle, n, value._handle())
+            if rc == 0:
+                root, path = self._top()
+                value._become_view(root, path + ((n, index),))
+        if rc < 0:
+            raise VorantError(rc, (lib.MSG_GetLastError(handle) or b"").decode("latin-1"))
+
+    def _read(self, handle: int, tag: TagDef, index: Optional[int]) -> Any:
+        lib = _native.library()
+        n = tag.number
+        at = index is not None
+        kind = tag.type
+        if kind == STRING:
+            size = lib.MSG_GetAtStrLen(handle, n, index) if at else lib.MSG_GetStrLen(handle, n)
+            if size < 0:
+                self._fail(handle, size)
+            buffer = ctypes.create_string_buffer(size + 1)
+            rc = lib.MSG_GetAtStrArr(handle, n, index, buffer) if at else lib.MSG_GetStr(handle, n, buffer)
+            if rc < 0:
+                self._fail(handle, rc)
+            return buffer.raw[:size].decode("latin-1")
+        if kind == SUBMSG:
+            sub_def = dictionary.lookup(tag.sub_msg)
+            if sub_def is None:
+                raise VorantError(-19, f"message {tag.sub_msg} is not in the dictionary")
+            root, path = self._top()
+            return Message._view(root, path + ((n, index),), sub_def)
+        if kind in (INT, BOOL):
+            out_int = ctypes.c_int(0)
+            if kind == INT:
+                rc = lib.MSG_GetAtIntArr(handle, n, index, ctypes.byref(out_int)) if at else \
+                    lib.MSG_GetInt(handle, n, ctypes.byref(out_int))
+            else:
+                rc = lib.MSG_GetAtBoolArr(handle, n, index, ctypes.byref(out_int)) if at else \
+                    lib.MSG_GetBool(handle, n, ctypes.byref(out_int))
+            if rc < 0:
+                self._fail(handle, rc)
+            return out_int.value if kind == INT else out_int.value != 0
+        if kind == DBL:
+            out_dbl = ctypes.c_double(0)
+            rc = lib.MSG_GetAtDblArr(handle, n, index, ctypes.byref(out_dbl)) if at else \
+                lib.MSG_GetDbl(handle, n, ctypes.byref(out_dbl))
+            if rc < 0:
+                self._fail(handle, rc)
+            return out_dbl.value
+        if kind == DATE:
+            text = ctypes.create_string_buffer(9)
+            rc = lib.MSG_GetAtDateArr(handle, n, index, text) if at else lib.MSG_GetDate(handle, n, text)
+            if rc < 0:
+                self._fail(handle, rc)
+            return _date_from_text(text.value.decode("latin-1"))
+        raise VorantError(-17, f"tag {tag.name!r} has the unknown type {kind}")
+
+    @staticmethod
+    def _fail(handle: int, rc: int) -> None:
+        text = _native.library().MSG_GetLastError(handle) or b""
+        raise VorantError(rc, text.decode("latin-1"))
+
+
+def _plain(value: Any) -> Any:
+    return value.to_dict() if isinstance(value, Message) else value
+
+
+class ArrayView(Sequence):
+    """The live items of one array tag of a message: indexing, slicing,
+    iteration and ``len`` read the message; ``append`` and ``extend`` add
+    items (typed as a store is). Items cannot be replaced or removed:
+    the library's messages only grow. Compares equal to a list of the same
+    items."""
+
+    def __init__(self, msg: Message, tag: TagDef) -> None:
+        self._msg = msg
+        self._tag = tag
+
+    def __len__(self) -> int:
+        return max(_native.library().MSG_GetArrSize(self._msg._handle(), self._tag.number), 0)
+
+    @overload
+    def __getitem__(self, index: int) -> Any: ...
+
+    @overload
+    def __getitem__(self, index: slice) -> List[Any]: ...
+
+    def __getitem__(self, index: Union[int, slice]) -> Any:
+        size = len(self)
+        if isinstance(index, slice):
+            return [self[i] for i in range(*index.indices(size))]
+        if not isinstance(index, int) or isinstance(index, bool):
+            raise TypeError(f"array indices are int, not {type(index).__name__}")
+        if index < 0:
+            index += size
+        if not 0 <= index < size:
+            raise IndexError(f"array tag {self._tag.name!r} has {size} items, not item {index}")
+        return self._msg._read(self._msg._handle(), self._tag, index)
+
+    def __iter__(self) -> Iterator[Any]:
+        for i in range(len(self)):
+            yield self[i]
+
+    def append(self, value: Any) -> None:
+        """Adds one item at the end. A Message stored so becomes a view."""
+        self._msg._store(self._tag, self._msg._prepare(self._tag, value))
+
+    def extend(self, values: Iterable[Any]) -> None:
+        """Adds the items of values, all checked before the first is added."""
+        prepared = [self._msg._prepare(self._tag, v) for v in values]
+        for item in prepared:
+            self._msg._store(self._tag, item)
+
+    def __eq__(self, other: object) -> bool:
+        if isinstance(other, (ArrayView, list, tuple)):
+            return list(self) == list(other)
+        return NotImplemented
+
+    def __repr__(self) -> str:
+        return repr(list(self))
