@@ -1,0 +1,110 @@
+"""Calls against vorant-server: answers, REJECT, failures, threads and the
+command line."""
+
+import json
+import socket
+import threading
+import time
+
+import pytest
+from conftest import DICTIONARY, KEY_FILE, run_python
+from test_messages import FULL
+
+
+def test_echo_round_trip_of_every_type(vorant):
+    with vorant.Message.from_dict("Order", FULL) as request:
+        with vorant.call(100, request) as answer:
+            assert answer.number == 1001
+            assert answer.to_dict() == FULL
+
+
+def test_reject_carries_the_servers_code_reason_and_service(vorant):
+    with vorant.Message.from_dict("Order", {"qty": 1}) as request:
+        with pytest.raises(vorant.Rejected) as caught:
+            vorant.call(300, request)
+    e = caught.value
+    assert isinstance(e, vorant.VorantError)
+    assert (e.code, e.reason, e.service, e.text, e.ref_svc_num) == (501, "denied", 300, "denied", 300)
+
+
+def test_bad_value_sends_nothing(vorant, server):
+    before = server.requests()
+    with pytest.raises(TypeError, match="'qty'"):
+        vorant.call(100, vorant.Message.from_dict("Order", {"acct": "A", "qty": "5"}))
+    with pytest.raises(TypeError, match="vorant.Message"):
+        vorant.call(100, {"acct": "A"})
+    with vorant.Message.from_dict("Order", {"acct": "A"}) as request:
+        vorant.call(100, request).close()
+    time.sleep(0.05)
+    assert server.requests() == before + 1
+
+
+def test_a_server_that_is_down_and_a_failed_initialisation():
+    # One initialisation per process: each case runs in its own interpreter.
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        port = s.getsockname()[1]  # closed again before the call
+    down = run_python(
+        "-c", "import sys, vorant\n"
+        "vorant.initialize(key_file=sys.argv[1], msg_dic=sys.argv[2], host='127.0.0.1', port=int(sys.argv[3]),"
+        " timeout=60)\n"
+        "try:\n"
+        "    vorant.call(100, vorant.Message.from_dict(1001, {'qty': 1}))\n"
+        "except vorant.Rejected:\n"
+        "    print('rejected?')\n"
+        "except vorant.VorantError as e:\n"
+        "    print(e.code, e.result, e.text)\n",
+        str(KEY_FILE), str(DICTIONARY), str(port))
+    assert down.returncode == 0, down.stderr
+    assert down.stdout.startswith("-3 -3 Failed in connect()"), down.stdout
+    missing = run_python(
+        "-c", "import vorant\n"
+        "try:\n"
+        "    vorant.initialize('/nonexistent/v.conf')\n"
+        "except vorant.VorantError as e:\n"
+        "    print(e.code, e.result, e.text)\n")
+    assert missing.stdout.strip() == "0 -1 File open failed [/nonexistent/v.conf](2,No such file or directory)"
+
+
+def test_eight_threads_call_at_once(vorant):
+    # Service 900 answers after 1 s: one after another, eight calls take 8 s.
+    answers, errors = {}, []
+
+    def one(i):
+        try:
+            with vorant.Message.from_dict("Order", {"acct": f"T{i}", "qty": i}) as request:
+                with vorant.call(900, request) as answer:
+                    answers[i] = (answer.acct, answer.qty)
+        except Exception as e:  # reported below
+            errors.append(e)
+
+    threads = [threading.Thread(target=one, args=(i,)) for i in range(8)]
+    start = time.monotonic()
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join(10)
+    elapsed = time.monotonic() - start
+    assert not errors
+    assert answers == {i: (f"T{i}", i) for i in range(8)}
+    assert elapsed < 4, f"calls did not overlap: {elapsed:.1f} s"
+
+
+def test_command_line_call(config, tmp_path):
+    request = tmp_path / "request.json"
+    request.write_text(json.dumps({"acct": "J", "due": "20240131", "lines": [{"code": "X"}], "flags": [True]}))
+    ok = run_python("-m", "vorant", "call", "-c", str(config), "-s", "100", "--msg", "Order", str(request))
+    assert ok.returncode == 0, ok.stderr
+    assert json.loads(ok.stdout) == {"acct": "J", "due": "20240131", "lines": [{"code": "X"}], "flags": [True]}
+
+    cases = [  # (service, stdin request, exit status, text on stderr)
+        (300, '{"qty": 1}', 1, "rejected: service 300 returned -4\n  code      : 501\n  text      : denied\n"),
+        (100, '{"qty": "1"}', 2, "bad request: tag 'qty'"),
+        (100, '[1]', 2, "must be a JSON object"),
+    ]
+    for service, body, status, text in cases:
+        r = run_python("-m", "vorant", "call", "-c", str(config), "-s", str(service), "-m", "1001", "-", stdin=body)
+        assert (r.returncode, text in r.stderr) == (status, True), r.stderr
+    bad_config = run_python("-m", "vorant", "call", "-c", str(tmp_path / "none.conf"), "-s", "100", "-m", "1", "-",
+                            stdin="{}")
+    assert bad_config.returncode == 3 and "File open failed" in bad_config.stderr
