@@ -36,3 +36,17 @@ file(RELATIVE_PATH VORANT_PC_TO_PREFIX "/p/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/
 string(REGEX REPLACE "/$" "" VORANT_PC_TO_PREFIX "${VORANT_PC_TO_PREFIX}")
 configure_file(${CMAKE_SOURCE_DIR}/cmake/vorant.pc.in ${CMAKE_BINARY_DIR}/cmake/vorant.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/cmake/vorant.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+# The Python package, with _location.py naming the library relative to the
+# package's folder, so the installed tree can be moved as a whole.
+set(VORANT_PYTHON_INSTALL_DIR "lib/python3/dist-packages" CACHE STRING
+  "Where cmake --install puts the Python package, relative to the prefix")
+if(EXISTS ${CMAKE_SOURCE_DIR}/python/vorant/__init__.py AND NOT IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/python/vorant DESTINATION ${VORANT_PYTHON_INSTALL_DIR}
+    FILES_MATCHING PATTERN "*.py" PATTERN "py.typed" PATTERN "__pycache__" EXCLUDE)
+  file(RELATIVE_PATH VORANT_PY_TO_LIB "/p/${VORANT_PYTHON_INSTALL_DIR}/vorant"
+    "/p/${CMAKE_INSTALL_LIBDIR}/libvorant.so.${PROJECT_VERSION_MAJOR}")
+  file(WRITE ${CMAKE_BINARY_DIR}/python/_location.py
+    "# Written by cmake --install: the library, relative to this folder.\nLIBRARY = \"${VORANT_PY_TO_LIB}\"\n")
+  install(FILES ${CMAKE_BINARY_DIR}/python/_location.py DESTINATION ${VORANT_PYTHON_INSTALL_DIR}/vorant)
+endif()

@@ -20,6 +20,19 @@ run_build() {
 
 # Line tables only (-g1): backtraces stay readable and the build is quicker.
 run_build build -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O2 -g1" -DCMAKE_C_FLAGS="-O2 -g1"
+
+# The Python package against the normal build (Debian's python3 has pytest;
+# a python3 earlier on PATH may not). pytest's 5 (no tests ran) fails too.
+echo "== test python (build)"
+PYTHON=python3
+if /usr/bin/python3 -c "import pytest" 2>/dev/null; then PYTHON=/usr/bin/python3; fi
+rc=0
+VORANT_BUILD_DIR="$PWD/build" PYTHONDONTWRITEBYTECODE=1 "$PYTHON" -m pytest -q -p no:cacheprovider python/tests || rc=$?
+if [ "$rc" -ne 0 ]; then
+  echo "== python tests failed (pytest exit $rc; 5 means no tests ran)" >&2
+  exit 1
+fi
+
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 run_build build-asan -DVORANT_SANITIZE=ON -DVORANT_BUILD_BENCH=OFF \

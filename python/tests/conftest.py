@@ -15,7 +15,7 @@ ROOT = Path(__file__).resolve().parents[2]
 BUILD = Path(os.environ.get("VORANT_BUILD_DIR", ROOT / "build"))
 DICTIONARY = ROOT / "tests" / "api" / "data" / "test_dic.xml"
 KEY_FILE = ROOT / "examples" / "user.key"
-RULES = "100 echo\n300 reject 501 denied\n900 delay 1 echo\n"
+RULES = "100 echo\n101 echo\n300 reject 501 denied\n900 delay 1 echo\n"
 
 if not os.environ.get("VORANT_TEST_INSTALLED"):
     sys.path.insert(0, str(ROOT / "python"))
@@ -40,9 +40,9 @@ class Server:
             time.sleep(0.02)
         self.port = int(self.log.read_text().splitlines()[0])
 
-    def requests(self) -> int:
-        """How many requests the server has logged."""
-        return sum(1 for line in self.log.read_text().splitlines() if " svc=" in line)
+    def requests(self, service: int) -> int:
+        """How many requests for service the server has logged."""
+        return sum(1 for line in self.log.read_text().splitlines() if f" svc={service} " in line)
 
     def stop(self) -> None:
         self.proc.terminate()
