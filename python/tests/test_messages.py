@@ -1,6 +1,7 @@
 """Messages in Python types: stores and reads, arrays and sub-messages,
 bad values, and ownership of the native tree."""
 
+import copy
 import datetime
 import gc
 
@@ -101,6 +102,8 @@ def test_freed_once_views_refuse_afterwards(vorant):
     msg = vorant.Message("Order")
     msg["head"] = {"code": "H"}
     head = msg.head
+    with pytest.raises(TypeError, match="one owner"):
+        copy.copy(msg)
     with msg:
         pass
     msg.close()  # a second close does nothing

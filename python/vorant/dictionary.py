@@ -87,7 +87,10 @@ def find(key: Union[int, str]) -> MsgDef:
     """The definition of the message numbered or named key; KeyError when
     the dictionary has none (or none is loaded yet)."""
     if isinstance(key, str):
-        number = _native.library().MSG_FindMsgNum(key.encode("latin-1", "replace"))
+        try:
+            number = _native.library().MSG_FindMsgNum(key.encode("latin-1"))
+        except UnicodeEncodeError:
+            number = 0
     elif isinstance(key, int) and not isinstance(key, bool):
         number = key
     else:

@@ -63,6 +63,10 @@ class Message:
     Stored into another message (as a sub-message), it becomes a view into
     that message's tree, as does every sub-message read; a view stays valid
     while its top-level message is open, and raises ValueError afterwards.
+    A view names its place in the tree (tag and item), so once a single
+    sub-message tag is stored again its views show the new sub-message.
+    Messages are not copied (copy, deepcopy and pickle raise TypeError):
+    ``Message.from_dict(m.number, m.to_dict())`` makes an independent one.
 
     Thread contract: a message may be used by one thread at a time.
     """
@@ -159,6 +163,11 @@ class Message:
         top = self._root if self._root is not None else self
         return top._ptr is None
 
+    def __reduce_ex__(self, protocol: Any) -> Any:
+        # A shallow copy would be a second owner of the same native tree.
+        raise TypeError("a vorant.Message has one owner and is not copied; "
+                        "use Message.from_dict(m.number, m.to_dict())")
+
     def __enter__(self) -> "Message":
         return self
 
@@ -191,9 +200,9 @@ class Message:
             return
         if isinstance(value, (str, bytes, Mapping, Message)) or not isinstance(value, Iterable):
             raise _bad_type(self._def, tag, value, "a list")
-        prepared = [self._prepare(tag, v) for v in value]
         if _native.library().MSG_GetArrSize(self._handle(), tag.number) > 0:
             raise ValueError(f"array tag {tag.name!r} ({tag.number}) already has items: append to it")
+        prepared = [self._prepare(tag, v) for v in value]
         for item in prepared:
             self._store(tag, item)
 
