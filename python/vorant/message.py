@@ -68,7 +68,8 @@ class Message:
     Messages are not copied (copy, deepcopy and pickle raise TypeError):
     ``Message.from_dict(m.number, m.to_dict())`` makes an independent one.
 
-    Thread contract: a message may be used by one thread at a time.
+    Thread contract: a tree (a top-level message and its views) may be used
+    by one thread at a time.
     """
 
     # Owner: _ptr is the native handle and _root None. View: _root is the
