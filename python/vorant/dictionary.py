@@ -60,6 +60,7 @@ class MsgDef:
 
 
 _cache: Dict[int, MsgDef] = {}
+_numbers: Dict[str, int] = {}  # message names found so far
 _lock = threading.Lock()
 
 
@@ -87,10 +88,14 @@ def find(key: Union[int, str]) -> MsgDef:
     """The definition of the message numbered or named key; KeyError when
     the dictionary has none (or none is loaded yet)."""
     if isinstance(key, str):
-        try:
-            number = _native.library().MSG_FindMsgNum(key.encode("latin-1"))
-        except UnicodeEncodeError:
-            number = 0
+        number = _numbers.get(key, 0)
+        if number <= 0:
+            try:
+                number = _native.library().MSG_FindMsgNum(key.encode("latin-1"))
+            except UnicodeEncodeError:
+                number = 0
+            if number > 0:
+                _numbers[key] = number
     elif isinstance(key, int) and not isinstance(key, bool):
         number = key
     else:
