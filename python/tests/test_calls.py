@@ -93,20 +93,27 @@ def test_eight_threads_call_at_once(vorant):
 
 
 def test_command_line_call(config, tmp_path):
+    fields = {"acct": "J", "due": "20240131", "lines": [{"code": "X"}], "flags": [True]}
     request = tmp_path / "request.json"
-    request.write_text(json.dumps({"acct": "J", "due": "20240131", "lines": [{"code": "X"}], "flags": [True]}))
-    ok = run_python("-m", "vorant", "call", "-c", str(config), "-s", "100", "--msg", "Order", str(request))
+    request.write_text(json.dumps({"msg": "Order", "fields": fields}))
+    ok = run_python("-m", "vorant", "call", "-c", str(config), "-s", "100", str(request))
     assert ok.returncode == 0, ok.stderr
-    assert json.loads(ok.stdout) == {"acct": "J", "due": "20240131", "lines": [{"code": "X"}], "flags": [True]}
+    assert json.loads(ok.stdout) == {"msg": 1001, "name": "Order", "fields": fields}
 
-    cases = [  # (service, stdin request, exit status, text on stderr)
-        (300, '{"qty": 1}', 1, "rejected: service 300 returned -4\n  code      : 501\n  text      : denied\n"),
-        (100, '{"qty": "1"}', 2, "bad request: tag 'qty'"),
-        (100, '[1]', 2, "must be a JSON object"),
+    rejected = {"error": {"result": -4, "code": 501, "text": "denied", "refSvcNum": 300}}
+    cases = [  # (service, --msg, stdin request, exit status, text on stderr, JSON on stdout)
+        (300, "1001", '{"fields": {"qty": 1}}', 1, "rejected: service 300 returned -4\n  code      : 501\n", rejected),
+        (100, "1001", '{"fields": {"qty": "1"}}', 2, "bad request: tag 'qty'", None),
+        (100, "1001", '{"msg": 2001}', 2, "is message 2001, not 1001", None),
+        (100, None, '{"fields": {}}', 2, "names no message", None),
+        (100, "1001", '{"fields": {}, "extra": 1}', 2, "unknown member 'extra'", None),
+        (100, "1001", '[1]', 2, "not a JSON object", None),
     ]
-    for service, body, status, text in cases:
-        r = run_python("-m", "vorant", "call", "-c", str(config), "-s", str(service), "-m", "1001", "-", stdin=body)
+    for service, msg, body, status, text, out in cases:
+        argv = ["-m", "vorant", "call", "-c", str(config), "-s", str(service), "-"] + (["--msg", msg] if msg else [])
+        r = run_python(*argv, stdin=body)
         assert (r.returncode, text in r.stderr) == (status, True), r.stderr
-    bad_config = run_python("-m", "vorant", "call", "-c", str(tmp_path / "none.conf"), "-s", "100", "-m", "1", "-",
+        assert (json.loads(r.stdout) if r.stdout else None) == out
+    bad_config = run_python("-m", "vorant", "call", "-c", str(tmp_path / "none.conf"), "-s", "100", "-",
                             stdin="{}")
     assert bad_config.returncode == 3 and "File open failed" in bad_config.stderr
