@@ -43,6 +43,8 @@ def _message_key(value: Any) -> Any:
 
 
 def _print_json(value: Any) -> None:
+    if hasattr(sys.stdout, "reconfigure"):
+        sys.stdout.reconfigure(encoding="utf-8")  # JSON is UTF-8 whatever the locale
     json.dump(value, sys.stdout, indent=2, ensure_ascii=False, default=_json_default)
     sys.stdout.write("\n")
 
