@@ -24,7 +24,8 @@ double Percentile(const std::vector<double>& sorted, double fraction) {
 
 }  // namespace
 
-LoadResult RunLoad(int svcNum, const std::string& requestXml, int calls, int threads, bool progress) {
+LoadResult RunLoad(int svcNum, const std::string& requestXml, int calls, int threads, bool progress,
+                   const CCallOptions* options) {
     std::atomic<int> next{0}, done{0}, failed{0};
     std::mutex mutex;
     std::vector<double> latencies;
@@ -49,7 +50,7 @@ LoadResult RunLoad(int svcNum, const std::string& requestXml, int calls, int thr
             auto start = Clock::now();
             if (loadError.empty()) {
                 CMsg out(0, 0, 0, MA_GetMsgDic());
-                result = CVorant::CallServiceByMsg(svcNum, &in, &out, &err);
+                result = CVorant::CallServiceByMsg(svcNum, &in, &out, options, &err);
             }
             auto end = Clock::now();
             if (result == 0) {

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "vorant/cvorant.hpp"
+
 struct LoadResult {
     int answered = 0;
     int failed = 0;
@@ -15,8 +17,10 @@ struct LoadResult {
 };
 
 // Sends requestXml (message XML) to service svcNum `calls` times over
-// `threads` threads; the library must be initialised. With progress, a
-// line on stdout shows the calls done so far.
-LoadResult RunLoad(int svcNum, const std::string& requestXml, int calls, int threads, bool progress);
+// `threads` threads, each call bounded by options (null: the configured
+// bounds); the library must be initialised. With progress, a line on
+// stdout shows the calls done so far.
+LoadResult RunLoad(int svcNum, const std::string& requestXml, int calls, int threads, bool progress,
+                   const CCallOptions* options = nullptr);
 
 #endif  // VORANT_CALL_LOAD_RUNNER_H

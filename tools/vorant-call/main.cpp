@@ -53,6 +53,11 @@ const char kHelp[] =
     "                       latency percentiles p50, p90, p99 and max instead of\n"
     "                       the answer; a progress line shows on a terminal\n"
     "  --threads T          spread the --repeat calls over T threads (default 1)\n"
+    "  --connect-timeout S  give up connecting after S seconds (decimals allowed;\n"
+    "                       default: the configuration's connect_timeout, 10)\n"
+    "  --deadline S         give up the whole call after S seconds, however the\n"
+    "                       answer trickles in (default: the configuration's\n"
+    "                       deadline, none)\n"
     "  -h, --help           this text\n"
     "\n"
     "exit status: 0 an answer arrived (with --repeat: every call was answered),\n"
@@ -75,6 +80,7 @@ struct Options {
     bool xml = false;
     int repeat = 0;
     int threads = 1;
+    CCallOptions bounds;
 };
 
 int Usage(const std::string& problem) {
@@ -88,6 +94,17 @@ bool ParseNumber(const char* text, int min, int* out) {
     if (end == text || *end != '\0' || value < min || value > 1000000000)
         return false;
     *out = static_cast<int>(value);
+    return true;
+}
+
+// Seconds with decimals ("2", "0.25") as milliseconds: at least 1 ms, at
+// most what an int of milliseconds holds.
+bool ParseSeconds(const char* text, int* millis) {
+    char* end = nullptr;
+    double seconds = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !(seconds >= 0.0005) || seconds > 2147483.0)
+        return false;
+    *millis = static_cast<int>(seconds * 1000 + 0.5);
     return true;
 }
 
@@ -126,6 +143,12 @@ int ParseOptions(int argc, char** argv, Options* opt) {
         } else if (arg == "--threads") {
             if (!value(&v) || !ParseNumber(v, 1, &opt->threads) || opt->threads > 1024)
                 return Usage("--threads needs a count from 1 to 1024");
+        } else if (arg == "--connect-timeout") {
+            if (!value(&v) || !ParseSeconds(v, &opt->bounds.m_iConnectTimeoutMs))
+                return Usage("--connect-timeout needs seconds above 0");
+        } else if (arg == "--deadline") {
+            if (!value(&v) || !ParseSeconds(v, &opt->bounds.m_iDeadlineMs))
+                return Usage("--deadline needs seconds above 0");
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Usage("unknown option " + arg);
         } else if (opt->requestFile.empty()) {
@@ -195,7 +218,7 @@ int CallOnce(const Options& opt, const std::string& xml) {
     CMsg out(0, 0, 0, MA_GetMsgDic());
     in.LoadXml(text.data());
     CVorantError err;
-    int result = CVorant::CallServiceByMsg(opt.service, &in, &out, &err);
+    int result = CVorant::CallServiceByMsg(opt.service, &in, &out, &opt.bounds, &err);
     if (result != 0) {
         std::fputs(FormatError(opt.service, result, err).c_str(), stderr);
         return kCallFailed;
@@ -205,7 +228,7 @@ int CallOnce(const Options& opt, const std::string& xml) {
 }
 
 int CallRepeated(const Options& opt, const std::string& xml) {
-    LoadResult r = RunLoad(opt.service, xml, opt.repeat, opt.threads, isatty(STDOUT_FILENO) != 0);
+    LoadResult r = RunLoad(opt.service, xml, opt.repeat, opt.threads, isatty(STDOUT_FILENO) != 0, &opt.bounds);
     std::printf("calls      : %d over %d thread%s: %d answered, %d failed\n", opt.repeat, opt.threads,
                 opt.threads == 1 ? "" : "s", r.answered, r.failed);
     std::printf("elapsed    : %.3f s\n", r.seconds);
