@@ -45,6 +45,8 @@ _PROTOTYPES = {
     "Vorant_Initialize": (_I, [_S, _PE]),
     "Vorant_InitializeEx": (_I, [_S, _S, _S, _I, _I, _PE]),
     "Vorant_CallService": (_I, [_I, _P, _P, _PE]),
+    "Vorant_CallServiceEx": (_I, [_I, _P, _P, _P, _PE]),
+    "Vorant_SetCallBounds": (_I, [_I, _I, _I, _PE]),
     "MSG_GetNewMsg": (_P, [_I, _PE]),
     "MSG_Destroy": (None, [_P]),
     "MSG_GetSelfNum": (_I, [_P]),
