@@ -82,8 +82,7 @@ struct MsgAccess {
     // Marks a successful store.
     static void MarkFilled(CMsg& p_Msg) { p_Msg.m_bEmpty = false; }
 
-    // Replaces the message at a single sub-message bag: the earlier one leaves
-    // the children list and is deleted.
+    // Deletes the message a single sub-message bag held before.
     static void DropSubMsg(CMsg& p_Msg, CMsg* p_pOld);
     // p_pCandidate is p_Msg or one of its ancestors.
     static bool IsSelfOrAncestor(const CMsg& p_Msg, const CMsg* p_pCandidate);

@@ -35,6 +35,22 @@ void NarrowName(const XMLCh* p_pName, char* p_szOut) {
     p_szOut[i] = '\0';
 }
 
+// The tag number of a numbered element name of plain ASCII ("t12", "a3"),
+// read from the parser's text; -1 for any other name, which the general
+// path reads (with the same result where both apply).
+int PlainNumberedTag(const XMLCh* p_pName) {
+    if (!p_pName || (p_pName[0] != chLatin_t && p_pName[0] != chLatin_a))
+        return -1;
+    int iValue = 0;
+    int i = 1;
+    for (; p_pName[i] >= chDigit_0 && p_pName[i] <= chDigit_9; ++i) {
+        if (i > 9)
+            return -1;
+        iValue = iValue * 10 + (p_pName[i] - chDigit_0);
+    }
+    return i > 1 && p_pName[i] == chNull ? iValue : -1;
+}
+
 [[noreturn]] void RaiseParseError(const char* p_szKind, const SAXParseException& p_Error) {
     throw CException(MA_ERR_XML_PARSE, "[%s]%s (L:%d, C:%d) %s", p_szKind,
                      NarrowXmlString(p_Error.getSystemId()).ToStr(), static_cast<int>(p_Error.getLineNumber()),
@@ -74,9 +90,13 @@ void MsgHandler::startDTD(const XMLCh* const, const XMLCh* const, const XMLCh* c
 void MsgHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocalName, const XMLCh* const p_pQName,
                               const Attributes& p_Attrs) {
     FlushText();
-    ElementName name;
     // Without namespace processing only the qualified name is given.
-    NarrowName(p_pLocalName && *p_pLocalName ? p_pLocalName : p_pQName, name.m_szText);
+    const XMLCh* pName = p_pLocalName && *p_pLocalName ? p_pLocalName : p_pQName;
+    // Most names are numbered: they need no 8-bit copy.
+    const int iNumbered = m_bByName || m_iDepth == 0 ? -1 : PlainNumberedTag(pName);
+    ElementName name;
+    if (iNumbered < 0)
+        NarrowName(pName, name.m_szText);
     ++m_iDepth;
     if (m_iDepth > kMaxDepth)
         throw CException(MA_ERR_XML_PARSE, "Too deep element nesting(%d)", m_iDepth);
@@ -85,11 +105,15 @@ void MsgHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocalNam
         return;
     }
     const CMsgInfo* pOuter = OuterInfo(m_iDepth);
-    const CTagInfo* pTag = ResolveTag(pOuter, name.m_szText);
+    const CTagInfo* pTag = iNumbered >= 0 ? pOuter->GetTagInfo(iNumbered) : ResolveTag(pOuter, name.m_szText);
+    if (!pTag) {
+        NarrowName(pName, name.m_szText);
+        pTag = ResolveTag(pOuter, name.m_szText);
+    }
     bool bSubMsg = pTag->m_iType == TAG_TYPE_SUBMSG;
     if (bSubMsg) {
         m_pCurMsg = m_pCurMsg->MakeSubMsgEntry(pTag->m_iTagNum);
-        m_MsgInfoStack.Add(m_pMsgDic->GetMsgInfo(m_pCurMsg->GetSelfNum()));
+        m_MsgInfoStack.Add(MsgAccess::Info(*m_pCurMsg));
     }
     m_OpenSubMsgs.push_back(bSubMsg);
     m_iCurTagNum = pTag->m_iTagNum;
