@@ -2,6 +2,7 @@
 #include "msg/msg_handler.h"
 
 #include <cstring>
+#include <utility>
 
 #include <xercesc/sax/SAXParseException.hpp>
 #include <xercesc/sax2/Attributes.hpp>
@@ -69,7 +70,8 @@ MsgHandler::MsgHandler(CMsg* p_pMsg, CMsgDic* p_pDic)
       m_pCurTagOwner(nullptr),
       m_pRootMsg(p_pMsg),
       m_pCurMsg(p_pMsg),
-      m_MsgInfoStack(false) {
+      m_MsgInfoStack(false),
+      m_bLongText(false) {
     if (!p_pMsg || !p_pDic)
         throw CException(MA_ERR_NULL_PARAM, "MsgHandler::MsgHandler - Parameter is NULL(%p,%p)",
                          static_cast<void*>(p_pMsg), static_cast<void*>(p_pDic));
@@ -80,7 +82,14 @@ MsgHandler::~MsgHandler() = default;
 void MsgHandler::characters(const XMLCh* const p_pChars, const XMLSize_t p_iLength) {
     // Pieces of one run (split CDATA sections, character references) are
     // joined and stored once.
-    NarrowXmlAppend(p_pChars, p_iLength, m_strText);
+    if (m_bLongText) {
+        m_strLongText += NarrowXmlString(p_pChars, p_iLength);
+    } else if (m_strText.empty() && p_iLength >= kLongPiece) {
+        m_strLongText = NarrowXmlString(p_pChars, p_iLength);
+        m_bLongText = true;
+    } else {
+        NarrowXmlAppend(p_pChars, p_iLength, m_strText);
+    }
 }
 
 void MsgHandler::startDTD(const XMLCh* const, const XMLCh* const, const XMLCh* const) {
@@ -181,16 +190,44 @@ const CTagInfo* MsgHandler::ResolveTag(const CMsgInfo* p_pInfo, const char* p_sz
     return pTag;
 }
 
+namespace {
+
+// What a text run is trimmed of: spaces, tabs and line feeds; a carriage
+// return is kept.
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+
+}  // namespace
+
+void MsgHandler::FlushLongText() {
+    m_bLongText = false;
+    CString strText(std::move(m_strLongText));
+    const char* pText = strText.ToStr();
+    int iBegin = 0;
+    int iEnd = strText.GetLength();
+    while (iBegin < iEnd && IsBlank(pText[iBegin]))
+        ++iBegin;
+    while (iEnd > iBegin && IsBlank(pText[iEnd - 1]))
+        --iEnd;
+    if (iBegin < iEnd && m_iDepth >= 1 && m_iCurTagNum >= 0) {
+        strText.Delete(iEnd, strText.GetLength() - iEnd);
+        strText.Delete(0, iBegin);
+        const CTagInfo* pKnown = m_pCurTagOwner == MsgAccess::Info(*m_pCurMsg) ? m_pCurTag : nullptr;
+        MsgAccess::StoreText(*m_pCurMsg, m_iCurTagNum, pKnown, strText);
+    }
+}
+
 void MsgHandler::FlushText() {
+    if (m_bLongText) {
+        FlushLongText();
+        return;
+    }
     if (m_strText.empty())
         return;
-    // Trims spaces, tabs and line feeds; a carriage return is kept.
-    auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n'; };
     size_t iBegin = 0;
     size_t iEnd = m_strText.size();
-    while (iBegin < iEnd && isBlank(m_strText[iBegin]))
+    while (iBegin < iEnd && IsBlank(m_strText[iBegin]))
         ++iBegin;
-    while (iEnd > iBegin && isBlank(m_strText[iEnd - 1]))
+    while (iEnd > iBegin && IsBlank(m_strText[iEnd - 1]))
         --iEnd;
     if (iBegin < iEnd && m_iDepth >= 1 && m_iCurTagNum >= 0) {
         m_strText.resize(iEnd);
