@@ -6,10 +6,12 @@
 #include "vorant/cstring.hpp"
 #include "vorant/export.h"
 #include "vorant/stream.hpp"
+#include "vorant/trace.h"
 #include "vorant/vorant_error.hpp"
 
 class CMsg;
 class CMsgArray;
+class CCallTrace;
 
 // Base of an application's typed message class: converts itself to and from
 // a CMsg. Owns its name and last-error texts. Copies carry only the message
@@ -95,11 +97,22 @@ public:
     // conversion failed.
     static int CallService(int p_iSvcNum, CMsgBase* p_pIn, CMsgBase* p_pOut, CVorantError* p_pErr);
 
+    // Sets the trace hook (vorant/trace.h), called with p_pUser once at the
+    // end of every CallServiceByMsg (and so every CallService that reaches
+    // it) given an error record, on the calling thread. Null removes it;
+    // without one a call only tests for it. Set it before calls start, never
+    // while calls run; before or after Initialize. Returns 0.
+    static int SetTraceHook(VorantTraceHook p_pHook, void* p_pUser);
+
 private:
     static int GetUserKey(const char* p_szKeyFile, CString& p_strUserKey, CString& p_strErrText);
     static int ReadFileToStream(const char* p_szFileName, CStream& p_Out, CString& p_strErrText);
+    // p_pTrace, when not null, collects what the call did for the trace hook.
     VORANT_LOCAL static int CallServiceCore(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, int p_iRefNum,
-                                            CString& p_strErrText);
+                                            CString& p_strErrText, CCallTrace* p_pTrace = nullptr);
+    // CallServiceByMsg after its error record is known not to be null.
+    VORANT_LOCAL static int CallChecked(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, CVorantError* p_pErr,
+                                        CCallTrace* p_pTrace);
 };
 
 #endif  // VORANT_CVORANT_HPP

@@ -49,4 +49,8 @@ int Vorant_CallService(int svcnum, CMsg* in, CMsg* out, VorantErrorInfo* err) {
     return RunForC(err, [&](CVorantError* e) { return CVorant::CallServiceByMsg(svcnum, in, out, e); });
 }
 
+int Vorant_SetTraceHook(VorantTraceHook hook, void* user) {
+    return CVorant::SetTraceHook(hook, user);
+}
+
 }  // extern "C"

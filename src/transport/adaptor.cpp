@@ -1,5 +1,6 @@
 #include "transport/adaptor.h"
 
+#include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -17,6 +18,7 @@
 #include "dat_class/alloc_failure.h"
 #include "transport/adaptor_errors.h"
 #include "transport/socket_io.h"
+#include "transport/wire_trace.h"
 
 namespace {
 
@@ -24,6 +26,10 @@ std::atomic<bool> g_bWinSockStarted{false};
 
 const int kDetailStep = 1024;
 const int kMaxPort = 65535;
+
+long long MicrosBetween(CWireTrace::Clock::time_point p_From, CWireTrace::Clock::time_point p_To) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(p_To - p_From).count();
+}
 
 }  // namespace
 
@@ -74,6 +80,8 @@ int CAdaptor::Connect(const char* p_szHost, int p_iPort) {
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* pFound = nullptr;
+    const CWireTrace::Clock::time_point tResolve =
+        m_pTrace ? CWireTrace::Clock::now() : CWireTrace::Clock::time_point();
     if (p_szHost == nullptr || getaddrinfo(p_szHost, nullptr, &hints, &pFound) != 0 ||
         pFound == nullptr) {
         if (pFound != nullptr) {
@@ -86,6 +94,11 @@ int CAdaptor::Connect(const char* p_szHost, int p_iPort) {
     sockaddr_in addr;
     std::memcpy(&addr, pFound->ai_addr, sizeof addr);
     freeaddrinfo(pFound);
+    const CWireTrace::Clock::time_point tConnect =
+        m_pTrace ? CWireTrace::Clock::now() : CWireTrace::Clock::time_point();
+    if (m_pTrace) {
+        m_pTrace->m_llResolveUs = MicrosBetween(tResolve, tConnect);
+    }
 
     // A port outside 0..65535 would be cut to 16 bits and reach another
     // service: refuse it instead.
@@ -126,6 +139,10 @@ int CAdaptor::Connect(const char* p_szHost, int p_iPort) {
         return ADAPTOR_CONNECT;
     }
 
+    if (m_pTrace) {
+        m_pTrace->m_llConnectUs = MicrosBetween(tConnect, CWireTrace::Clock::now());
+        inet_ntop(AF_INET, &addr.sin_addr, m_pTrace->m_szAddress, sizeof m_pTrace->m_szAddress);
+    }
     m_strHost = p_szHost;
     m_iPort = p_iPort;
     m_iSock = iSock;

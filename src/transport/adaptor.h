@@ -8,6 +8,7 @@
 #include "vorant/cstring.hpp"
 
 class CPacketInfo;
+struct CWireTrace;
 
 // Starts the socket platform once per process. Nothing needs starting on
 // POSIX: it always succeeds (0) and sets g_bWinSockStarted.
@@ -82,6 +83,10 @@ public:
     void SetMaxPacketLength(int p_iBytes);
     int GetMaxPacketLength() const { return m_iMaxPacketLength; }
 
+    // Records timings, the address and the packets into *p_pTrace from now
+    // on; null (the default) records nothing.
+    void SetTrace(CWireTrace* p_pTrace) { m_pTrace = p_pTrace; }
+
 protected:
     // Waits up to p_iTimeout seconds for the socket to allow p_sEvents; 0,
     // or -8 / -10 recorded with p_szOp ("send" or "recv") in the details.
@@ -94,6 +99,7 @@ protected:
     int m_iRecvTimeout;
     std::unique_ptr<CAdaptorError> m_pError;
     int m_iMaxPacketLength;
+    CWireTrace* m_pTrace = nullptr;
 };
 
 #endif  // VORANT_TRANSPORT_ADAPTOR_H
