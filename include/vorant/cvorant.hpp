@@ -75,6 +75,24 @@ protected:
     CString m_strLastError;
 };
 
+// Bounds for one service call. Each field that is 0 takes the library's
+// configured value (CVorant::SetCallBounds, or the configuration file's
+// connect_timeout, timeout, deadline and max_answer). A plain value: the
+// library reads it during the call and keeps no pointer to it.
+struct CCallOptions {
+    // Milliseconds for connecting, all addresses of the server's name
+    // together; at least 0.
+    int m_iConnectTimeoutMs = 0;
+    // Milliseconds each wait for answer bytes may last; at least 0.
+    int m_iRecvTimeoutMs = 0;
+    // Milliseconds from the start of the call to the last answer byte;
+    // negative: no deadline for this call.
+    int m_iDeadlineMs = 0;
+    // Largest answer accepted, in bytes (packet length, and the inflated
+    // body); 0, or at least 128.
+    int m_iMaxAnswer = 0;
+};
+
 // The static service facade. Initialize once (before any call, never while
 // calls run), then call services from any number of threads: calls only read
 // the library-wide state.
@@ -86,16 +104,38 @@ public:
     // From explicit settings; the time-out (seconds) is stored as given.
     static int Initialize(const char* p_szKeyFile, const char* p_szMsgDic, const char* p_szHost,
                           int p_iPort, int p_iTimeout, CVorantError* p_pErr);
+    // The bounds of every call made without per-call options, for the
+    // explicit form of Initialize (the file form sets them from its keys
+    // connect_timeout, deadline and max_answer; the explicit form leaves
+    // them as they are). p_iConnectTimeoutMs: milliseconds for connecting,
+    // 0 the default 10000; p_iDeadlineMs: milliseconds for a whole call, 0
+    // none (the default); p_iMaxAnswer: largest answer in bytes, 0 the
+    // default 67108864, else at least 128. 0; -12 p_pErr null; -1 a value
+    // out of range (nothing changed, the reason in p_pErr). Like
+    // Initialize, it must not run while calls are in progress.
+    static int SetCallBounds(int p_iConnectTimeoutMs, int p_iDeadlineMs, int p_iMaxAnswer,
+                             CVorantError* p_pErr);
 
     // Sends p_pIn to service p_iSvcNum and parses the answer into p_pOut.
     // 0; -12 p_pErr null; -1 not initialised; -2 null message; -3 the call
     // failed (p_pErr code names the step); -4 the server rejected the request.
     static int CallServiceByMsg(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, CVorantError* p_pErr);
+    // The same bounded by p_pOptions (null: the configured bounds). -2 also
+    // for options out of range (p_pErr code -12). A connect time-out gives
+    // -3 with code -3 and 'Failed in connect()(-5)((connect to=<s>))'; the
+    // deadline gives -3 with the code of the step it ended (-3 connect, -4
+    // send, -5 receive) and "deadline=<s>" in the text; a larger answer
+    // gives -3 with code -5 and 'Packet is corrupted(-17)(...)'.
+    static int CallServiceByMsg(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, const CCallOptions* p_pOptions,
+                                CVorantError* p_pErr);
     // The same with typed objects converted through MakeMsg and LoadMsg.
     // 0; -12; -1 not initialised or null object; -2 request conversion
     // failed; -3 out of memory; -4 CallServiceByMsg failed; -5 answer
     // conversion failed.
     static int CallService(int p_iSvcNum, CMsgBase* p_pIn, CMsgBase* p_pOut, CVorantError* p_pErr);
+    // The same bounded by p_pOptions (null: the configured bounds).
+    static int CallService(int p_iSvcNum, CMsgBase* p_pIn, CMsgBase* p_pOut, const CCallOptions* p_pOptions,
+                           CVorantError* p_pErr);
 
     // Sets the trace hook (vorant/trace.h), called with p_pUser once at the
     // end of every CallServiceByMsg (and so every CallService that reaches
@@ -107,12 +147,15 @@ public:
 private:
     static int GetUserKey(const char* p_szKeyFile, CString& p_strUserKey, CString& p_strErrText);
     static int ReadFileToStream(const char* p_szFileName, CStream& p_Out, CString& p_strErrText);
-    // p_pTrace, when not null, collects what the call did for the trace hook.
+    // p_Bounds holds the bounds in effect: a 0 deadline is none, a 0 receive
+    // time-out the configured one. p_pTrace, when not null, collects what
+    // the call did for the trace hook.
     VORANT_LOCAL static int CallServiceCore(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, int p_iRefNum,
-                                            CString& p_strErrText, CCallTrace* p_pTrace = nullptr);
+                                            const CCallOptions& p_Bounds, CString& p_strErrText,
+                                            CCallTrace* p_pTrace = nullptr);
     // CallServiceByMsg after its error record is known not to be null.
-    VORANT_LOCAL static int CallChecked(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, CVorantError* p_pErr,
-                                        CCallTrace* p_pTrace);
+    VORANT_LOCAL static int CallChecked(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, const CCallOptions* p_pOptions,
+                                        CVorantError* p_pErr, CCallTrace* p_pTrace);
 };
 
 #endif  // VORANT_CVORANT_HPP

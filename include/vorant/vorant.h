@@ -39,6 +39,33 @@ VORANT_API int Vorant_InitializeEx(const char* keyFile, const char* msgDic, cons
  * REJECT: err then holds the server's code, reason and service number. */
 VORANT_API int Vorant_CallService(int svcnum, CMsg* in, CMsg* out, VorantErrorInfo* err);
 
+/* Bounds for one call. Set size to sizeof(VorantCallOptions) and the fields
+ * wanted; a field that is 0 takes the configured value. Later versions only
+ * append fields: the library reads just the fields that lie within size
+ * (an older caller's smaller struct works unchanged), and a size of 0 means
+ * every configured value. */
+typedef struct VorantCallOptions {
+    unsigned int size;    /* sizeof(VorantCallOptions) as the caller compiled it */
+    int connectTimeoutMs; /* connecting, all addresses of the server's name together */
+    int recvTimeoutMs;    /* each wait for answer bytes */
+    int deadlineMs;       /* start of the call to the last answer byte; negative: none */
+    int maxAnswer;        /* largest answer in bytes; 0, or at least 128 */
+} VorantCallOptions;
+
+/* Vorant_CallService bounded by opts (null: the configured bounds). Results
+ * as Vorant_CallService; -2 also for options out of range. A connect
+ * time-out or the deadline fails with -3 and the step's code in err
+ * (-3 connect, -4 send, -5 receive), the text naming "to=" or "deadline=". */
+VORANT_API int Vorant_CallServiceEx(int svcnum, CMsg* in, CMsg* out, const VorantCallOptions* opts,
+                                    VorantErrorInfo* err);
+/* The bounds of calls without options, for Vorant_InitializeEx (the file
+ * form sets them from connect_timeout, deadline and max_answer): connect
+ * time-out ms (0: 10000), deadline ms (0: none), largest answer in bytes
+ * (0: 67108864, else at least 128). 0, -12 (err null) or -1 (out of range,
+ * nothing changed). Must not run while calls are in progress. */
+VORANT_API int Vorant_SetCallBounds(int connectTimeoutMs, int deadlineMs, int maxAnswer,
+                                    VorantErrorInfo* err);
+
 /* Sets the trace hook (vorant/trace.h): hook is called with user once at the
  * end of every Vorant_CallService and CVorant call that got an error record.
  * A null hook removes it; without one a call only tests for it. Set it before

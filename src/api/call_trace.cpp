@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "api/library_state.h"
+#include "transport/adaptor.h"
 #include "transport/packet_info.h"
 
 std::atomic<VorantTraceHook> g_pTraceHook{nullptr};
@@ -21,6 +22,7 @@ CCallTrace::CCallTrace() : m_bReached() {
     m_Record.size = sizeof m_Record;
     m_Record.requestWireBytes = m_Record.requestBodyBytes = -1;
     m_Record.answerWireBytes = m_Record.answerBodyBytes = -1;
+    m_Record.serializeUs = m_Record.resolveUs = m_Record.connectUs = -1;
     Stamp(START);
 }
 
@@ -44,14 +46,18 @@ void CCallTrace::SetAnswer(const CPacketInfo& p_Answer) {
     m_Record.answerCompressed = p_Answer.m_bCompressed ? 1 : 0;
 }
 
+void CCallTrace::SetConnection(const CAdaptor& p_Adaptor) {
+    std::strncpy(m_Record.address, p_Adaptor.GetConnectedAddress(), sizeof m_Record.address - 1);
+    m_Record.resolveUs = p_Adaptor.GetResolveMicros();
+    m_Record.connectUs = p_Adaptor.GetConnectMicros();
+}
+
 void CCallTrace::Report(VorantTraceHook p_pHook, void* p_pUser, int p_iSvcNum, int p_iResult, int p_iCode) {
     const Clock::time_point tEnd = Clock::now();
     VorantTrace& r = m_Record;
     r.svcNum = p_iSvcNum;
     r.host = g_strServerHost.ToStr();
     r.port = g_iServerPort;
-    std::memcpy(r.address, m_Wire.m_szAddress, sizeof r.address);
-    r.address[sizeof r.address - 1] = '\0';
     r.result = p_iResult;
     r.code = p_iCode;
 
@@ -63,8 +69,6 @@ void CCallTrace::Report(VorantTraceHook p_pHook, void* p_pUser, int p_iSvcNum, i
         r.answerBodyBytes = -1;
 
     r.serializeUs = Between(START, SERIALIZED);
-    r.resolveUs = m_Wire.m_llResolveUs;
-    r.connectUs = m_Wire.m_llConnectUs;
     r.sendUs = Between(CONNECTED, SENT);
     r.firstByteUs = m_bReached[SENT] && m_Wire.m_bHeaderArrived ? MicrosBetween(m_Marks[SENT], m_Wire.m_HeaderAt) : -1;
     r.receiveUs = m_bReached[RECEIVED] && m_Wire.m_bHeaderArrived

@@ -9,6 +9,7 @@
 #include "transport/wire_trace.h"
 #include "vorant/trace.h"
 
+class CAdaptor;
 class CPacketInfo;
 
 // The hook and its user pointer, set before calls start and only read by
@@ -30,6 +31,8 @@ public:
     // Takes the sizes and message numbers of the packet records.
     void SetRequest(const CPacketInfo& p_Request);
     void SetAnswer(const CPacketInfo& p_Answer);
+    // Takes the address reached and the resolve and connect times.
+    void SetConnection(const CAdaptor& p_Adaptor);
     void SetAnswerMsgNum(int p_iMsgNum) { m_Record.answerMsgNum = p_iMsgNum; }
     // Fills the rest of the record and calls the hook.
     void Report(VorantTraceHook p_pHook, void* p_pUser, int p_iSvcNum, int p_iResult, int p_iCode);

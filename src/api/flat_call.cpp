@@ -1,4 +1,6 @@
-// Vorant_Initialize, Vorant_InitializeEx and Vorant_CallService.
+// Vorant_Initialize, Vorant_InitializeEx, Vorant_CallService and their
+// bounded forms.
+#include <cstddef>
 #include <new>
 
 #include "api/flat_error.h"
@@ -31,6 +33,23 @@ int RunForC(VorantErrorInfo* p_pInfo, Operation p_Operation) {
     }
 }
 
+// The fields of a caller's VorantCallOptions that lie within its size; the
+// rest keep 0 (configured).
+CCallOptions ReadCallOptions(const VorantCallOptions& p_Flat) {
+    CCallOptions opts;
+    const size_t nSize = p_Flat.size;
+    auto has = [nSize](size_t p_nOffset) { return p_nOffset + sizeof(int) <= nSize; };
+    if (has(offsetof(VorantCallOptions, connectTimeoutMs)))
+        opts.m_iConnectTimeoutMs = p_Flat.connectTimeoutMs;
+    if (has(offsetof(VorantCallOptions, recvTimeoutMs)))
+        opts.m_iRecvTimeoutMs = p_Flat.recvTimeoutMs;
+    if (has(offsetof(VorantCallOptions, deadlineMs)))
+        opts.m_iDeadlineMs = p_Flat.deadlineMs;
+    if (has(offsetof(VorantCallOptions, maxAnswer)))
+        opts.m_iMaxAnswer = p_Flat.maxAnswer;
+    return opts;
+}
+
 }  // namespace
 
 extern "C" {
@@ -47,6 +66,20 @@ int Vorant_InitializeEx(const char* keyFile, const char* msgDic, const char* hos
 
 int Vorant_CallService(int svcnum, CMsg* in, CMsg* out, VorantErrorInfo* err) {
     return RunForC(err, [&](CVorantError* e) { return CVorant::CallServiceByMsg(svcnum, in, out, e); });
+}
+
+int Vorant_CallServiceEx(int svcnum, CMsg* in, CMsg* out, const VorantCallOptions* opts, VorantErrorInfo* err) {
+    return RunForC(err, [&](CVorantError* e) {
+        if (opts == nullptr)
+            return CVorant::CallServiceByMsg(svcnum, in, out, nullptr, e);
+        const CCallOptions options = ReadCallOptions(*opts);
+        return CVorant::CallServiceByMsg(svcnum, in, out, &options, e);
+    });
+}
+
+int Vorant_SetCallBounds(int connectTimeoutMs, int deadlineMs, int maxAnswer, VorantErrorInfo* err) {
+    return RunForC(err,
+                   [&](CVorantError* e) { return CVorant::SetCallBounds(connectTimeoutMs, deadlineMs, maxAnswer, e); });
 }
 
 int Vorant_SetTraceHook(VorantTraceHook hook, void* user) {

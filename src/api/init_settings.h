@@ -12,6 +12,11 @@ struct CInitSettings {
     CString m_strHost;
     int m_iPort = 0;
     int m_iTimeout = 90;
+    // Keys connect_timeout, deadline (seconds in the file) and max_answer;
+    // 0 when absent: the defaults.
+    int m_iConnectTimeoutMs = 0;
+    int m_iDeadlineMs = 0;
+    int m_iMaxAnswer = 0;
 };
 
 // The seconds a configured time-out is raised to at least, and the default.

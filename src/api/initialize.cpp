@@ -1,4 +1,5 @@
 // CVorant::Initialize (both forms) and the readers of the key file.
+#include "api/call_bounds.h"
 #include "api/init_settings.h"
 #include "api/library_state.h"
 #include "protect/file_reader.h"
@@ -15,8 +16,14 @@ int CVorant::Initialize(const char* p_szConfigPath, CVorantError* p_pErr) {
     CInitSettings settings;
     if (ReadInitSettings(p_szConfigPath, &settings, p_pErr) < 0)
         return -1;
-    return Initialize(settings.m_strKeyFile, settings.m_strMsgDic, settings.m_strHost, settings.m_iPort,
-                      settings.m_iTimeout, p_pErr);
+    int iResult = Initialize(settings.m_strKeyFile, settings.m_strMsgDic, settings.m_strHost, settings.m_iPort,
+                             settings.m_iTimeout, p_pErr);
+    if (iResult == 0) {
+        // Checked while the file was read: storing cannot fail.
+        CString strReason;
+        StoreCallBounds(settings.m_iConnectTimeoutMs, settings.m_iDeadlineMs, settings.m_iMaxAnswer, &strReason);
+    }
+    return iResult;
 }
 
 int CVorant::Initialize(const char* p_szKeyFile, const char* p_szMsgDic, const char* p_szHost, int p_iPort,

@@ -14,5 +14,10 @@ extern CString g_strServerHost;
 extern int g_iServerPort;
 extern int g_iTimeout;
 extern CString g_strUserKey;
+// Bounds of every call made without per-call options (CVorant::SetCallBounds,
+// or the connect_timeout, deadline and max_answer keys).
+extern int g_iConnectTimeoutMs;
+extern int g_iDeadlineMs;  // 0: none
+extern int g_iMaxAnswer;
 
 #endif  // VORANT_API_LIBRARY_STATE_H

@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 
+#include "api/call_bounds.h"
 #include "api/call_trace.h"
 #include "api/library_state.h"
 #include "transport/tcp_adaptor.h"
@@ -32,14 +33,40 @@ bool RejectReadFailed(int p_iResult, const char* p_szPrefix, CMsg* p_pOut, int p
     return true;
 }
 
+// The bounds of one call: the caller's where given, else the configured ones.
+// False when an option is out of range.
+bool ResolveBounds(const CCallOptions* p_pOptions, CCallOptions* p_pBounds) {
+    const CCallOptions none;
+    const CCallOptions& opts = p_pOptions ? *p_pOptions : none;
+    if (opts.m_iConnectTimeoutMs < 0 || opts.m_iRecvTimeoutMs < 0 || opts.m_iMaxAnswer < 0 ||
+        (opts.m_iMaxAnswer > 0 && opts.m_iMaxAnswer < kMinAnswerBound))
+        return false;
+    p_pBounds->m_iConnectTimeoutMs = opts.m_iConnectTimeoutMs > 0 ? opts.m_iConnectTimeoutMs : g_iConnectTimeoutMs;
+    p_pBounds->m_iRecvTimeoutMs = opts.m_iRecvTimeoutMs;
+    p_pBounds->m_iDeadlineMs = opts.m_iDeadlineMs > 0 ? opts.m_iDeadlineMs
+                               : opts.m_iDeadlineMs < 0 ? 0
+                                                        : g_iDeadlineMs;
+    p_pBounds->m_iMaxAnswer = opts.m_iMaxAnswer > 0 ? opts.m_iMaxAnswer : g_iMaxAnswer;
+    return true;
+}
+
 }  // namespace
 
-int CVorant::CallServiceCore(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, int p_iRefNum, CString& p_strErrText,
-                             CCallTrace* p_pTrace) {
+int CVorant::CallServiceCore(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, int p_iRefNum, const CCallOptions& p_Bounds,
+                             CString& p_strErrText, CCallTrace* p_pTrace) {
     CPacketInfo request, answer;
     CTcpAdaptor adaptor;
     if (p_pTrace)
         adaptor.SetTrace(p_pTrace->Wire());
+    adaptor.StartDeadline(p_Bounds.m_iDeadlineMs);
+    adaptor.SetConnectTimeoutMillis(p_Bounds.m_iConnectTimeoutMs);
+    // The configured receive time-out is whole seconds; a call's own is ms.
+    int iRecvTimeout = g_iTimeout;
+    if (p_Bounds.m_iRecvTimeoutMs > 0) {
+        adaptor.SetRecvTimeoutMillis(p_Bounds.m_iRecvTimeoutMs);
+        iRecvTimeout = -1;
+    }
+    adaptor.SetMaxPacketLength(p_Bounds.m_iMaxAnswer);
     if (p_pIn == nullptr || p_pOut == nullptr) {
         p_strErrText.Format("Parameter is NULL(%p, %p)", static_cast<void*>(p_pIn), static_cast<void*>(p_pOut));
         return -1;
@@ -58,19 +85,22 @@ int CVorant::CallServiceCore(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, int p_iRe
         p_pTrace->SetRequest(request);
     }
 
-    if (adaptor.Connect(g_strServerHost, g_iServerPort) < 0) {
+    const int iConnected = adaptor.Connect(g_strServerHost, g_iServerPort);
+    if (p_pTrace) {
+        p_pTrace->Stamp(CCallTrace::CONNECTED);
+        p_pTrace->SetConnection(adaptor);
+    }
+    if (iConnected < 0) {
         p_strErrText = adaptor.GetLastError();
         return -3;
     }
-    if (p_pTrace)
-        p_pTrace->Stamp(CCallTrace::CONNECTED);
     if (adaptor.SendTo(&request, -1) < 0) {
         p_strErrText = adaptor.GetLastError();
         return -4;
     }
     if (p_pTrace)
         p_pTrace->Stamp(CCallTrace::SENT);
-    if (adaptor.ReceiveFrom(&answer, g_iTimeout) < 0) {
+    if (adaptor.ReceiveFrom(&answer, iRecvTimeout) < 0) {
         p_strErrText = adaptor.GetLastError();
         return -5;
     }
@@ -97,18 +127,24 @@ int CVorant::CallServiceCore(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, int p_iRe
 }
 
 int CVorant::CallServiceByMsg(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, CVorantError* p_pErr) {
+    return CallServiceByMsg(p_iSvcNum, p_pIn, p_pOut, nullptr, p_pErr);
+}
+
+int CVorant::CallServiceByMsg(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, const CCallOptions* p_pOptions,
+                              CVorantError* p_pErr) {
     if (p_pErr == nullptr)
         return -12;
     const VorantTraceHook pHook = g_pTraceHook.load(std::memory_order_acquire);
     if (pHook == nullptr)
-        return CallChecked(p_iSvcNum, p_pIn, p_pOut, p_pErr, nullptr);
+        return CallChecked(p_iSvcNum, p_pIn, p_pOut, p_pOptions, p_pErr, nullptr);
     CCallTrace trace;
-    const int iResult = CallChecked(p_iSvcNum, p_pIn, p_pOut, p_pErr, &trace);
+    const int iResult = CallChecked(p_iSvcNum, p_pIn, p_pOut, p_pOptions, p_pErr, &trace);
     trace.Report(pHook, g_pTraceUser, p_iSvcNum, iResult, p_pErr->GetCode());
     return iResult;
 }
 
-int CVorant::CallChecked(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, CVorantError* p_pErr, CCallTrace* p_pTrace) {
+int CVorant::CallChecked(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, const CCallOptions* p_pOptions,
+                         CVorantError* p_pErr, CCallTrace* p_pTrace) {
     if (!g_bInitialized.load(std::memory_order_acquire)) {
         p_pErr->SetError(-35, "call CVorant::Initialize() first", p_iSvcNum);
         return -1;
@@ -117,9 +153,18 @@ int CVorant::CallChecked(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, CVorantError*
         p_pErr->SetError(-12, "Parameter is NULL", p_iSvcNum);
         return -2;
     }
+    CCallOptions bounds;
+    if (!ResolveBounds(p_pOptions, &bounds)) {
+        p_pErr->SetError(-12,
+                         CFormat("Invalid call options(connect=%d, recv=%d, deadline=%d, max_answer=%d)",
+                                 p_pOptions->m_iConnectTimeoutMs, p_pOptions->m_iRecvTimeoutMs,
+                                 p_pOptions->m_iDeadlineMs, p_pOptions->m_iMaxAnswer),
+                         p_iSvcNum);
+        return -2;
+    }
     p_pErr->Clear();
     CString strText;
-    int iResult = CallServiceCore(p_iSvcNum, p_pIn, p_pOut, 0, strText, p_pTrace);
+    int iResult = CallServiceCore(p_iSvcNum, p_pIn, p_pOut, 0, bounds, strText, p_pTrace);
     if (iResult < 0) {
         p_pErr->SetError(iResult, strText, -1);
         return -3;
@@ -141,6 +186,11 @@ int CVorant::CallChecked(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, CVorantError*
 }
 
 int CVorant::CallService(int p_iSvcNum, CMsgBase* p_pIn, CMsgBase* p_pOut, CVorantError* p_pErr) {
+    return CallService(p_iSvcNum, p_pIn, p_pOut, nullptr, p_pErr);
+}
+
+int CVorant::CallService(int p_iSvcNum, CMsgBase* p_pIn, CMsgBase* p_pOut, const CCallOptions* p_pOptions,
+                         CVorantError* p_pErr) {
     if (p_pErr == nullptr)
         return -12;
     p_pErr->Clear();
@@ -171,7 +221,7 @@ int CVorant::CallService(int p_iSvcNum, CMsgBase* p_pIn, CMsgBase* p_pOut, CVora
         p_pErr->SetError(-11, "Out of memory", p_iSvcNum);
         return -3;
     }
-    if (CallServiceByMsg(p_iSvcNum, inMsg.get(), outMsg.get(), p_pErr) < 0)
+    if (CallServiceByMsg(p_iSvcNum, inMsg.get(), outMsg.get(), p_pOptions, p_pErr) < 0)
         return -4;
     if (p_pOut->LoadMsg(outMsg.get()) < 0) {
         p_pErr->SetError(-1, p_pOut->GetLastError(), p_iSvcNum);

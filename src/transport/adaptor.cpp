@@ -1,9 +1,9 @@
 #include "transport/adaptor.h"
 
-#include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -17,8 +17,8 @@
 
 #include "dat_class/alloc_failure.h"
 #include "transport/adaptor_errors.h"
+#include "transport/address_list.h"
 #include "transport/socket_io.h"
-#include "transport/wire_trace.h"
 
 namespace {
 
@@ -26,10 +26,6 @@ std::atomic<bool> g_bWinSockStarted{false};
 
 const int kDetailStep = 1024;
 const int kMaxPort = 65535;
-
-long long MicrosBetween(CWireTrace::Clock::time_point p_From, CWireTrace::Clock::time_point p_To) {
-    return std::chrono::duration_cast<std::chrono::microseconds>(p_To - p_From).count();
-}
 
 }  // namespace
 
@@ -45,9 +41,15 @@ bool IsWinSockStarted() {
 CAdaptor::CAdaptor()
     : m_iPort(0),
       m_iSock(-1),
-      m_iSendTimeout(90),
-      m_iRecvTimeout(60),
-      m_iMaxPacketLength(DEFAULT_MAX_PACKET_LENGTH) {}
+      m_llSendTimeoutMs(90 * 1000),
+      m_llRecvTimeoutMs(60 * 1000),
+      m_iMaxPacketLength(DEFAULT_MAX_PACKET_LENGTH),
+      m_llConnectTimeoutMs(DEFAULT_CONNECT_TIMEOUT_MS),
+      m_llDeadlineAt(0),
+      m_llDeadlineMs(0),
+      m_bDeadlinePassed(false),
+      m_llResolveMicros(0),
+      m_llConnectMicros(0) {}
 
 CAdaptor::~CAdaptor() {
     Close();
@@ -63,53 +65,80 @@ void CAdaptor::Attach(int p_iSock, const char* p_szHost, int p_iPort) {
     m_strHost = p_szHost;
     m_iPort = p_iPort;
     m_iSock = p_iSock;
+    m_strAddress = "";
 }
 
 int CAdaptor::Connect(const char* p_szHost, int p_iPort) {
     Close();
+    m_strAddress = "";
+    m_llConnectMicros = 0;
+    const int64_t llStart = MonotonicMicros();
+    CAddressList addresses;
+    const int iResolved = addresses.Append(p_szHost, p_iPort);
+    m_llResolveMicros = MonotonicMicros() - llStart;
+    if (iResolved != 0) {
+        SetError(ADAPTOR_RESOLVE, "(hostname=%s)", p_szHost ? p_szHost : "");
+        return ADAPTOR_RESOLVE;
+    }
+    // A port outside 0..65535 would be cut to 16 bits and reach another
+    // service: refuse it instead.
+    if (p_iPort < 0 || p_iPort > kMaxPort) {
+        SetError(ADAPTOR_CONNECT, "(port=%d)", p_iPort);
+        return ADAPTOR_CONNECT;
+    }
+    return ConnectTo(addresses, p_szHost, p_iPort);
+}
+
+int CAdaptor::ConnectTo(const CAddressList& p_Addresses, const char* p_szHost, int p_iPort) {
+    Close();
+    m_strAddress = "";
+    const int64_t llStartUs = MonotonicMicros();
+    const int64_t llEnd = MonotonicMillis() + m_llConnectTimeoutMs;
+    int iResult = ADAPTOR_RESOLVE;
+    if (p_Addresses.Size() == 0) {
+        SetError(ADAPTOR_RESOLVE, "(hostname=%s)", p_szHost ? p_szHost : "");
+    }
+    const size_t nCount = p_Addresses.Size();
+    for (size_t i = 0; i < nCount; ++i) {
+        const int64_t llLeft = llEnd - MonotonicMillis();
+        if (llLeft <= 0) {
+            SetError(ADAPTOR_CONNECT, "(connect to=%s)", SecondsText(m_llConnectTimeoutMs).ToStr());
+            iResult = ADAPTOR_CONNECT;
+            break;
+        }
+        // An address that swallows its SYNs must not leave the others no time.
+        const int64_t llShare = i + 1 == nCount ? llLeft : llLeft / static_cast<int64_t>(nCount - i);
+        iResult = ConnectOne(p_Addresses.At(i), p_Addresses.LengthAt(i), llShare > 0 ? llShare : 1);
+        if (iResult >= 0) {
+            m_strHost = p_szHost ? p_szHost : "";
+            m_iPort = p_iPort;
+            m_iSock = iResult;
+            m_strAddress = CAddressList::NumericText(p_Addresses.At(i), p_Addresses.LengthAt(i));
+            break;
+        }
+        if (m_bDeadlinePassed) {
+            break;
+        }
+    }
+    m_llConnectMicros = MonotonicMicros() - llStartUs;
+    return iResult;
+}
+
+int CAdaptor::ConnectOne(const sockaddr* p_pAddr, socklen_t p_nLength, int64_t p_llMillis) {
+    bool bByDeadline = false;
+    const int64_t llWait = BoundByDeadline(p_llMillis, &bByDeadline);
+    if (llWait < 0) {
+        SetDeadlineError(ADAPTOR_CONNECT, "connect");
+        return ADAPTOR_CONNECT;
+    }
     // Close-on-exec: a process that forks and runs another program must
-    // not hand it our connection.
-    const int iSock = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // not hand it our connection. Non-blocking, so that connect can be
+    // waited for with a bound.
+    const int iSock = socket(p_pAddr->sa_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (iSock < 0) {
         SetError(ADAPTOR_SOCKET, "(iSock=%d)", iSock);
         return ADAPTOR_SOCKET;
     }
-
-    addrinfo hints;
-    std::memset(&hints, 0, sizeof hints);
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* pFound = nullptr;
-    const CWireTrace::Clock::time_point tResolve =
-        m_pTrace ? CWireTrace::Clock::now() : CWireTrace::Clock::time_point();
-    if (p_szHost == nullptr || getaddrinfo(p_szHost, nullptr, &hints, &pFound) != 0 ||
-        pFound == nullptr) {
-        if (pFound != nullptr) {
-            freeaddrinfo(pFound);
-        }
-        CloseSocket(iSock);
-        SetError(ADAPTOR_RESOLVE, "(hostname=%s)", p_szHost ? p_szHost : "");
-        return ADAPTOR_RESOLVE;
-    }
-    sockaddr_in addr;
-    std::memcpy(&addr, pFound->ai_addr, sizeof addr);
-    freeaddrinfo(pFound);
-    const CWireTrace::Clock::time_point tConnect =
-        m_pTrace ? CWireTrace::Clock::now() : CWireTrace::Clock::time_point();
-    if (m_pTrace) {
-        m_pTrace->m_llResolveUs = MicrosBetween(tResolve, tConnect);
-    }
-
-    // A port outside 0..65535 would be cut to 16 bits and reach another
-    // service: refuse it instead.
-    if (p_iPort < 0 || p_iPort > kMaxPort) {
-        CloseSocket(iSock);
-        SetError(ADAPTOR_CONNECT, "(port=%d)", p_iPort);
-        return ADAPTOR_CONNECT;
-    }
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<uint16_t>(p_iPort));
-
     const int iOn = 1;
     if (setsockopt(iSock, IPPROTO_TCP, TCP_NODELAY, &iOn, sizeof iOn) != 0) {
         CloseSocket(iSock);
@@ -117,36 +146,65 @@ int CAdaptor::Connect(const char* p_szHost, int p_iPort) {
         return ADAPTOR_SOCKOPT;
     }
 
-    int iResult = connect(iSock, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
-    if (iResult != 0 && errno == EINTR) {
-        // The connection goes on in the background: wait for it, then ask
-        // how it ended.
-        int iWait;
-        do {
-            pollfd pfd = {iSock, POLLOUT, 0};
-            iWait = poll(&pfd, 1, -1);
-        } while (iWait < 0 && errno == EINTR);
+    int iResult = connect(iSock, p_pAddr, p_nLength);
+    if (iResult != 0 && (errno == EINPROGRESS || errno == EINTR)) {
+        const int iReady = WaitForSocketMillis(iSock, POLLOUT, llWait);
+        if (iReady == 0) {
+            CloseSocket(iSock);
+            if (bByDeadline) {
+                SetDeadlineError(ADAPTOR_CONNECT, "connect");
+            } else {
+                SetError(ADAPTOR_CONNECT, "(connect to=%s)", SecondsText(m_llConnectTimeoutMs).ToStr());
+            }
+            return ADAPTOR_CONNECT;
+        }
         int iSoError = 0;
         socklen_t nLen = sizeof iSoError;
-        iResult = (iWait > 0 && getsockopt(iSock, SOL_SOCKET, SO_ERROR, &iSoError, &nLen) == 0 &&
+        iResult = (iReady > 0 && getsockopt(iSock, SOL_SOCKET, SO_ERROR, &iSoError, &nLen) == 0 &&
                    iSoError == 0)
                       ? 0
                       : -1;
     }
-    if (iResult != 0) {
+    // Blocking again, as the descriptor always was once connected: every
+    // send and receive is waited for with poll and made with MSG_DONTWAIT.
+    const int iFlags = iResult == 0 ? fcntl(iSock, F_GETFL) : -1;
+    if (iFlags < 0 || fcntl(iSock, F_SETFL, iFlags & ~O_NONBLOCK) != 0) {
         CloseSocket(iSock);
         SetError(ADAPTOR_CONNECT, "(connect)");
         return ADAPTOR_CONNECT;
     }
-
-    if (m_pTrace) {
-        m_pTrace->m_llConnectUs = MicrosBetween(tConnect, CWireTrace::Clock::now());
-        inet_ntop(AF_INET, &addr.sin_addr, m_pTrace->m_szAddress, sizeof m_pTrace->m_szAddress);
-    }
-    m_strHost = p_szHost;
-    m_iPort = p_iPort;
-    m_iSock = iSock;
     return iSock;
+}
+
+int64_t CAdaptor::BoundByDeadline(int64_t p_llMillis, bool* p_pbCut) const {
+    *p_pbCut = false;
+    if (m_llDeadlineMs == 0) {
+        return p_llMillis;
+    }
+    const int64_t llLeft = m_llDeadlineAt - MonotonicMillis();
+    if (llLeft <= 0) {
+        return -1;
+    }
+    if (llLeft <= p_llMillis) {
+        *p_pbCut = true;
+        return llLeft;
+    }
+    return p_llMillis;
+}
+
+void CAdaptor::SetDeadlineError(int p_iCode, const char* p_szOp) {
+    m_bDeadlinePassed = true;
+    SetError(p_iCode, "(%s deadline=%s)", p_szOp, SecondsText(m_llDeadlineMs).ToStr());
+}
+
+void CAdaptor::StartDeadline(int64_t p_llMillis) {
+    m_bDeadlinePassed = false;
+    m_llDeadlineMs = p_llMillis > 0 ? p_llMillis : 0;
+    m_llDeadlineAt = p_llMillis > 0 ? MonotonicMillis() + p_llMillis : 0;
+}
+
+void CAdaptor::SetConnectTimeoutMillis(int64_t p_llMillis) {
+    m_llConnectTimeoutMs = p_llMillis < 1 ? 1 : p_llMillis;
 }
 
 int CAdaptor::SendData(const char* p_pData, int p_iLength, int p_iTimeout) {
@@ -158,7 +216,7 @@ int CAdaptor::SendData(const char* p_pData, int p_iLength, int p_iTimeout) {
         SetError(ADAPTOR_NULL_PARAM, "p_pData");
         return ADAPTOR_NULL_PARAM;
     }
-    const int iTimeout = p_iTimeout < 0 ? m_iSendTimeout : p_iTimeout;
+    const int64_t llTimeout = p_iTimeout < 0 ? m_llSendTimeoutMs : p_iTimeout * int64_t{1000};
     if (p_iLength < 1) {
         return 0;
     }
@@ -188,7 +246,7 @@ int CAdaptor::SendData(const char* p_pData, int p_iLength, int p_iTimeout) {
                      ErrnoText(iErrno, szErr, sizeof szErr));
             return ADAPTOR_SEND;
         }
-        const int iWait = WaitForProgress(POLLOUT, iTimeout, "send");
+        const int iWait = WaitForProgress(POLLOUT, llTimeout, "send");
         if (iWait < 0) {
             return iWait;
         }
@@ -200,7 +258,7 @@ int CAdaptor::ReceiveData(char* p_pBuffer, int p_iLength, int p_iTimeout) {
         SetError(ADAPTOR_NOT_CONNECTED, "(ReceiveData)");
         return ADAPTOR_NOT_CONNECTED;
     }
-    const int iTimeout = p_iTimeout < 0 ? m_iRecvTimeout : p_iTimeout;
+    const int64_t llTimeout = p_iTimeout < 0 ? m_llRecvTimeoutMs : p_iTimeout * int64_t{1000};
     if (p_iLength < 1) {
         return p_iLength;
     }
@@ -213,7 +271,7 @@ int CAdaptor::ReceiveData(char* p_pBuffer, int p_iLength, int p_iTimeout) {
     size_t nLeft = static_cast<size_t>(p_iLength);
     char szErr[256];
     while (nLeft > 0) {
-        const int iWait = WaitForProgress(POLLIN, iTimeout, "recv");
+        const int iWait = WaitForProgress(POLLIN, llTimeout, "recv");
         if (iWait < 0) {
             return iWait;
         }
@@ -242,13 +300,23 @@ int CAdaptor::ReceiveData(char* p_pBuffer, int p_iLength, int p_iTimeout) {
     return p_iLength;
 }
 
-int CAdaptor::WaitForProgress(short p_sEvents, int p_iTimeout, const char* p_szOp) {
-    const int iReady = WaitForSocket(m_iSock, p_sEvents, p_iTimeout);
+int CAdaptor::WaitForProgress(short p_sEvents, int64_t p_llMillis, const char* p_szOp) {
+    bool bByDeadline = false;
+    const int64_t llWait = BoundByDeadline(p_llMillis, &bByDeadline);
+    if (llWait < 0) {
+        SetDeadlineError(ADAPTOR_TIMEOUT, p_szOp);
+        return ADAPTOR_TIMEOUT;
+    }
+    const int iReady = WaitForSocketMillis(m_iSock, p_sEvents, llWait);
     if (iReady > 0) {
         return 0;
     }
     if (iReady == 0) {
-        SetError(ADAPTOR_TIMEOUT, "(%s to=%d)", p_szOp, p_iTimeout);
+        if (bByDeadline) {
+            SetDeadlineError(ADAPTOR_TIMEOUT, p_szOp);
+        } else {
+            SetError(ADAPTOR_TIMEOUT, "(%s to=%s)", p_szOp, SecondsText(p_llMillis).ToStr());
+        }
         return ADAPTOR_TIMEOUT;
     }
     const int iErrno = errno;
@@ -305,8 +373,27 @@ int CAdaptor::GetLastErrorCode() const {
 }
 
 void CAdaptor::SetDefaultTimeouts(int p_iSendSeconds, int p_iRecvSeconds) {
-    m_iSendTimeout = p_iSendSeconds < 0 ? 0 : p_iSendSeconds;
-    m_iRecvTimeout = p_iRecvSeconds < 0 ? 0 : p_iRecvSeconds;
+    m_llSendTimeoutMs = p_iSendSeconds < 0 ? 0 : p_iSendSeconds * int64_t{1000};
+    m_llRecvTimeoutMs = p_iRecvSeconds < 0 ? 0 : p_iRecvSeconds * int64_t{1000};
+}
+
+void CAdaptor::SetRecvTimeoutMillis(int64_t p_llMillis) {
+    m_llRecvTimeoutMs = p_llMillis < 0 ? 0 : p_llMillis;
+}
+
+CString SecondsText(int64_t p_llMillis) {
+    if (p_llMillis % 1000 == 0) {
+        return CFormat("%lld", static_cast<long long>(p_llMillis / 1000));
+    }
+    char szText[32];
+    snprintf(szText, sizeof szText, "%lld.%03lld", static_cast<long long>(p_llMillis / 1000),
+             static_cast<long long>(p_llMillis % 1000));
+    // "0.250" reads as "0.25".
+    size_t nLen = strlen(szText);
+    while (szText[nLen - 1] == '0') {
+        szText[--nLen] = '\0';
+    }
+    return CString(szText);
 }
 
 void CAdaptor::SetMaxPacketLength(int p_iBytes) {

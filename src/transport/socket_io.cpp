@@ -10,18 +10,24 @@
 #include <cstdint>
 #include <cstring>
 
-namespace {
-
 int64_t MonotonicMillis() {
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-}  // namespace
+int64_t MonotonicMicros() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
 
 int WaitForSocket(int p_iSock, short p_sEvents, int p_iSeconds) {
-    const int64_t iBudget = p_iSeconds > 0 ? static_cast<int64_t>(p_iSeconds) * 1000 : 0;
+    return WaitForSocketMillis(p_iSock, p_sEvents, p_iSeconds > 0 ? static_cast<int64_t>(p_iSeconds) * 1000 : 0);
+}
+
+int WaitForSocketMillis(int p_iSock, short p_sEvents, int64_t p_llMillis) {
+    const int64_t iBudget = p_llMillis > 0 ? p_llMillis : 0;
     const int64_t iDeadline = MonotonicMillis() + iBudget;
     int64_t iLeft = iBudget;
     for (;;) {

@@ -3,6 +3,7 @@
 #define VORANT_TRANSPORT_SOCKET_IO_H
 
 #include <cstddef>
+#include <cstdint>
 
 // Waits until p_iSock is ready for p_sEvents (POLLIN or POLLOUT), at most
 // p_iSeconds whole seconds (0: just look). A signal restarts the wait with
@@ -10,6 +11,13 @@
 // socket counts as ready: the next send or recv reports it), 0 on time-out,
 // -1 on failure with errno set.
 int WaitForSocket(int p_iSock, short p_sEvents, int p_iSeconds);
+// The same wait bounded in milliseconds.
+int WaitForSocketMillis(int p_iSock, short p_sEvents, int64_t p_llMillis);
+
+// A clock for time-outs and deadlines: milliseconds that never go back.
+int64_t MonotonicMillis();
+// The same clock in microseconds, for phase timings.
+int64_t MonotonicMicros();
 
 // Shuts both directions down and closes; a negative descriptor is ignored.
 void CloseSocket(int p_iSock);

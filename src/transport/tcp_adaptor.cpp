@@ -190,10 +190,11 @@ int CTcpAdaptor::ReceiveFrom(CPacketInfo* p_pInfo, int p_iTimeout) {
     return 0;
 }
 
-// Once the header is in, a time-out means a packet cut short.
+// Once the header is in, a time-out means a packet cut short; the deadline
+// keeps its own record, which says what ended the call.
 int CTcpAdaptor::ReceiveRest(char* p_pBuffer, int p_iLength, int p_iTimeout, const char* p_szPart) {
     const int iResult = ReceiveData(p_pBuffer, p_iLength, p_iTimeout);
-    if (iResult == ADAPTOR_TIMEOUT) {
+    if (iResult == ADAPTOR_TIMEOUT && !DeadlinePassed()) {
         SetError(ADAPTOR_CORRUPTED, "uncompleted packet timeout(%s)", p_szPart);
         return ADAPTOR_CORRUPTED;
     }

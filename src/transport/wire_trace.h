@@ -8,13 +8,9 @@
 
 // Filled by an adaptor given one with SetTrace; owned by the caller, who
 // keeps it alive while the adaptor works. One thread, like its adaptor.
-// Durations are microseconds, -1 until measured.
 struct CWireTrace {
     using Clock = std::chrono::steady_clock;
 
-    long long m_llResolveUs = -1;
-    long long m_llConnectUs = -1;
-    char m_szAddress[64] = {};      // numeric address of the connection made
     bool m_bHeaderArrived = false;  // m_HeaderAt is set
     Clock::time_point m_HeaderAt;   // the answer's header was read
     long long m_llAnswerWire = -1;  // answer body bytes on the wire

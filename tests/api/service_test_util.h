@@ -16,6 +16,9 @@ public:
         g_bInitialized.store(initialized_);
         g_iServerPort = port_;
         g_iTimeout = timeout_;
+        g_iConnectTimeoutMs = connectTimeoutMs_;
+        g_iDeadlineMs = deadlineMs_;
+        g_iMaxAnswer = maxAnswer_;
     }
     StateOverride(const StateOverride&) = delete;
     StateOverride& operator=(const StateOverride&) = delete;
@@ -24,6 +27,9 @@ private:
     bool initialized_ = g_bInitialized.load();
     int port_ = g_iServerPort;
     int timeout_ = g_iTimeout;
+    int connectTimeoutMs_ = g_iConnectTimeoutMs;
+    int deadlineMs_ = g_iDeadlineMs;
+    int maxAnswer_ = g_iMaxAnswer;
 };
 
 // The worked example order: every scalar type, a sub-message array and a

@@ -1,5 +1,7 @@
 #include "scripted_peer.h"
 
+#include "loopback_listen.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -13,23 +15,6 @@
 namespace {
 
 const int kWaitMs = 5000;
-
-int ListenOnLoopback(int* p_pPort) {
-    const int iFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr;
-    std::memset(&addr, 0, sizeof addr);
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    if (iFd < 0 || bind(iFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        listen(iFd, 4) != 0) {
-        abort();
-    }
-    socklen_t nLen = sizeof addr;
-    getsockname(iFd, reinterpret_cast<sockaddr*>(&addr), &nLen);
-    *p_pPort = ntohs(addr.sin_port);
-    return iFd;
-}
 
 bool WaitReadable(int p_iFd) {
     pollfd pfd = {p_iFd, POLLIN, 0};
@@ -107,8 +92,8 @@ void PeerConnection::Close() {
     }
 }
 
-ScriptedPeer::ScriptedPeer(std::function<void(PeerConnection&)> p_fnScript) {
-    m_iListenFd = ListenOnLoopback(&m_iPort);
+ScriptedPeer::ScriptedPeer(std::function<void(PeerConnection&)> p_fnScript, const char* p_szAddress) {
+    m_iListenFd = ListenOnLoopback(p_szAddress, 4, &m_iPort);
     const int iListenFd = m_iListenFd;
     m_Thread = std::thread([iListenFd, p_fnScript]() {
         if (!WaitReadable(iListenFd)) {
@@ -138,9 +123,9 @@ void ScriptedPeer::Join() {
     }
 }
 
-int UnusedPort() {
+int UnusedPort(const char* p_szAddress) {
     int iPort = 0;
-    const int iFd = ListenOnLoopback(&iPort);
+    const int iFd = ListenOnLoopback(p_szAddress, 4, &iPort);
     close(iFd);
     return iPort;
 }

@@ -28,11 +28,13 @@ private:
     int m_iFd;
 };
 
-// Listens on 127.0.0.1 (a free port) and runs the script on the first
-// connection in its own thread; the destructor joins it.
+// Listens on 127.0.0.1 (or the loopback literal given, "::1") on a free
+// port and runs the script on the first connection in its own thread; the
+// destructor joins it.
 class ScriptedPeer {
 public:
-    explicit ScriptedPeer(std::function<void(PeerConnection&)> p_fnScript);
+    explicit ScriptedPeer(std::function<void(PeerConnection&)> p_fnScript,
+                          const char* p_szAddress = "127.0.0.1");
     ~ScriptedPeer();
     ScriptedPeer(const ScriptedPeer&) = delete;
     ScriptedPeer& operator=(const ScriptedPeer&) = delete;
@@ -46,7 +48,7 @@ private:
     std::thread m_Thread;
 };
 
-// A port on 127.0.0.1 on which nothing listens.
-int UnusedPort();
+// A port on 127.0.0.1 (or the loopback literal given) on which nothing listens.
+int UnusedPort(const char* p_szAddress = "127.0.0.1");
 
 #endif  // VORANT_TESTS_TRANSPORT_SCRIPTED_PEER_H
