@@ -67,6 +67,8 @@ int64_t LatencyHistogram::Percentile(double p_dPercent) const {
     const double fraction = std::min(100.0, std::max(0.0, p_dPercent)) / 100.0;
     const uint64_t rank =
         std::max<uint64_t>(1, static_cast<uint64_t>(std::ceil(fraction * static_cast<double>(m_ullCount))));
+    if (rank >= m_ullCount)
+        return m_llMax;
     uint64_t seen = 0;
     for (size_t i = 0; i < m_Counts.size(); ++i) {
         seen += m_Counts[i];

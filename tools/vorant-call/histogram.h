@@ -24,8 +24,8 @@ public:
     int64_t Max() const { return m_llMax; }
     double Mean() const;
     // The value at or below which p_dPercent % of the recorded values lie
-    // (0 to 100), as the middle of its bucket and never above Max(); 0 when
-    // empty.
+    // (0 to 100), as the middle of its bucket, kept within Min() and Max();
+    // the largest rank is Max() itself; 0 when empty.
     int64_t Percentile(double p_dPercent) const;
 
 private:
