@@ -51,7 +51,7 @@ struct Shared {
         lastEnd = std::max(lastEnd, p_End);
         if (p_iResult == 0) {
             result.latency.Record(p_llMicros);
-            if (p_llSecond >= 0 && p_llSecond < 1000000) {
+            if (p_llSecond >= 0 && p_llSecond < kMaxLoadSeconds) {
                 if (static_cast<size_t>(p_llSecond) >= result.perSecond.size())
                     result.perSecond.resize(static_cast<size_t>(p_llSecond) + 1, LatencyHistogram(5));
                 result.perSecond[static_cast<size_t>(p_llSecond)].Record(p_llMicros);

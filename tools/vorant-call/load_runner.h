@@ -12,6 +12,11 @@
 
 #include "histogram.h"
 
+// The longest run measured second by second (the open model's --duration
+// is bounded by it; a longer closed loop keeps only its first seconds in
+// the per-second series).
+const int kMaxLoadSeconds = 3600;
+
 struct LoadPlan {
     int svcNum = 0;
     std::string requestXml;  // message XML, checked before

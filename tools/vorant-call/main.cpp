@@ -52,7 +52,8 @@ const char kHelp[] =
     "                       reads it from standard input\n"
     "  REQUEST.json         the request as JSON, as --json prints a message:\n"
     "                       {\"msg\": 1001, \"fields\": {\"acct\": \"A-17\", ...}}\n"
-    "  --input xml|json     how to read a request from '-' (default xml)\n"
+    "  --input xml|json     how to read the request (default: json for a\n"
+    "                       *.json file, else xml)\n"
     "  --msg MSG            build the request from the command line instead: a\n"
     "                       message of number or name MSG, filled by --set\n"
     "  --set NAME=VALUE     one field of the --msg request, checked against the\n"
@@ -111,7 +112,7 @@ struct Options {
     std::string config;
     int service = -1;
     std::string requestFile;
-    std::string input = "xml";
+    std::string input;  // "xml", "json" or "" (by the file's name)
     std::string msg;
     std::vector<std::string> sets;
     bool xml = false;
@@ -160,6 +161,10 @@ bool ParsePositive(const char* text, double max, double* out) {
 
 bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+bool IsJsonRequest(const Options& opt) {
+    return opt.input.empty() ? EndsWith(opt.requestFile, ".json") : opt.input == "json";
 }
 
 // 0 when the options are usable, else the exit status to end with (-1: help).
@@ -219,8 +224,8 @@ int ParseOptions(int argc, char** argv, Options* opt) {
             if (!value(&v) || !ParsePositive(v, 1e6, &opt->rate))
                 return Usage("--rate needs calls per second, above 0 and at most 1000000");
         } else if (arg == "--duration") {
-            if (!value(&v) || !ParsePositive(v, 86400, &opt->duration))
-                return Usage("--duration needs seconds, above 0 and at most 86400");
+            if (!value(&v) || !ParsePositive(v, kMaxLoadSeconds, &opt->duration))
+                return Usage("--duration needs seconds, above 0 and at most 3600");
         } else if (arg == "--max-in-flight") {
             if (!value(&v) || !ParseNumber(v, 1, &opt->maxInFlight) || opt->maxInFlight > 1024)
                 return Usage("--max-in-flight needs a count from 1 to 1024");
@@ -247,10 +252,12 @@ int ParseOptions(int argc, char** argv, Options* opt) {
     }
     if (opt->service < 0)
         return Usage("no service number (-s SERVICE)");
-    if (opt->requestFile.empty() == opt->msg.empty())
+    if (opt->requestFile.empty() && opt->msg.empty())
         return Usage("give either a request file or --msg MSG");
-    if (!opt->sets.empty() && opt->msg.empty())
-        return Usage("--set belongs to --msg");
+    if (!opt->requestFile.empty() && !opt->msg.empty() && !IsJsonRequest(*opt))
+        return Usage("give either a request file or --msg MSG (--msg goes with a JSON request only)");
+    if (!opt->sets.empty() && !opt->requestFile.empty())
+        return Usage("--set belongs to --msg, not to a request file");
     if (opt->xml && opt->json)
         return Usage("give either --xml or --json");
     const bool load = opt->repeat > 0 || opt->rate > 0;
@@ -303,8 +310,7 @@ bool ReadRequest(const Options& opt, std::string* xml, std::string* error) {
     std::string text = ReadAll(opt.requestFile, error);
     if (!error->empty())
         return false;
-    const bool json = opt.requestFile == "-" ? opt.input == "json" : EndsWith(opt.requestFile, ".json");
-    if (json)
+    if (IsJsonRequest(opt))
         return JsonToRequestXml(text, opt.msg, xml, error);
     *xml = text;
     return true;
