@@ -23,21 +23,9 @@ std::string Line(const char* p_szFormat, ...) {
     return std::string(text) + "\n";
 }
 
-// The definition order, each tag number once.
-std::vector<const CTagInfo*> TagsOf(const CMsgInfo& p_Info) {
-    std::vector<const CTagInfo*> tags;
-    std::set<int> seen;
-    for (int i = 0; i < p_Info.GetTagCount(); ++i) {
-        const int tagNum = p_Info.GetTagNumAt(i);
-        if (seen.insert(tagNum).second && p_Info.GetTagInfo(tagNum) != nullptr)
-            tags.push_back(p_Info.GetTagInfo(tagNum));
-    }
-    return tags;
-}
-
 void Describe(const CMsgInfo& p_Info, bool p_bRecursive, std::set<int>* p_pDone, std::string* p_pOut) {
     p_pDone->insert(p_Info.GetMsgNum());
-    const std::vector<const CTagInfo*> tags = TagsOf(p_Info);
+    const std::vector<const CTagInfo*> tags = TagsInOrder(p_Info);
     if (!p_pOut->empty())
         *p_pOut += "\n";
     *p_pOut += Line("message %d %s, version '%s', %d tag%s", p_Info.GetMsgNum(), p_Info.GetName().ToStr(),
@@ -64,6 +52,17 @@ void Describe(const CMsgInfo& p_Info, bool p_bRecursive, std::set<int>* p_pDone,
 
 }  // namespace
 
+std::vector<const CTagInfo*> TagsInOrder(const CMsgInfo& p_Info) {
+    std::vector<const CTagInfo*> tags;
+    std::set<int> seen;
+    for (int i = 0; i < p_Info.GetTagCount(); ++i) {
+        const int tagNum = p_Info.GetTagNumAt(i);
+        if (seen.insert(tagNum).second && p_Info.GetTagInfo(tagNum) != nullptr)
+            tags.push_back(p_Info.GetTagInfo(tagNum));
+    }
+    return tags;
+}
+
 const CMsgInfo* FindMessage(const std::string& p_strNumberOrName) {
     CMsgDic* dic = MA_GetMsgDic();
     char* end = nullptr;
@@ -85,7 +84,7 @@ std::string ListMessages() {
         const CMsgInfo* info = MA_GetMsgDic()->GetMsgInfo(n);
         if (info != nullptr)
             out += Line("%5d  %-24s %-8s %d", n, info->GetName().ToStr(), info->GetVer().ToStr(),
-                        static_cast<int>(TagsOf(*info).size()));
+                        static_cast<int>(TagsInOrder(*info).size()));
     }
     return out;
 }

@@ -3,8 +3,14 @@
 #define VORANT_CALL_DICTIONARY_VIEW_H
 
 #include <string>
+#include <vector>
 
 class CMsgInfo;
+class CTagInfo;
+
+// The tags of a message in definition order, each tag number once (the
+// first definition, as every lookup finds it).
+std::vector<const CTagInfo*> TagsInOrder(const CMsgInfo& p_Info);
 
 // The definition named by a number ("1001") or a message name
 // ("AccountRequest") in the process-wide dictionary, or null.

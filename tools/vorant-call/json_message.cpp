@@ -1,7 +1,5 @@
 #include "json_message.h"
 
-#include <set>
-
 #include "dictionary_view.h"
 #include "latin1.h"
 #include "msg/msg_info.h"
@@ -63,12 +61,8 @@ json ValueAt(CMsg& p_Msg, const CTagInfo& p_Tag, int p_iIndex) {
 
 json FieldsToJson(CMsg& p_Msg, const CMsgInfo& p_Info) {
     json fields = json::object();
-    std::set<int> seen;
-    for (int i = 0; i < p_Info.GetTagCount(); ++i) {
-        const int tagNum = p_Info.GetTagNumAt(i);
-        const CTagInfo* tag = p_Info.GetTagInfo(tagNum);
-        if (tag == nullptr || !seen.insert(tagNum).second)
-            continue;
+    for (const CTagInfo* tag : TagsInOrder(p_Info)) {
+        const int tagNum = tag->m_iTagNum;
         const std::string name = ToUtf8(tag->m_strName.ToStr());
         if (!tag->m_bArray) {
             json value = ValueAt(p_Msg, *tag, 0);

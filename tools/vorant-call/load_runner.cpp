@@ -222,7 +222,7 @@ std::string LoadSummaryText(const LoadPlan& p_Plan, const LoadResult& r) {
 }
 
 std::string LoadSummaryJson(const LoadPlan& p_Plan, const LoadResult& r) {
-    nlohmann::json out = nlohmann::json::object();
+    nlohmann::ordered_json out = nlohmann::ordered_json::object();
     out["mode"] = r.open ? "open" : "closed";
     if (r.open) {
         out["rate"] = p_Plan.rate;
@@ -239,7 +239,7 @@ std::string LoadSummaryJson(const LoadPlan& p_Plan, const LoadResult& r) {
     out["elapsedSeconds"] = r.seconds;
     const double done = static_cast<double>(r.answered + r.failed);
     out["throughput"] = r.seconds > 0 ? done / r.seconds : 0.0;
-    nlohmann::json latency = nlohmann::json::object();
+    nlohmann::ordered_json latency = nlohmann::ordered_json::object();
     latency["p50"] = MillisValue(r.latency.Percentile(50));
     latency["p90"] = MillisValue(r.latency.Percentile(90));
     latency["p99"] = MillisValue(r.latency.Percentile(99));
@@ -247,7 +247,7 @@ std::string LoadSummaryJson(const LoadPlan& p_Plan, const LoadResult& r) {
     latency["max"] = MillisValue(r.latency.Max());
     latency["mean"] = std::round(r.latency.Mean()) / 1000.0;
     out["latencyMs"] = latency;
-    nlohmann::json errors = nlohmann::json::object();
+    nlohmann::ordered_json errors = nlohmann::ordered_json::object();
     for (const auto& entry : r.errorsByCode)
         errors[std::to_string(entry.first)] = entry.second;
     out["errors"] = errors;
