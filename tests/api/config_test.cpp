@@ -59,6 +59,51 @@ TEST(Config, ServerValue) {
     EXPECT_EQ(p.settings.m_iPort, 7000);
 }
 
+TEST(Config, IPv6ServerLiterals) {
+    for (const char* host : {"::1", "[::1]"}) {
+        Parsed p = ParseConfig(std::string(kBase) + "server = " + host + " 7300\n");
+        ASSERT_EQ(p.result, 0);
+        EXPECT_STREQ(p.settings.m_strHost, host);
+        EXPECT_EQ(p.settings.m_iPort, 7300);
+    }
+}
+
+TEST(Config, CallBoundKeys) {
+    const struct {
+        const char* lines;
+        int connectMs, deadlineMs, maxAnswer;
+    } good[] = {
+        {"", 0, 0, 0},
+        {"connect_timeout = 2.5\ndeadline = 30\nmax_answer = 1048576\n", 2500, 30000, 1048576},
+        {"connect_timeout=0.0015\ndeadline=0\nmax_answer=128\n", 2, 0, 128},
+        {"deadline=2147483.647\ndeadline=1\n", 0, 2147483647, 0},
+    };
+    for (const auto& g : good) {
+        Parsed p = ParseConfig(std::string(kBase) + "server=h 1\n" + g.lines);
+        ASSERT_EQ(p.result, 0) << g.lines << p.err.GetText().ToStr();
+        EXPECT_EQ(p.settings.m_iConnectTimeoutMs, g.connectMs) << g.lines;
+        EXPECT_EQ(p.settings.m_iDeadlineMs, g.deadlineMs) << g.lines;
+        EXPECT_EQ(p.settings.m_iMaxAnswer, g.maxAnswer) << g.lines;
+    }
+    const std::pair<const char*, const char*> bad[] = {
+        {"connect_timeout=0", "'connect_timeout' key syntax is [connect_timeout=seconds] above 0 (got '0')"},
+        {"connect_timeout=-1", "'connect_timeout' key syntax is [connect_timeout=seconds] above 0 (got '-1')"},
+        {"connect_timeout=abc", "'connect_timeout' key syntax is [connect_timeout=seconds] above 0 (got 'abc')"},
+        {"deadline=1e3", "'deadline' key syntax is [deadline=seconds] (got '1e3')"},
+        {"deadline=2147484", "'deadline' key syntax is [deadline=seconds] (got '2147484')"},
+        {"deadline=.", "'deadline' key syntax is [deadline=seconds] (got '.')"},
+        {"max_answer=127", "'max_answer' key syntax is [max_answer=bytes] of at least 128 (got '127')"},
+        {"max_answer=64k", "'max_answer' key syntax is [max_answer=bytes] of at least 128 (got '64k')"},
+        {"max_answer=99999999999", "'max_answer' key syntax is [max_answer=bytes] of at least 128 (got '99999999999')"},
+    };
+    for (const auto& b : bad) {
+        Parsed p = ParseConfig(std::string(kBase) + "server=h 1\n" + b.first + "\n");
+        EXPECT_EQ(p.result, -1) << b.first;
+        EXPECT_STREQ(p.err.GetText(), b.second);
+        EXPECT_EQ(p.err.GetCode(), 0);
+    }
+}
+
 TEST(Config, MissingKeysAreReportedInOrder) {
     Parsed p = ParseConfig("key_file=k\nserver=h 1\n");
     EXPECT_EQ(p.result, -1);

@@ -67,6 +67,13 @@ TEST_F(TypedCall, RoundTrip) {
     EXPECT_EQ(out.acct, "A-17");
     EXPECT_EQ(out.qty, 5);
     EXPECT_STREQ(out.Repr(), "M_Order(CMsg1001)");
+
+    // The call's own bounds reach the connection.
+    CCallOptions opts;
+    opts.m_iMaxAnswer = 128;
+    EXPECT_EQ(CVorant::CallService(7, &in, &out, &opts, &err_), -4);
+    EXPECT_EQ(err_.GetCode(), -5);
+    EXPECT_EQ(std::string(err_.GetText()).rfind("Packet is corrupted(-17)(packet length ", 0), 0u);
 }
 
 TEST_F(TypedCall, Failures) {

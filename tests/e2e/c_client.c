@@ -19,6 +19,7 @@ static void check(int ok, const char* what) {
 
 int main(int argc, char** argv) {
     VorantErrorInfo err;
+    VorantCallOptions opts;
     CMsg* req;
     CMsg* line;
     CMsg* ans;
@@ -68,6 +69,15 @@ int main(int argc, char** argv) {
     line = MSG_GetAtSubArr(ans, 6, 0, &result);
     check(line != NULL && result == 0, "lines[0]");
     check(line != NULL && MSG_GetStr(line, 1, text) == 0 && strcmp(text, "X1") == 0, "lines[0].code");
+
+    memset(&opts, 0, sizeof opts);
+    opts.size = sizeof opts;
+    opts.maxAnswer = 128;
+    result = Vorant_CallServiceEx(atoi(argv[2]), req, ans, &opts, &err);
+    check(result == -3 && err.code == -5 && strncmp(err.text, "Packet is corrupted(-17)", 24) == 0, "bounded call");
+    opts.maxAnswer = 0;
+    opts.deadlineMs = 5000;
+    check(Vorant_CallServiceEx(atoi(argv[2]), req, ans, &opts, &err) == 0, "call with options");
 
     result = Vorant_CallService(atoi(argv[3]), req, ans, &err);
     check(result == -4 && err.code == 501 && strcmp(err.text, "denied") == 0 && err.refSvcNum == atoi(argv[3]),

@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "e2e_env.h"
@@ -72,8 +74,36 @@ TEST(ProgramsE2e, CallToolAnswersAndErrors) {
 
     run = RunCommand(std::string(VORANT_CALL) + " --help");
     EXPECT_EQ(run.status, 0);
-    for (const char* option : {"--config", "--service", "--msg", "--set", "--xml", "--repeat", "--threads"})
+    for (const char* option : {"--config", "--service", "--msg", "--set", "--xml", "--repeat", "--threads", "--connect-timeout",
+                               "--deadline"})
         EXPECT_TRUE(Contains(run.output, option)) << option;
+}
+
+TEST(ProgramsE2e, CallToolBounds) {
+    // The header arrives, the rest never does: the deadline ends the call.
+    ProcessRun run = RunCommand(CallTool("-s 402 --msg 1001 --set acct=D --deadline 0.3 --connect-timeout 2.5"));
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_TRUE(Contains(run.output, "Socket timeout(-8)((recv deadline=0.3))")) << run.output;
+
+    // The same bound from the configuration file.
+    std::ifstream base(ConfigPath());
+    std::stringstream text;
+    text << base.rdbuf() << "deadline = 0.3\nconnect_timeout = 2.5\n";
+    const std::string config = ScratchDir() + "/bounded.conf";
+    std::ofstream(config) << text.str();
+    run = RunCommand(std::string(VORANT_CALL) + " -c " + config + " -s 402 --msg 1001 --set acct=D");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_TRUE(Contains(run.output, "Socket timeout(-8)((recv deadline=0.3))")) << run.output;
+    std::ofstream(config) << text.str() << "max_answer = 12k\n";
+    run = RunCommand(std::string(VORANT_CALL) + " -c " + config + " -s 100 --msg 1001");
+    EXPECT_EQ(run.status, 3) << run.output;
+    EXPECT_TRUE(Contains(run.output, "'max_answer' key syntax is [max_answer=bytes]")) << run.output;
+
+    for (const char* bad : {"--deadline 0", "--deadline -1", "--deadline x", "--connect-timeout 1e99", "--deadline"}) {
+        run = RunCommand(CallTool(std::string("-s 100 --msg 1001 ") + bad));
+        EXPECT_EQ(run.status, 2) << bad << run.output;
+        EXPECT_TRUE(Contains(run.output, "seconds above 0")) << bad << run.output;
+    }
 }
 
 TEST(ProgramsE2e, CallToolRepeats) {

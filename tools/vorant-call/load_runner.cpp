@@ -93,7 +93,7 @@ void Worker(std::shared_ptr<Shared> p_pShared) {
         int result;
         {
             CMsg out(0, 0, 0, MA_GetMsgDic());
-            result = CVorant::CallServiceByMsg(plan.svcNum, &in, &out, &err);
+            result = CVorant::CallServiceByMsg(plan.svcNum, &in, &out, &plan.bounds, &err);
         }
         const Clock::time_point now = Clock::now();
         if (result != 0)

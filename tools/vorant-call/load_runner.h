@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "histogram.h"
+#include "vorant/cvorant.hpp"
 
 // The longest run measured second by second (the open model's --duration
 // is bounded by it; a longer closed loop keeps only its first seconds in
@@ -29,6 +30,7 @@ struct LoadPlan {
     double seconds = 0;
     int maxInFlight = 64;
     bool progress = false;  // a progress line on standard output
+    CCallOptions bounds;    // of every call
 };
 
 struct LoadResult {

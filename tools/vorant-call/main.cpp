@@ -71,6 +71,11 @@ const char kHelp[] =
     "                       address connected, both packet headers field by\n"
     "                       field, body sizes and compression, phase timings\n"
     "  --trace-packet       with -v, also a hex dump of both packets\n"
+    "  --connect-timeout S  give up connecting after S seconds (decimals allowed;\n"
+    "                       default: the configuration's connect_timeout, 10)\n"
+    "  --deadline S         give up the whole call after S seconds, however the\n"
+    "                       answer trickles in (default: the configuration's\n"
+    "                       deadline, none)\n"
     "\n"
     "dictionary (needs only the configuration's msg_dic, not the server):\n"
     "  --list               every message: number, name, version, tag count\n"
@@ -128,6 +133,7 @@ struct Options {
     double duration = 0;
     int maxInFlight = 64;
     std::string report;
+    CCallOptions bounds;
 };
 
 std::atomic<bool> g_bStop{false};
@@ -156,6 +162,17 @@ bool ParsePositive(const char* text, double max, double* out) {
     if (end == text || *end != '\0' || !(value > 0) || value > max)
         return false;
     *out = value;
+    return true;
+}
+
+// Seconds with decimals ("2", "0.25") as milliseconds: at least 1 ms, at
+// most what an int of milliseconds holds.
+bool ParseSeconds(const char* text, int* millis) {
+    char* end = nullptr;
+    double seconds = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !(seconds >= 0.0005) || seconds > 2147483.0)
+        return false;
+    *millis = static_cast<int>(seconds * 1000 + 0.5);
     return true;
 }
 
@@ -233,6 +250,12 @@ int ParseOptions(int argc, char** argv, Options* opt) {
             if (!value(&v) || *v == '\0')
                 return Usage("--report needs a file name");
             opt->report = v;
+        } else if (arg == "--connect-timeout") {
+            if (!value(&v) || !ParseSeconds(v, &opt->bounds.m_iConnectTimeoutMs))
+                return Usage("--connect-timeout needs seconds above 0");
+        } else if (arg == "--deadline") {
+            if (!value(&v) || !ParseSeconds(v, &opt->bounds.m_iDeadlineMs))
+                return Usage("--deadline needs seconds above 0");
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Usage("unknown option " + arg);
         } else if (opt->requestFile.empty()) {
@@ -354,7 +377,7 @@ int CallOnce(const Options& opt, const std::string& xml) {
     if (opt.verbose)
         CVorant::SetTraceHook(PrintTrace, &sink);
     CVorantError err;
-    int result = CVorant::CallServiceByMsg(opt.service, &in, &out, &err);
+    int result = CVorant::CallServiceByMsg(opt.service, &in, &out, &opt.bounds, &err);
     CVorant::SetTraceHook(nullptr, nullptr);
     if (result != 0) {
         if (opt.json)
@@ -378,6 +401,7 @@ int RunLoadTest(const Options& opt, const std::string& xml) {
     plan.rate = opt.rate;
     plan.seconds = opt.duration;
     plan.maxInFlight = opt.maxInFlight;
+    plan.bounds = opt.bounds;
     plan.progress = isatty(STDOUT_FILENO) != 0;
 
     struct sigaction action;
