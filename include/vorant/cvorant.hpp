@@ -77,8 +77,9 @@ protected:
 
 // Bounds for one service call. Each field that is 0 takes the library's
 // configured value (CVorant::SetCallBounds, or the configuration file's
-// connect_timeout, timeout, deadline and max_answer). A plain value: the
-// library reads it during the call and keeps no pointer to it.
+// connect_timeout, timeout, deadline and max_answer). A plain value that
+// owns nothing: the library only reads it during the call and keeps no
+// pointer to it, so one value may serve calls on several threads at once.
 struct CCallOptions {
     // Milliseconds for connecting, all addresses of the server's name
     // together; at least 0.

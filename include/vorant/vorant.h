@@ -52,6 +52,9 @@ typedef struct VorantCallOptions {
     int maxAnswer;        /* largest answer in bytes; 0, or at least 128 */
 } VorantCallOptions;
 
+/* Today's layout: 20 bytes; later versions only grow it. */
+typedef char VorantCallOptions_size_is_20[(sizeof(VorantCallOptions) == 20) ? 1 : -1];
+
 /* Vorant_CallService bounded by opts (null: the configured bounds). Results
  * as Vorant_CallService; -2 also for options out of range. A connect
  * time-out or the deadline fails with -3 and the step's code in err

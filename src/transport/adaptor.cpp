@@ -1,9 +1,9 @@
 #include "transport/adaptor.h"
 
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -160,8 +160,11 @@ int CAdaptor::ConnectOne(const sockaddr* p_pAddr, socklen_t p_nLength, int64_t p
         }
         int iSoError = 0;
         socklen_t nLen = sizeof iSoError;
+        // A reset means the connection was made and the peer dropped it at
+        // once: connected, as a blocking connect would say; the next send or
+        // receive reports the close.
         iResult = (iReady > 0 && getsockopt(iSock, SOL_SOCKET, SO_ERROR, &iSoError, &nLen) == 0 &&
-                   iSoError == 0)
+                   (iSoError == 0 || iSoError == ECONNRESET || iSoError == EPIPE))
                       ? 0
                       : -1;
     }

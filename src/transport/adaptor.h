@@ -3,10 +3,10 @@
 #ifndef VORANT_TRANSPORT_ADAPTOR_H
 #define VORANT_TRANSPORT_ADAPTOR_H
 
+#include <sys/socket.h>
+
 #include <cstdint>
 #include <memory>
-
-#include <sys/socket.h>
 
 #include "vorant/cstring.hpp"
 

@@ -18,7 +18,8 @@ public:
 
     // Reads one packet: header, body, checksum; inflates a compressed body.
     // 0, or -1, -2, -13, -15, -16, -17 or a ReceiveData code. Lengths above
-    // GetMaxPacketLength() fail with -17 before the body is read.
+    // GetMaxPacketLength() fail with -17 before the body is read. A time-out
+    // after the header is -17, unless the deadline ended it (-8).
     int ReceiveFrom(CPacketInfo* p_pInfo, int p_iTimeout) override;
 
     // What SendTo writes, without writing it: replaces *p_pPacket with the
