@@ -129,7 +129,8 @@ void CConnection::OnRequest() {
         return;
     }
     CMessageServer::CImpl& server = m_Loop.Server();
-    m_Reply = server.Decide(m_Request, strDamage, LogStart());
+    m_Reply = server.Decide(m_Request, strDamage, server.Logging() ? LogStart() : std::string(),
+                            m_Loop.EchoCache());
     if (m_Reply.m_pRule != nullptr && m_Reply.m_pRule->m_iDelaySeconds > 0) {
         // The connection waits; the loop goes on with the others.
         m_eState = State::DELAY;

@@ -33,6 +33,7 @@ public:
     // Loop thread only.
     CMessageServer::CImpl& Server() { return m_Server; }
     bool Stopping() const { return m_bStopping; }
+    CEchoCache* EchoCache() { return &m_EchoCache; }
     void Remove(CConnection* p_pConnection);
 
 private:
@@ -48,6 +49,7 @@ private:
     asio::steady_timer m_Grace;
     std::unordered_map<CConnection*, std::shared_ptr<CConnection>> m_Open;
     bool m_bStopping = false;
+    CEchoCache m_EchoCache;
     std::thread m_Thread;
 };
 

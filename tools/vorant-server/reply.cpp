@@ -47,7 +47,7 @@ bool Compressed(const CReply& p_Reply) {
 }  // namespace
 
 CReply CMessageServer::CImpl::Decide(const CPacketInfo& p_Request, const std::string& p_strError,
-                                     const std::string& p_strLogStart) const {
+                                     const std::string& p_strLogStart, CEchoCache* p_pCache) const {
     CReply reply;
     CAnswer answer;
     const int iSvc = p_Request.m_iSvcNum;
@@ -61,8 +61,14 @@ CReply CMessageServer::CImpl::Decide(const CPacketInfo& p_Request, const std::st
         reply.m_strOutcome = "no rule, reject " + std::to_string(REJECT_NO_RULE);
         reply.m_iServerReject = REJECT_NO_RULE;
     } else if (reply.m_pRule->m_eAction == CServiceRule::ECHO) {
+        const CStream& body = p_Request.m_Body;
+        const std::string strXml(body.GetData() ? body.GetData() : "", static_cast<size_t>(body.GetSize()));
         std::string strError;
-        if (!NormaliseMessage(m_pDic.get(), p_Request.m_Body.GetData(), &answer, &strError)) {
+        if (const CAnswer* pKnown = p_pCache->Find(strXml)) {
+            answer = *pKnown;
+        } else if (NormaliseMessage(m_pDic.get(), strXml.c_str(), &answer, &strError)) {
+            p_pCache->Add(strXml, answer);
+        } else {
             answer = RejectAnswer(REJECT_UNREADABLE_XML, "request does not parse: " + strError, iSvc);
             reply.m_strOutcome = "unreadable request, reject " + std::to_string(REJECT_UNREADABLE_XML);
             reply.m_iServerReject = REJECT_UNREADABLE_XML;

@@ -49,13 +49,15 @@ public:
 
     // Decides the answer to a request read whole (p_strError empty) or
     // damaged (p_strError the record). Any loop thread.
+    // p_pCache is the calling loop's.
     CReply Decide(const CPacketInfo& p_Request, const std::string& p_strError,
-                  const std::string& p_strLogStart) const;
+                  const std::string& p_strLogStart, CEchoCache* p_pCache) const;
     // Builds the packet of a decided reply; false with the reason added to
     // the outcome.
     bool Build(const CPacketInfo& p_Request, CReply* p_pReply) const;
 
     void Log(const std::string& p_strLine);
+    bool Logging() const { return static_cast<bool>(m_Options.m_fnLog); }
     // Counts a new connection; false (nothing counted) when over the limit.
     bool Admit();
     void Release();
