@@ -51,7 +51,7 @@ std::string LogTime() {
 }
 
 CConnection::CConnection(CLoop& p_Loop, asio::ip::tcp::socket p_Socket)
-    : m_Loop(p_Loop), m_Socket(std::move(p_Socket)), m_Timer(m_Socket.get_executor()) {}
+    : m_Loop(p_Loop), m_Socket(std::move(p_Socket)) {}
 
 void CConnection::Start() {
     asio::error_code ec;
@@ -113,8 +113,7 @@ bool CConnection::OnHeader() {
 }
 
 void CConnection::OnRequest() {
-    ++m_uTimerGeneration;
-    m_Timer.cancel();
+    DisarmTimer();
     const char* pPacket = m_Buffer.data();
     std::string strDetails;
     const int iCode = vorant::packet::DecodeBody(pPacket, pPacket + HEADER_SIZE,
@@ -153,6 +152,8 @@ void CConnection::Send() {
     m_tDeadline = Clock::now() + std::chrono::seconds(iTimeout);
     if (m_bDeadline) {
         ArmTimer(m_tDeadline);
+    } else {
+        DisarmTimer();
     }
     auto self = shared_from_this();
     asio::async_write(m_Socket, asio::buffer(m_Reply.m_strPacket.data(), m_Reply.m_nSend),
@@ -165,8 +166,7 @@ void CConnection::OnSent(const asio::error_code& p_Error, size_t /*p_nBytes*/) {
     if (m_eState != State::WRITE) {
         return;
     }
-    ++m_uTimerGeneration;
-    m_Timer.cancel();
+    DisarmTimer();
     CMessageServer::CImpl& server = m_Loop.Server();
     std::string& strOutcome = m_Reply.m_strOutcome;
     if (p_Error) {
@@ -232,25 +232,13 @@ void CConnection::Close() {
         return;
     }
     m_eState = State::CLOSED;
-    ++m_uTimerGeneration;
-    m_Timer.cancel();
+    DisarmTimer();
     asio::error_code ec;
     m_Socket.shutdown(asio::ip::tcp::socket::shutdown_both, ec);
     m_Socket.close(ec);
     std::vector<char>().swap(m_Buffer);
     m_Loop.Server().Release();
     m_Loop.Remove(this);  // a handler or the loop still holds this
-}
-
-void CConnection::ArmTimer(Clock::time_point p_tAt) {
-    const unsigned uGeneration = ++m_uTimerGeneration;
-    m_Timer.expires_at(p_tAt);
-    auto self = shared_from_this();
-    m_Timer.async_wait([self, uGeneration](const asio::error_code& p_Error) {
-        if (!p_Error && uGeneration == self->m_uTimerGeneration) {
-            self->OnTimer();
-        }
-    });
 }
 
 void CConnection::OnTimer() {
@@ -264,6 +252,7 @@ void CConnection::OnTimer() {
         const bool bDeadline = m_bDeadline && tNow >= m_tDeadline;
         const bool bIdle = iIdle > 0 && tNow >= tIdle;
         if (!bDeadline && !bIdle) {
+            DisarmTimer();
             if (m_bDeadline && (iIdle <= 0 || m_tDeadline < tIdle)) {
                 ArmTimer(m_tDeadline);
             } else if (iIdle > 0) {

@@ -21,7 +21,7 @@ class CLoop;
 // The local time as the log lines start: "yyyy-mm-dd hh:mm:ss".
 std::string LogTime();
 
-// Owns its socket, timer, buffer and request; lives on its loop's thread
+// Owns its socket, buffer and request; lives on its loop's thread
 // only (no locks). The loop lists it until it closes; pending handlers keep
 // it alive until they have run.
 class CConnection : public std::enable_shared_from_this<CConnection> {
@@ -33,6 +33,8 @@ public:
     CConnection& operator=(const CConnection&) = delete;
 
     void Start();
+    Clock::time_point Expiry() const { return m_tExpiry; }
+    void OnTimer();
     // The server stops: a connection that has sent nothing yet closes now.
     void OnStop();
     // The grace period is over: logs what was cut short, closes.
@@ -52,16 +54,16 @@ private:
     void Drain();
     void Close();
 
-    // One timer serves every state; a generation tells stale expiries.
-    void ArmTimer(Clock::time_point p_tAt);
-    void OnTimer();
+    // One expiry serves every state; the loop's tick calls OnTimer once it
+    // has passed (no expiry: Clock::time_point::max()).
+    void ArmTimer(Clock::time_point p_tAt) { m_tExpiry = p_tAt; }
+    void DisarmTimer() { m_tExpiry = Clock::time_point::max(); }
     void RequestFailed(const std::string& p_strRecord);
     std::string LogStart() const;
 
     CLoop& m_Loop;
     asio::ip::tcp::socket m_Socket;
-    asio::steady_timer m_Timer;
-    unsigned m_uTimerGeneration = 0;
+    Clock::time_point m_tExpiry = Clock::time_point::max();
     State m_eState = State::REQUEST;
     std::string m_strPeer;
 

@@ -14,11 +14,14 @@ namespace {
 // Out of descriptors (or memory): wait a little instead of spinning on a
 // listening socket that stays readable.
 const int kAcceptPauseMillis = 100;
+// Deadlines are seconds: one coarse tick per loop costs less than a timer
+// per connection, which is armed and cancelled at every step.
+const int kTickMillis = 100;
 
 }  // namespace
 
 CLoop::CLoop(CMessageServer::CImpl& p_Server, int p_iListenFd)
-    : m_Server(p_Server), m_Acceptor(m_Io), m_Pause(m_Io), m_Grace(m_Io) {
+    : m_Server(p_Server), m_Io(1), m_Acceptor(m_Io), m_Pause(m_Io), m_Grace(m_Io), m_Tick(m_Io) {
     asio::error_code ec;
     m_Acceptor.assign(asio::ip::tcp::v4(), p_iListenFd, ec);
     if (ec) {
@@ -41,6 +44,7 @@ CLoop::~CLoop() {
 
 void CLoop::Start() {
     Accept();
+    Tick();
     m_Thread = std::thread([this]() { m_Io.run(); });
 }
 
@@ -58,6 +62,29 @@ void CLoop::Remove(CConnection* p_pConnection) {
     m_Open.erase(p_pConnection);
     if (m_bStopping && m_Open.empty()) {
         m_Io.stop();
+    }
+}
+
+void CLoop::Tick() {
+    m_Tick.expires_after(std::chrono::milliseconds(kTickMillis));
+    m_Tick.async_wait([this](const asio::error_code& p_Error) {
+        if (!p_Error) {
+            Sweep();
+            Tick();
+        }
+    });
+}
+
+void CLoop::Sweep() {
+    const CConnection::Clock::time_point tNow = CConnection::Clock::now();
+    std::vector<std::shared_ptr<CConnection>> due;
+    for (auto& entry : m_Open) {
+        if (entry.second->Expiry() <= tNow) {
+            due.push_back(entry.second);
+        }
+    }
+    for (auto& pConnection : due) {
+        pConnection->OnTimer();
     }
 }
 

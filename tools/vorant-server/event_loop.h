@@ -41,12 +41,16 @@ private:
     void OnAccepted(const asio::error_code& p_Error, asio::ip::tcp::socket p_Socket);
     void OnStop();
     void EndAll();
+    // Every kTickMillis: the connections whose expiry has passed.
+    void Tick();
+    void Sweep();
 
     CMessageServer::CImpl& m_Server;
     asio::io_context m_Io;  // first: outlives everything below
     asio::ip::tcp::acceptor m_Acceptor;
     asio::steady_timer m_Pause;
     asio::steady_timer m_Grace;
+    asio::steady_timer m_Tick;
     std::unordered_map<CConnection*, std::shared_ptr<CConnection>> m_Open;
     bool m_bStopping = false;
     CEchoCache m_EchoCache;
