@@ -127,7 +127,7 @@ bool CMessageServer::CImpl::Listen(std::string* p_pError) {
     return true;
 }
 
-void CMessageServer::CImpl::StartLoops() {
+bool CMessageServer::CImpl::StartLoops() {
     int iThreads = m_Options.m_iThreads;
     if (iThreads <= 0) {
         iThreads = static_cast<int>(std::thread::hardware_concurrency());
@@ -145,6 +145,7 @@ void CMessageServer::CImpl::StartLoops() {
     for (auto& pLoop : m_Loops) {
         pLoop->Start();
     }
+    return !m_Loops.empty();
 }
 
 void CMessageServer::CImpl::Stop() {
@@ -264,7 +265,10 @@ bool CMessageServer::Start(const CServerOptions& p_Options, std::string* p_pErro
     if (!pImpl->Load(pError) || !pImpl->Listen(pError)) {
         return false;  // pImpl's destructor closes what was opened
     }
-    pImpl->StartLoops();
+    if (!pImpl->StartLoops()) {
+        *pError = std::string("cannot start the event loops: ") + std::strerror(errno);
+        return false;
+    }
     m_pImpl = std::move(pImpl);
     return true;
 }

@@ -44,7 +44,7 @@ public:
 
     bool Load(std::string* p_pError);
     bool Listen(std::string* p_pError);
-    void StartLoops();
+    bool StartLoops();
     void Stop();
 
     // Decides the answer to a request read whole (p_strError empty) or
