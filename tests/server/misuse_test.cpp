@@ -200,7 +200,7 @@ TEST_F(ServerMisuse, StopLetsCallsInFlightFinishThenRefusesNewOnes) {
     std::unique_ptr<CallResult> delayed;
     std::thread caller([&]() { delayed = Call(iPort, 8, 1001, kQuoteXml, 3); });
     ASSERT_TRUE(WaitOpen(server, 1));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the request is in
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the request is in
     server.Stop();
     caller.join();
     ASSERT_EQ(0, delayed->m_iCode) << delayed->m_strError;
