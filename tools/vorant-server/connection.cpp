@@ -56,9 +56,11 @@ CConnection::CConnection(CLoop& p_Loop, asio::ip::tcp::socket p_Socket)
 void CConnection::Start() {
     asio::error_code ec;
     m_Socket.set_option(asio::ip::tcp::no_delay(true), ec);
-    const asio::ip::tcp::endpoint peer = m_Socket.remote_endpoint(ec);
-    m_strPeer = ec ? std::string("?:0") : peer.address().to_string() + ":" + std::to_string(peer.port());
     const CServerOptions& opts = m_Loop.Server().m_Options;
+    if (m_Loop.Server().Logging()) {
+        const asio::ip::tcp::endpoint peer = m_Socket.remote_endpoint(ec);
+        m_strPeer = ec ? std::string("?:0") : peer.address().to_string() + ":" + std::to_string(peer.port());
+    }
     m_tLastByte = Clock::now();
     m_bDeadline = opts.m_iTimeout > 0;
     m_tDeadline = m_tLastByte + std::chrono::seconds(opts.m_iTimeout);
@@ -234,7 +236,6 @@ void CConnection::Close() {
     m_eState = State::CLOSED;
     DisarmTimer();
     asio::error_code ec;
-    m_Socket.shutdown(asio::ip::tcp::socket::shutdown_both, ec);
     m_Socket.close(ec);
     std::vector<char>().swap(m_Buffer);
     m_Loop.Server().Release();
