@@ -48,8 +48,8 @@ int DecodeHeader(const char* p_pHeader, int p_iMaxPacketLength, CPacketInfo* p_p
         return ADAPTOR_CORRUPTED;
     }
     if (llPacket < HEADER_SIZE || llPacket > p_iMaxPacketLength) {
-        *p_pDetails = Format("packet length %lld outside %d..%d", llPacket, HEADER_SIZE,
-                             p_iMaxPacketLength);
+        *p_pDetails =
+            Format("packet length %lld outside %d..%d", llPacket, HEADER_SIZE, p_iMaxPacketLength);
         return ADAPTOR_CORRUPTED;
     }
     long long llBody = llPacket - HEADER_SIZE;
@@ -62,8 +62,8 @@ int DecodeHeader(const char* p_pHeader, int p_iMaxPacketLength, CPacketInfo* p_p
             return ADAPTOR_CORRUPTED;
         }
         if (llBody < 0 || llBody > p_iMaxPacketLength) {
-            *p_pDetails = Format("uncompressed length %lld outside 0..%d", llBody,
-                                 p_iMaxPacketLength);
+            *p_pDetails =
+                Format("uncompressed length %lld outside 0..%d", llBody, p_iMaxPacketLength);
             return ADAPTOR_CORRUPTED;
         }
     }
@@ -88,9 +88,9 @@ int DecodeBody(const char* p_pHeader, const char* p_pWire, const char* p_pSum, c
             return ADAPTOR_MEMORY;
         }
         uLongf uBody = static_cast<uLongf>(p_Frame.m_iBody);
-        const int iZ = UncompressBody(reinterpret_cast<Bytef*>(pBody), &uBody,
-                                      reinterpret_cast<const Bytef*>(p_pWire),
-                                      static_cast<uLong>(iWire));
+        const int iZ =
+            UncompressBody(reinterpret_cast<Bytef*>(pBody), &uBody,
+                           reinterpret_cast<const Bytef*>(p_pWire), static_cast<uLong>(iWire));
         if (iZ != Z_OK) {
             char szBuf[64];
             snprintf(szBuf, sizeof szBuf, "ReceiveFrom(%d)(%ld)", iZ, static_cast<long>(uBody));
@@ -108,8 +108,8 @@ int DecodeBody(const char* p_pHeader, const char* p_pWire, const char* p_pSum, c
         return ADAPTOR_CHECKSUM;
     }
     if (llExpected != iComputed) {
-        *p_pDetails = "(M:" + std::to_string(iComputed) + ",C:" +
-                      std::to_string(static_cast<int>(llExpected)) + ")";
+        *p_pDetails = "(M:" + std::to_string(iComputed) +
+                      ",C:" + std::to_string(static_cast<int>(llExpected)) + ")";
         return ADAPTOR_CHECKSUM;
     }
     return 0;

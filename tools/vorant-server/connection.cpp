@@ -59,7 +59,8 @@ void CConnection::Start() {
     const CServerOptions& opts = m_Loop.Server().m_Options;
     if (m_Loop.Server().Logging()) {
         const asio::ip::tcp::endpoint peer = m_Socket.remote_endpoint(ec);
-        m_strPeer = ec ? std::string("?:0") : peer.address().to_string() + ":" + std::to_string(peer.port());
+        m_strPeer = ec ? std::string("?:0")
+                       : peer.address().to_string() + ":" + std::to_string(peer.port());
     }
     m_tLastByte = Clock::now();
     m_bDeadline = opts.m_iTimeout > 0;
@@ -104,13 +105,15 @@ void CConnection::OnRead(const asio::error_code& p_Error, size_t p_nBytes) {
 
 bool CConnection::OnHeader() {
     std::string strDetails;
-    const int iCode = vorant::packet::DecodeHeader(m_Buffer.data(), m_Loop.Server().m_Options.m_iMaxPacketLength,
-                                                   &m_Request, &m_Frame, &strDetails);
+    const int iCode =
+        vorant::packet::DecodeHeader(m_Buffer.data(), m_Loop.Server().m_Options.m_iMaxPacketLength,
+                                     &m_Request, &m_Frame, &strDetails);
     if (iCode < 0) {
         RequestFailed(ErrorRecord(iCode, strDetails));
         return false;
     }
-    m_nNeed = static_cast<size_t>(HEADER_SIZE) + static_cast<size_t>(m_Frame.m_iWireBody) + CHECKSUM_SIZE;
+    m_nNeed =
+        static_cast<size_t>(HEADER_SIZE) + static_cast<size_t>(m_Frame.m_iWireBody) + CHECKSUM_SIZE;
     return true;
 }
 
@@ -119,8 +122,8 @@ void CConnection::OnRequest() {
     const char* pPacket = m_Buffer.data();
     std::string strDetails;
     const int iCode = vorant::packet::DecodeBody(pPacket, pPacket + HEADER_SIZE,
-                                                 pPacket + HEADER_SIZE + m_Frame.m_iWireBody, m_Frame,
-                                                 &m_Request, &strDetails);
+                                                 pPacket + HEADER_SIZE + m_Frame.m_iWireBody,
+                                                 m_Frame, &m_Request, &strDetails);
     std::vector<char>().swap(m_Buffer);
     std::string strDamage;
     if (iCode == ADAPTOR_CHECKSUM || iCode == ADAPTOR_COMPRESSION) {
@@ -217,16 +220,17 @@ void CConnection::Finish() {
 
 void CConnection::Drain() {
     auto self = shared_from_this();
-    m_Socket.async_read_some(asio::buffer(m_Buffer), [self](const asio::error_code& p_Error, size_t) {
-        if (self->m_eState != State::DRAIN) {
-            return;
-        }
-        if (p_Error) {
-            self->Close();
-        } else {
-            self->Drain();
-        }
-    });
+    m_Socket.async_read_some(asio::buffer(m_Buffer),
+                             [self](const asio::error_code& p_Error, size_t) {
+                                 if (self->m_eState != State::DRAIN) {
+                                     return;
+                                 }
+                                 if (p_Error) {
+                                     self->Close();
+                                 } else {
+                                     self->Drain();
+                                 }
+                             });
 }
 
 void CConnection::Close() {
@@ -247,54 +251,58 @@ void CConnection::OnTimer() {
     const CServerOptions& opts = server.m_Options;
     const Clock::time_point tNow = Clock::now();
     switch (m_eState) {
-    case State::REQUEST: {
-        const int iIdle = opts.m_iIdleTimeout < 0 ? opts.m_iTimeout : opts.m_iIdleTimeout;
-        const Clock::time_point tIdle = m_tLastByte + std::chrono::seconds(iIdle);
-        const bool bDeadline = m_bDeadline && tNow >= m_tDeadline;
-        const bool bIdle = iIdle > 0 && tNow >= tIdle;
-        if (!bDeadline && !bIdle) {
-            DisarmTimer();
-            if (m_bDeadline && (iIdle <= 0 || m_tDeadline < tIdle)) {
-                ArmTimer(m_tDeadline);
-            } else if (iIdle > 0) {
-                ArmTimer(tIdle);
+        case State::REQUEST: {
+            const int iIdle = opts.m_iIdleTimeout < 0 ? opts.m_iTimeout : opts.m_iIdleTimeout;
+            const Clock::time_point tIdle = m_tLastByte + std::chrono::seconds(iIdle);
+            const bool bDeadline = m_bDeadline && tNow >= m_tDeadline;
+            const bool bIdle = iIdle > 0 && tNow >= tIdle;
+            if (!bDeadline && !bIdle) {
+                DisarmTimer();
+                if (m_bDeadline && (iIdle <= 0 || m_tDeadline < tIdle)) {
+                    ArmTimer(m_tDeadline);
+                } else if (iIdle > 0) {
+                    ArmTimer(tIdle);
+                }
+                return;
             }
+            // A header cut short reads as a time-out, a body cut short as a
+            // corrupted packet, as the library reports them.
+            std::string strRecord;
+            if (m_nNeed == 0) {
+                strRecord = ErrorRecord(
+                    ADAPTOR_TIMEOUT,
+                    "(recv to=" + std::to_string(bDeadline ? opts.m_iTimeout : iIdle) + ")");
+            } else {
+                const bool bBody = m_nHave < static_cast<size_t>(HEADER_SIZE + m_Frame.m_iWireBody);
+                strRecord =
+                    ErrorRecord(ADAPTOR_CORRUPTED, std::string("uncompleted packet timeout(") +
+                                                       (bBody ? "body" : "checksum") + ")");
+            }
+            ++server.m_llDeadline;
+            ++server.m_llFailed;
+            server.Log(LogStart() + " out=- request failed: " + strRecord +
+                       (bDeadline ? ": closed at the deadline" : ": closed idle"));
+            Close();
             return;
         }
-        // A header cut short reads as a time-out, a body cut short as a
-        // corrupted packet, as the library reports them.
-        std::string strRecord;
-        if (m_nNeed == 0) {
-            strRecord = ErrorRecord(ADAPTOR_TIMEOUT, "(recv to=" + std::to_string(bDeadline ? opts.m_iTimeout : iIdle) + ")");
-        } else {
-            const bool bBody = m_nHave < static_cast<size_t>(HEADER_SIZE + m_Frame.m_iWireBody);
-            strRecord = ErrorRecord(ADAPTOR_CORRUPTED, std::string("uncompleted packet timeout(") +
-                                                           (bBody ? "body" : "checksum") + ")");
-        }
-        ++server.m_llDeadline;
-        ++server.m_llFailed;
-        server.Log(LogStart() + " out=- request failed: " + strRecord +
-                   (bDeadline ? ": closed at the deadline" : ": closed idle"));
-        Close();
-        return;
-    }
-    case State::DELAY:
-        Send();
-        return;
-    case State::WRITE:
-        ++server.m_llDeadline;
-        server.Log(m_Reply.m_strLog + " " + m_Reply.m_strOutcome + ": send failed: " +
-                   ErrorRecord(ADAPTOR_TIMEOUT, "(send to=" + std::to_string(opts.m_iTimeout) + ")"));
-        Close();
-        return;
-    case State::SILENCE:
-        server.Log(m_Reply.m_strLog + " " + m_Reply.m_strOutcome);
-        Finish();
-        return;
-    case State::DRAIN:
-    case State::CLOSED:
-        Close();
-        return;
+        case State::DELAY:
+            Send();
+            return;
+        case State::WRITE:
+            ++server.m_llDeadline;
+            server.Log(
+                m_Reply.m_strLog + " " + m_Reply.m_strOutcome + ": send failed: " +
+                ErrorRecord(ADAPTOR_TIMEOUT, "(send to=" + std::to_string(opts.m_iTimeout) + ")"));
+            Close();
+            return;
+        case State::SILENCE:
+            server.Log(m_Reply.m_strLog + " " + m_Reply.m_strOutcome);
+            Finish();
+            return;
+        case State::DRAIN:
+        case State::CLOSED:
+            Close();
+            return;
     }
 }
 
@@ -315,29 +323,32 @@ void CConnection::OnStop() {
 void CConnection::End() {
     CMessageServer::CImpl& server = m_Loop.Server();
     switch (m_eState) {
-    case State::REQUEST:
-        server.Log(LogStart() + " out=- request failed: server stopping");
-        break;
-    case State::DELAY:
-        server.Log(m_Reply.m_strLog + " " + m_Reply.m_strOutcome + ": stopped during the delay");
-        break;
-    case State::WRITE:
-        server.Log(m_Reply.m_strLog + " " + m_Reply.m_strOutcome + ": stopped while sending");
-        break;
-    case State::SILENCE:
-        server.Log(m_Reply.m_strLog + " " + m_Reply.m_strOutcome);
-        break;
-    case State::DRAIN:
-    case State::CLOSED:
-        break;
+        case State::REQUEST:
+            server.Log(LogStart() + " out=- request failed: server stopping");
+            break;
+        case State::DELAY:
+            server.Log(m_Reply.m_strLog + " " + m_Reply.m_strOutcome +
+                       ": stopped during the delay");
+            break;
+        case State::WRITE:
+            server.Log(m_Reply.m_strLog + " " + m_Reply.m_strOutcome + ": stopped while sending");
+            break;
+        case State::SILENCE:
+            server.Log(m_Reply.m_strLog + " " + m_Reply.m_strOutcome);
+            break;
+        case State::DRAIN:
+        case State::CLOSED:
+            break;
     }
     Close();
 }
 
 std::string CConnection::LogStart() const {
     return LogTime() + " " + m_strPeer + " svc=" + std::to_string(m_Request.m_iSvcNum) +
-           " msg=" + std::to_string(m_Request.m_iMsgNum) + " key=" + m_Request.m_strUserKey.ToStr() +
-           " in=" + std::to_string(m_Request.m_Body.GetSize()) + (m_Request.m_bCompressed ? "/Y" : "/N");
+           " msg=" + std::to_string(m_Request.m_iMsgNum) +
+           " key=" + m_Request.m_strUserKey.ToStr() +
+           " in=" + std::to_string(m_Request.m_Body.GetSize()) +
+           (m_Request.m_bCompressed ? "/Y" : "/N");
 }
 
 }  // namespace vorant_server

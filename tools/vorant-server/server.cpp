@@ -189,7 +189,8 @@ void CMessageServer::CImpl::Release() {
 void CMessageServer::CImpl::CountAnswer(const CReply& p_Reply) {
     size_t nIndex = m_Labels.size();
     if (p_Reply.m_iServerReject != 0) {
-        nIndex = m_Labels.size() - 3 + static_cast<size_t>(p_Reply.m_iServerReject - REJECT_NO_RULE);
+        nIndex =
+            m_Labels.size() - 3 + static_cast<size_t>(p_Reply.m_iServerReject - REJECT_NO_RULE);
     } else {
         const auto found = m_RuleIndex.find(p_Reply.m_pRule);
         if (found != m_RuleIndex.end()) {

@@ -43,7 +43,8 @@ void Serve(int p_iFd) {
     setsockopt(p_iFd, IPPROTO_TCP, TCP_NODELAY, &iOn, sizeof iOn);
     std::string strPacket(kHeaderSize, '\0');
     if (ReadAll(p_iFd, &strPacket[0], kHeaderSize)) {
-        const long lLength = std::strtol(strPacket.substr(kLengthOffset, kLengthWidth).c_str(), nullptr, 10);
+        const long lLength =
+            std::strtol(strPacket.substr(kLengthOffset, kLengthWidth).c_str(), nullptr, 10);
         if (lLength >= kHeaderSize && lLength <= kMaxPacket) {
             strPacket.resize(static_cast<size_t>(lLength + kChecksumSize));
             if (ReadAll(p_iFd, &strPacket[kHeaderSize], strPacket.size() - kHeaderSize)) {

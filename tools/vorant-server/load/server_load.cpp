@@ -102,7 +102,8 @@ double MedianCall(int p_iCount) {
 // Calls per second over p_dSeconds from kCallThreads threads.
 double CallRate(double p_dSeconds) {
     std::atomic<long> calls{0};
-    const Clock::time_point tEnd = Clock::now() + std::chrono::milliseconds(static_cast<long>(p_dSeconds * 1000));
+    const Clock::time_point tEnd =
+        Clock::now() + std::chrono::milliseconds(static_cast<long>(p_dSeconds * 1000));
     std::vector<std::thread> threads;
     for (int i = 0; i < kCallThreads; ++i) {
         threads.emplace_back([&]() {
@@ -153,9 +154,10 @@ int Idle(int p_iCount) {
         }
     }
     const double dBeside = MedianCall(200);
-    printf("idle: %zu idle connections held; median call %.3f ms alone, %.3f ms beside them "
-           "(+%.3f ms)\n",
-           idle.size(), dAlone, dBeside, dBeside - dAlone);
+    printf(
+        "idle: %zu idle connections held; median call %.3f ms alone, %.3f ms beside them "
+        "(+%.3f ms)\n",
+        idle.size(), dAlone, dBeside, dBeside - dAlone);
     for (int iFd : idle) {
         close(iFd);
     }
@@ -204,9 +206,10 @@ int Dribble(int p_iCount) {
     const double dBeside = CallRate(dSeconds);
     bDone = true;
     dribbler.join();
-    printf("dribble: %d clients sent %ld bytes; %.0f calls/s alone, %.0f calls/s beside them "
-           "(ratio %.2f)\n",
-           p_iCount, bytes.load(), dAlone, dBeside, dAlone > 0 ? dBeside / dAlone : 0);
+    printf(
+        "dribble: %d clients sent %ld bytes; %.0f calls/s alone, %.0f calls/s beside them "
+        "(ratio %.2f)\n",
+        p_iCount, bytes.load(), dAlone, dBeside, dAlone > 0 ? dBeside / dAlone : 0);
     return 0;
 }
 
@@ -234,40 +237,40 @@ int Churn(int p_iCount) {
         int i;
         while ((i = next.fetch_add(1)) < p_iCount) {
             switch (i % 4) {
-            case 0:
-                if (Call() < 0) {
-                    ++failed;
-                }
-                break;
-            case 1:  // idle
-            case 2: {  // dribbling: part of a header, then nothing more for a while
-                const int iFd = Open();
-                if (iFd < 0) {
-                    ++failed;
+                case 0:
+                    if (Call() < 0) {
+                        ++failed;
+                    }
+                    break;
+                case 1:    // idle
+                case 2: {  // dribbling: part of a header, then nothing more for a while
+                    const int iFd = Open();
+                    if (iFd < 0) {
+                        ++failed;
+                        break;
+                    }
+                    if (i % 4 == 2 && send(iFd, "QRB-XMP", 7, MSG_NOSIGNAL) != 7) {
+                        ++failed;
+                    }
+                    held.push_back(iFd);
+                    if (held.size() > kHeld) {
+                        close(held.front());
+                        held.pop_front();
+                    }
                     break;
                 }
-                if (i % 4 == 2 && send(iFd, "QRB-XMP", 7, MSG_NOSIGNAL) != 7) {
-                    ++failed;
-                }
-                held.push_back(iFd);
-                if (held.size() > kHeld) {
-                    close(held.front());
-                    held.pop_front();
-                }
-                break;
-            }
-            default: {  // reset in the middle of a header
-                const int iFd = Open();
-                if (iFd < 0) {
-                    ++failed;
+                default: {  // reset in the middle of a header
+                    const int iFd = Open();
+                    if (iFd < 0) {
+                        ++failed;
+                        break;
+                    }
+                    if (send(iFd, "QRB-XMP-V1.0", 12, MSG_NOSIGNAL) != 12) {
+                        ++failed;
+                    }
+                    Reset(iFd);
                     break;
                 }
-                if (send(iFd, "QRB-XMP-V1.0", 12, MSG_NOSIGNAL) != 12) {
-                    ++failed;
-                }
-                Reset(iFd);
-                break;
-            }
             }
         }
         for (int iFd : held) {
@@ -292,10 +295,11 @@ int Churn(int p_iCount) {
         iFdsAfter = ServerFds();
     }
     const long lRssEnd = ServerValue("VmRSS:");
-    printf("churn: %d connections (normal, idle, dribbling, reset) in %.1f s, %d failed; server "
-           "descriptors %d before, %d after; RSS %ld kB warm, %ld kB at most, %ld kB at the end\n",
-           p_iCount, dSeconds, failed.load(), iFdsBefore, iFdsAfter, lRssWarm.load(), lRssPeak.load(),
-           lRssEnd);
+    printf(
+        "churn: %d connections (normal, idle, dribbling, reset) in %.1f s, %d failed; server "
+        "descriptors %d before, %d after; RSS %ld kB warm, %ld kB at most, %ld kB at the end\n",
+        p_iCount, dSeconds, failed.load(), iFdsBefore, iFdsAfter, lRssWarm.load(), lRssPeak.load(),
+        lRssEnd);
     return iFdsAfter == iFdsBefore && failed == 0 ? 0 : 1;
 }
 
