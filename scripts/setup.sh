@@ -3,7 +3,7 @@
 # when all are present; as a non-root user it prints the command to run.
 set -eu
 
-PACKAGES="g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libxerces-c-dev zlib1g-dev libxml2-utils nlohmann-json3-dev"
+PACKAGES="g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libxerces-c-dev zlib1g-dev libxml2-utils nlohmann-json3-dev libasio-dev"
 
 missing=""
 for p in $PACKAGES; do
