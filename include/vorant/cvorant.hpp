@@ -6,10 +6,12 @@
 #include "vorant/cstring.hpp"
 #include "vorant/export.h"
 #include "vorant/stream.hpp"
+#include "vorant/trace.h"
 #include "vorant/vorant_error.hpp"
 
 class CMsg;
 class CMsgArray;
+class CCallTrace;
 
 // Base of an application's typed message class: converts itself to and from
 // a CMsg. Owns its name and last-error texts. Copies carry only the message
@@ -136,13 +138,25 @@ public:
     static int CallService(int p_iSvcNum, CMsgBase* p_pIn, CMsgBase* p_pOut, const CCallOptions* p_pOptions,
                            CVorantError* p_pErr);
 
+    // Sets the trace hook (vorant/trace.h), called with p_pUser once at the
+    // end of every CallServiceByMsg (and so every CallService that reaches
+    // it) given an error record, on the calling thread. Null removes it;
+    // without one a call only tests for it. Set it before calls start, never
+    // while calls run; before or after Initialize. Returns 0.
+    static int SetTraceHook(VorantTraceHook p_pHook, void* p_pUser);
+
 private:
     static int GetUserKey(const char* p_szKeyFile, CString& p_strUserKey, CString& p_strErrText);
     static int ReadFileToStream(const char* p_szFileName, CStream& p_Out, CString& p_strErrText);
     // p_Bounds holds the bounds in effect: a 0 deadline is none, a 0 receive
-    // time-out the configured one.
+    // time-out the configured one. p_pTrace, when not null, collects what
+    // the call did for the trace hook.
     VORANT_LOCAL static int CallServiceCore(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, int p_iRefNum,
-                                            const CCallOptions& p_Bounds, CString& p_strErrText);
+                                            const CCallOptions& p_Bounds, CString& p_strErrText,
+                                            CCallTrace* p_pTrace = nullptr);
+    // CallServiceByMsg after its error record is known not to be null.
+    VORANT_LOCAL static int CallChecked(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, const CCallOptions* p_pOptions,
+                                        CVorantError* p_pErr, CCallTrace* p_pTrace);
 };
 
 #endif  // VORANT_CVORANT_HPP

@@ -85,8 +85,6 @@ public:
 private:
     // False when the slots cannot be allocated (nothing changes then).
     bool GrowBuffer(int p_iSize);
-    // Drops every slot holding p_pMsg without deleting it.
-    void RemovePointer(CMsg* p_pMsg);
 
     CMsg** m_pData;
     int m_iSize;
@@ -99,8 +97,7 @@ private:
 
 // A message: values for the tags of one dictionary definition, and through
 // sub-message tags the root of a tree. Owns its value bags and through them
-// every value, array and sub-message below it; the children list is a
-// non-owning view of the same sub-messages. Not copyable.
+// every value, array and sub-message below it. Not copyable.
 //
 // Typed access returns 0 (GetArrSize: the count) or a negative error code,
 // which it also records as the message's last error.
@@ -131,7 +128,8 @@ public:
     CMsgDic* GetMsgDic() const { return m_pMsgDic; }
     CMsg* GetParentMsg() const { return m_pParent; }
     void SetParentMsg(CMsg* p_pParent) { m_pParent = p_pParent; }
-    // 0, -12 for a null child, -11 when the list cannot grow.
+    // 0, or -12 for a null child. Sub-messages are known through their tags:
+    // nothing is stored.
     int AddChild(CMsg* p_pChild);
 
     // ---- typed access by tag number
@@ -235,8 +233,7 @@ private:
     // A new empty bag for p_iTagNum, linked at the end of its chain; null
     // when memory runs out. Callers first try GetHashBag.
     CMsgValue* NewHashBag(int p_iTagNum);
-    // Deletes every bag (and so every value and sub-message) and the
-    // children list.
+    // Deletes every bag (and so every value and sub-message).
     void ReleaseContent();
     int HeadIndex(int p_iTagNum) const { return p_iTagNum % m_iHeadCount; }
 
@@ -246,11 +243,11 @@ private:
     bool m_bEmpty;
     char m_szVer[VER_SIZE + 1];
     // The value table, allocated with the first bag as one block: the heads
-    // of m_iHeadCount bag chains (the definition's bucket count, at most 128),
-    // then room for m_iPoolSize bags; further bags come from the heap.
+    // of m_iHeadCount bag chains (the definition's bucket count, at most 128,
+    // and no more than its tag count), then room for m_iPoolSize bags;
+    // further bags come from the heap.
     CMsgValue** m_pValues;
     CMsg* m_pParent;
-    CMsgArray* m_pChildren;  // non-owning
     CMsgDic* m_pMsgDic;
     CMsgInfo* m_pMsgInfo;    // null for an undefined message
     int m_iHeadCount;

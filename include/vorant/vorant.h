@@ -11,6 +11,7 @@
 #define VORANT_VORANT_H
 
 #include "vorant/export.h"
+#include "vorant/trace.h"
 
 #ifdef __cplusplus
 class CMsg;
@@ -67,6 +68,13 @@ VORANT_API int Vorant_CallServiceEx(int svcnum, CMsg* in, CMsg* out, const Voran
  * nothing changed). Must not run while calls are in progress. */
 VORANT_API int Vorant_SetCallBounds(int connectTimeoutMs, int deadlineMs, int maxAnswer,
                                     VorantErrorInfo* err);
+
+/* Sets the trace hook (vorant/trace.h): hook is called with user once at the
+ * end of every Vorant_CallService and CVorant call that got an error record.
+ * A null hook removes it; without one a call only tests for it. Set it before
+ * calls start, never while calls run (like Vorant_Initialize); it may be set
+ * before or after initialisation. Returns 0. */
+VORANT_API int Vorant_SetTraceHook(VorantTraceHook hook, void* user);
 
 /* A new message of number msgnum, or null when it cannot be made (unknown
  * number, library not initialised). err is not written. */

@@ -15,6 +15,7 @@ from .client import call, initialize
 from .dictionary import MsgDef, TagDef
 from .errors import Rejected, VorantError
 from .message import ArrayView, Message
+from .trace import Trace, set_trace_hook
 
 __version__ = "1.0.0"
 
@@ -27,4 +28,4 @@ def describe(number_or_name: "int | str") -> MsgDef:
 
 
 __all__ = ["initialize", "call", "Message", "ArrayView", "VorantError", "Rejected", "describe", "MsgDef",
-           "TagDef", "__version__"]
+           "TagDef", "set_trace_hook", "Trace", "__version__"]

@@ -47,6 +47,7 @@ _PROTOTYPES = {
     "Vorant_CallService": (_I, [_I, _P, _P, _PE]),
     "Vorant_CallServiceEx": (_I, [_I, _P, _P, _P, _PE]),
     "Vorant_SetCallBounds": (_I, [_I, _I, _I, _PE]),
+    "Vorant_SetTraceHook": (_I, [_P, _P]),
     "MSG_GetNewMsg": (_P, [_I, _PE]),
     "MSG_Destroy": (None, [_P]),
     "MSG_GetSelfNum": (_I, [_P]),

@@ -82,4 +82,8 @@ int Vorant_SetCallBounds(int connectTimeoutMs, int deadlineMs, int maxAnswer, Vo
                    [&](CVorantError* e) { return CVorant::SetCallBounds(connectTimeoutMs, deadlineMs, maxAnswer, e); });
 }
 
+int Vorant_SetTraceHook(VorantTraceHook hook, void* user) {
+    return CVorant::SetTraceHook(hook, user);
+}
+
 }  // extern "C"

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "api/call_bounds.h"
+#include "api/call_trace.h"
 #include "api/library_state.h"
 #include "transport/tcp_adaptor.h"
 #include "transport/packet_info.h"
@@ -52,9 +53,11 @@ bool ResolveBounds(const CCallOptions* p_pOptions, CCallOptions* p_pBounds) {
 }  // namespace
 
 int CVorant::CallServiceCore(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, int p_iRefNum, const CCallOptions& p_Bounds,
-                             CString& p_strErrText) {
+                             CString& p_strErrText, CCallTrace* p_pTrace) {
     CPacketInfo request, answer;
     CTcpAdaptor adaptor;
+    if (p_pTrace)
+        adaptor.SetTrace(p_pTrace->Wire());
     adaptor.StartDeadline(p_Bounds.m_iDeadlineMs);
     adaptor.SetConnectTimeoutMillis(p_Bounds.m_iConnectTimeoutMs);
     // The configured receive time-out is whole seconds; a call's own is ms.
@@ -77,8 +80,17 @@ int CVorant::CallServiceCore(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, int p_iRe
     request.m_iRefNum = p_iRefNum;
     request.m_strUserKey = g_strUserKey;
     request.m_bCompressed = request.m_Body.GetSize() > kCompressAbove || request.m_iMsgNum == 1;
+    if (p_pTrace) {
+        p_pTrace->Stamp(CCallTrace::SERIALIZED);
+        p_pTrace->SetRequest(request);
+    }
 
-    if (adaptor.Connect(g_strServerHost, g_iServerPort) < 0) {
+    const int iConnected = adaptor.Connect(g_strServerHost, g_iServerPort);
+    if (p_pTrace) {
+        p_pTrace->Stamp(CCallTrace::CONNECTED);
+        p_pTrace->SetConnection(adaptor);
+    }
+    if (iConnected < 0) {
         p_strErrText = adaptor.GetLastError();
         return -3;
     }
@@ -86,9 +98,15 @@ int CVorant::CallServiceCore(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, int p_iRe
         p_strErrText = adaptor.GetLastError();
         return -4;
     }
+    if (p_pTrace)
+        p_pTrace->Stamp(CCallTrace::SENT);
     if (adaptor.ReceiveFrom(&answer, iRecvTimeout) < 0) {
         p_strErrText = adaptor.GetLastError();
         return -5;
+    }
+    if (p_pTrace) {
+        p_pTrace->Stamp(CCallTrace::RECEIVED);
+        p_pTrace->SetAnswer(answer);
     }
     // An empty body has no buffer; it is parsed as the empty document.
     const char* pBody = answer.m_Body.GetData() ? answer.m_Body.GetData() : "";
@@ -101,6 +119,10 @@ int CVorant::CallServiceCore(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, int p_iRe
         p_strErrText.Format("%d, %s(%s)", e.GetCode(), MA_GetErrorStr(e.GetCode()), e.GetText());
         return -7;
     }
+    if (p_pTrace) {
+        p_pTrace->Stamp(CCallTrace::PARSED);
+        p_pTrace->SetAnswerMsgNum(p_pOut->GetMsgNum());
+    }
     return 0;
 }
 
@@ -112,6 +134,17 @@ int CVorant::CallServiceByMsg(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, const CC
                               CVorantError* p_pErr) {
     if (p_pErr == nullptr)
         return -12;
+    const VorantTraceHook pHook = g_pTraceHook.load(std::memory_order_acquire);
+    if (pHook == nullptr)
+        return CallChecked(p_iSvcNum, p_pIn, p_pOut, p_pOptions, p_pErr, nullptr);
+    CCallTrace trace;
+    const int iResult = CallChecked(p_iSvcNum, p_pIn, p_pOut, p_pOptions, p_pErr, &trace);
+    trace.Report(pHook, g_pTraceUser, p_iSvcNum, iResult, p_pErr->GetCode());
+    return iResult;
+}
+
+int CVorant::CallChecked(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, const CCallOptions* p_pOptions,
+                         CVorantError* p_pErr, CCallTrace* p_pTrace) {
     if (!g_bInitialized.load(std::memory_order_acquire)) {
         p_pErr->SetError(-35, "call CVorant::Initialize() first", p_iSvcNum);
         return -1;
@@ -131,7 +164,7 @@ int CVorant::CallServiceByMsg(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, const CC
     }
     p_pErr->Clear();
     CString strText;
-    int iResult = CallServiceCore(p_iSvcNum, p_pIn, p_pOut, 0, bounds, strText);
+    int iResult = CallServiceCore(p_iSvcNum, p_pIn, p_pOut, 0, bounds, strText, p_pTrace);
     if (iResult < 0) {
         p_pErr->SetError(iResult, strText, -1);
         return -3;
@@ -194,5 +227,11 @@ int CVorant::CallService(int p_iSvcNum, CMsgBase* p_pIn, CMsgBase* p_pOut, const
         p_pErr->SetError(-1, p_pOut->GetLastError(), p_iSvcNum);
         return -5;
     }
+    return 0;
+}
+
+int CVorant::SetTraceHook(VorantTraceHook p_pHook, void* p_pUser) {
+    g_pTraceUser = p_pUser;
+    g_pTraceHook.store(p_pHook, std::memory_order_release);
     return 0;
 }

@@ -17,7 +17,6 @@ CMsg::CMsg(int p_iSelfNum, int p_iRootNum, int p_iSelfTagNum, CMsgDic* p_pDic)
       m_szVer(),
       m_pValues(nullptr),
       m_pParent(nullptr),
-      m_pChildren(nullptr),
       m_pMsgDic(p_pDic),
       m_pMsgInfo(nullptr),
       m_iHeadCount(VALUE_HEADS),
@@ -46,8 +45,6 @@ void CMsg::Init(int p_iSelfNum, int p_iRootNum, int p_iSelfTagNum) {
     m_iRootNum = iRoot;
     m_iSelfTagNum = p_iSelfTagNum;
     m_pParent = nullptr;
-    int iHeads = m_pMsgInfo->GetHashSize();
-    m_iHeadCount = iHeads >= 1 && iHeads <= VALUE_HEADS ? iHeads : VALUE_HEADS;
 }
 
 void CMsg::SetVer(const CString& p_strVer) {
@@ -55,17 +52,8 @@ void CMsg::SetVer(const CString& p_strVer) {
     std::strncpy(m_szVer, p_strVer.ToStr(), VER_SIZE);
 }
 
-int CMsg::AddChild(CMsg* p_pChild) {
-    if (!p_pChild)
-        return MA_ERR_NULL_PARAM;
-    if (!m_pChildren) {
-        m_pChildren = new (std::nothrow) CMsgArray(false);
-        if (!m_pChildren)
-            return MA_ERR_MEMORY;
-    }
-    int iResult = m_pChildren->Add(p_pChild);
-    return iResult < 0 ? iResult : 0;
-}
+// The bags own and list every sub-message: nothing else needs to be kept.
+int CMsg::AddChild(CMsg* p_pChild) { return p_pChild ? 0 : MA_ERR_NULL_PARAM; }
 
 CMsgValue* CMsg::GetHashBag(int p_iTagNum) const {
     if (p_iTagNum < 0 || !m_pValues)
@@ -88,6 +76,13 @@ CMsgValue* CMsg::NewHashBag(int p_iTagNum) {
     if (!m_pValues) {
         int iTags = m_pMsgInfo ? m_pMsgInfo->GetTagCount() : 0;
         int iPool = iTags < kPooledBags ? iTags : kPooledBags;
+        // Chains are only looked up, never walked in order: chains of about
+        // two bags are as quick as one, and rows of few tags are many.
+        int iHeads = m_pMsgInfo ? m_pMsgInfo->GetHashSize() : VALUE_HEADS;
+        if (iHeads < 1 || iHeads > VALUE_HEADS)
+            iHeads = VALUE_HEADS;
+        const int iFew = (iTags + 1) / 2;
+        m_iHeadCount = iFew >= 1 && iFew < iHeads ? iFew : iHeads;
         size_t iBytes = sizeof(CMsgValue*) * static_cast<size_t>(m_iHeadCount) +
                         sizeof(CMsgValue) * static_cast<size_t>(iPool);
         m_pValues = static_cast<CMsgValue**>(::operator new(iBytes, std::nothrow));
@@ -113,9 +108,6 @@ CMsgValue* CMsg::NewHashBag(int p_iTagNum) {
 }
 
 void CMsg::ReleaseContent() {
-    // The children list only views sub-messages that the bags own.
-    delete m_pChildren;
-    m_pChildren = nullptr;
     if (!m_pValues)
         return;
     const CMsgValue* pPool = reinterpret_cast<const CMsgValue*>(m_pValues + m_iHeadCount);
@@ -140,11 +132,7 @@ void CMsg::ReleaseContent() {
 
 CMsgValue* MsgAccess::NewBag(CMsg& p_Msg, int p_iTagNum) { return p_Msg.NewHashBag(p_iTagNum); }
 
-void MsgAccess::DropSubMsg(CMsg& p_Msg, CMsg* p_pOld) {
-    if (p_Msg.m_pChildren)
-        p_Msg.m_pChildren->RemovePointer(p_pOld);
-    delete p_pOld;
-}
+void MsgAccess::DropSubMsg(CMsg&, CMsg* p_pOld) { delete p_pOld; }
 
 bool MsgAccess::IsSelfOrAncestor(const CMsg& p_Msg, const CMsg* p_pCandidate) {
     for (const CMsg* p = &p_Msg; p; p = p->m_pParent) {

@@ -78,12 +78,17 @@ struct MsgAccess {
     // definition in p_Msg's own definition. Raises CException on failure.
     static void StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, const char* p_szText,
                           size_t p_iLength);
+    // The same for a text held in p_strText, whose buffer a single string
+    // tag takes over (p_strText is then empty): a long text is not copied.
+    static void StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CString& p_strText);
+    // The bag a stored value goes to, made with the tag's type and array
+    // flag when there is none yet. Raises CException.
+    static CMsgValue* StoreBag(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag);
 
     // Marks a successful store.
     static void MarkFilled(CMsg& p_Msg) { p_Msg.m_bEmpty = false; }
 
-    // Replaces the message at a single sub-message bag: the earlier one leaves
-    // the children list and is deleted.
+    // Deletes the message a single sub-message bag held before.
     static void DropSubMsg(CMsg& p_Msg, CMsg* p_pOld);
     // p_pCandidate is p_Msg or one of its ancestors.
     static bool IsSelfOrAncestor(const CMsg& p_Msg, const CMsg* p_pCandidate);

@@ -97,14 +97,3 @@ bool CMsgArray::GrowBuffer(int p_iSize) {
     m_iBufferSize = iCapacity;
     return true;
 }
-
-void CMsgArray::RemovePointer(CMsg* p_pMsg) {
-    int iKept = 0;
-    for (int i = 0; i < m_iSize; ++i) {
-        if (m_pData[i] != p_pMsg)
-            m_pData[iKept++] = m_pData[i];
-    }
-    for (int i = iKept; i < m_iSize; ++i)
-        m_pData[i] = nullptr;
-    m_iSize = iKept;
-}

@@ -2,6 +2,7 @@
 #include "msg/msg_handler.h"
 
 #include <cstring>
+#include <utility>
 
 #include <xercesc/sax/SAXParseException.hpp>
 #include <xercesc/sax2/Attributes.hpp>
@@ -35,6 +36,22 @@ void NarrowName(const XMLCh* p_pName, char* p_szOut) {
     p_szOut[i] = '\0';
 }
 
+// The tag number of a numbered element name of plain ASCII ("t12", "a3"),
+// read from the parser's text; -1 for any other name, which the general
+// path reads (with the same result where both apply).
+int PlainNumberedTag(const XMLCh* p_pName) {
+    if (!p_pName || (p_pName[0] != chLatin_t && p_pName[0] != chLatin_a))
+        return -1;
+    int iValue = 0;
+    int i = 1;
+    for (; p_pName[i] >= chDigit_0 && p_pName[i] <= chDigit_9; ++i) {
+        if (i > 9)
+            return -1;
+        iValue = iValue * 10 + (p_pName[i] - chDigit_0);
+    }
+    return i > 1 && p_pName[i] == chNull ? iValue : -1;
+}
+
 [[noreturn]] void RaiseParseError(const char* p_szKind, const SAXParseException& p_Error) {
     throw CException(MA_ERR_XML_PARSE, "[%s]%s (L:%d, C:%d) %s", p_szKind,
                      NarrowXmlString(p_Error.getSystemId()).ToStr(), static_cast<int>(p_Error.getLineNumber()),
@@ -53,7 +70,8 @@ MsgHandler::MsgHandler(CMsg* p_pMsg, CMsgDic* p_pDic)
       m_pCurTagOwner(nullptr),
       m_pRootMsg(p_pMsg),
       m_pCurMsg(p_pMsg),
-      m_MsgInfoStack(false) {
+      m_MsgInfoStack(false),
+      m_bLongText(false) {
     if (!p_pMsg || !p_pDic)
         throw CException(MA_ERR_NULL_PARAM, "MsgHandler::MsgHandler - Parameter is NULL(%p,%p)",
                          static_cast<void*>(p_pMsg), static_cast<void*>(p_pDic));
@@ -64,7 +82,14 @@ MsgHandler::~MsgHandler() = default;
 void MsgHandler::characters(const XMLCh* const p_pChars, const XMLSize_t p_iLength) {
     // Pieces of one run (split CDATA sections, character references) are
     // joined and stored once.
-    NarrowXmlAppend(p_pChars, p_iLength, m_strText);
+    if (m_bLongText) {
+        m_strLongText += NarrowXmlString(p_pChars, p_iLength);
+    } else if (m_strText.empty() && p_iLength >= kLongPiece) {
+        m_strLongText = NarrowXmlString(p_pChars, p_iLength);
+        m_bLongText = true;
+    } else {
+        NarrowXmlAppend(p_pChars, p_iLength, m_strText);
+    }
 }
 
 void MsgHandler::startDTD(const XMLCh* const, const XMLCh* const, const XMLCh* const) {
@@ -74,9 +99,13 @@ void MsgHandler::startDTD(const XMLCh* const, const XMLCh* const, const XMLCh* c
 void MsgHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocalName, const XMLCh* const p_pQName,
                               const Attributes& p_Attrs) {
     FlushText();
-    ElementName name;
     // Without namespace processing only the qualified name is given.
-    NarrowName(p_pLocalName && *p_pLocalName ? p_pLocalName : p_pQName, name.m_szText);
+    const XMLCh* pName = p_pLocalName && *p_pLocalName ? p_pLocalName : p_pQName;
+    // Most names are numbered: they need no 8-bit copy.
+    const int iNumbered = m_bByName || m_iDepth == 0 ? -1 : PlainNumberedTag(pName);
+    ElementName name;
+    if (iNumbered < 0)
+        NarrowName(pName, name.m_szText);
     ++m_iDepth;
     if (m_iDepth > kMaxDepth)
         throw CException(MA_ERR_XML_PARSE, "Too deep element nesting(%d)", m_iDepth);
@@ -85,11 +114,15 @@ void MsgHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocalNam
         return;
     }
     const CMsgInfo* pOuter = OuterInfo(m_iDepth);
-    const CTagInfo* pTag = ResolveTag(pOuter, name.m_szText);
+    const CTagInfo* pTag = iNumbered >= 0 ? pOuter->GetTagInfo(iNumbered) : ResolveTag(pOuter, name.m_szText);
+    if (!pTag) {
+        NarrowName(pName, name.m_szText);
+        pTag = ResolveTag(pOuter, name.m_szText);
+    }
     bool bSubMsg = pTag->m_iType == TAG_TYPE_SUBMSG;
     if (bSubMsg) {
         m_pCurMsg = m_pCurMsg->MakeSubMsgEntry(pTag->m_iTagNum);
-        m_MsgInfoStack.Add(m_pMsgDic->GetMsgInfo(m_pCurMsg->GetSelfNum()));
+        m_MsgInfoStack.Add(MsgAccess::Info(*m_pCurMsg));
     }
     m_OpenSubMsgs.push_back(bSubMsg);
     m_iCurTagNum = pTag->m_iTagNum;
@@ -157,16 +190,44 @@ const CTagInfo* MsgHandler::ResolveTag(const CMsgInfo* p_pInfo, const char* p_sz
     return pTag;
 }
 
+namespace {
+
+// What a text run is trimmed of: spaces, tabs and line feeds; a carriage
+// return is kept.
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+
+}  // namespace
+
+void MsgHandler::FlushLongText() {
+    m_bLongText = false;
+    CString strText(std::move(m_strLongText));
+    const char* pText = strText.ToStr();
+    int iBegin = 0;
+    int iEnd = strText.GetLength();
+    while (iBegin < iEnd && IsBlank(pText[iBegin]))
+        ++iBegin;
+    while (iEnd > iBegin && IsBlank(pText[iEnd - 1]))
+        --iEnd;
+    if (iBegin < iEnd && m_iDepth >= 1 && m_iCurTagNum >= 0) {
+        strText.Delete(iEnd, strText.GetLength() - iEnd);
+        strText.Delete(0, iBegin);
+        const CTagInfo* pKnown = m_pCurTagOwner == MsgAccess::Info(*m_pCurMsg) ? m_pCurTag : nullptr;
+        MsgAccess::StoreText(*m_pCurMsg, m_iCurTagNum, pKnown, strText);
+    }
+}
+
 void MsgHandler::FlushText() {
+    if (m_bLongText) {
+        FlushLongText();
+        return;
+    }
     if (m_strText.empty())
         return;
-    // Trims spaces, tabs and line feeds; a carriage return is kept.
-    auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n'; };
     size_t iBegin = 0;
     size_t iEnd = m_strText.size();
-    while (iBegin < iEnd && isBlank(m_strText[iBegin]))
+    while (iBegin < iEnd && IsBlank(m_strText[iBegin]))
         ++iBegin;
-    while (iEnd > iBegin && isBlank(m_strText[iEnd - 1]))
+    while (iEnd > iBegin && IsBlank(m_strText[iEnd - 1]))
         --iEnd;
     if (iBegin < iEnd && m_iDepth >= 1 && m_iCurTagNum >= 0) {
         m_strText.resize(iEnd);

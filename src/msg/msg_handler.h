@@ -50,6 +50,9 @@ public:
     void fatalError(const XERCES_CPP_NAMESPACE::SAXParseException& p_Error) override;
 
 private:
+    // A piece of text at least this long starts a long run.
+    static const XMLSize_t kLongPiece = 64 * 1024;
+
     struct ElementName {
         char m_szText[kMaxNameLength + 1];
     };
@@ -62,6 +65,7 @@ private:
     const CTagInfo* ResolveTag(const CMsgInfo* p_pInfo, const char* p_szName) const;
     // Stores the trimmed text run against the current tag, then empties it.
     void FlushText();
+    void FlushLongText();
 
     int m_iDepth;  // open elements, the root included
     CMsgDic* m_pMsgDic;
@@ -77,6 +81,10 @@ private:
     // the element its start tag opened, so it needs no second lookup.
     std::vector<bool> m_OpenSubMsgs;
     std::string m_strText;     // the characters since the last markup event
+    // A run that starts with a long piece is gathered here instead, so that
+    // a single string tag takes it over without a second copy.
+    CString m_strLongText;
+    bool m_bLongText;
 };
 
 // Parses p_szXml (zero-terminated) with p_pHandler, on this thread's reader.

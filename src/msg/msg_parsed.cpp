@@ -2,6 +2,7 @@
 // given as text, MakeSubMsgEntry makes the sub-message of one element. Both
 // raise CException on failure.
 #include <cstring>
+#include <utility>
 
 #include "dat_class/num_text.h"
 #include "msg/msg_access.h"
@@ -66,8 +67,7 @@ void CMsg::SetParsedData(int p_iTagNum, CString p_strValue) {
     MsgAccess::StoreText(*this, p_iTagNum, nullptr, p_strValue.ToStr(), static_cast<size_t>(p_strValue.GetLength()));
 }
 
-void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, const char* p_szText,
-                          size_t p_iLength) {
+CMsgValue* MsgAccess::StoreBag(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag) {
     const CMsgInfo* pInfo = p_Msg.m_pMsgInfo;
     if (!pInfo)
         throw CException(MA_ERR_MSG_NOT_DEFINED, "msgnum=%d", p_Msg.m_iSelfNum);
@@ -82,6 +82,24 @@ void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, co
         pBag->m_iType = pTag->m_iType;
         pBag->m_bArray = pTag->m_bArray;
     }
+    return pBag;
+}
+
+void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CString& p_strText) {
+    CMsgValue* pBag = StoreBag(p_Msg, p_iTagNum, p_pTag);
+    if (pBag->m_iType != TAG_TYPE_STRING || pBag->m_bArray || pBag->m_bSet || pBag->m_Value.pStr) {
+        StoreText(p_Msg, p_iTagNum, p_pTag, p_strText.ToStr(), static_cast<size_t>(p_strText.GetLength()));
+        return;
+    }
+    pBag->m_Value.pStr = MsgTryNew<CString>(std::move(p_strText));
+    if (!pBag->m_Value.pStr)
+        throw CException("new CString failed", MA_ERR_MEMORY);
+    pBag->m_bSet = true;
+}
+
+void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, const char* p_szText,
+                          size_t p_iLength) {
+    CMsgValue* pBag = StoreBag(p_Msg, p_iTagNum, p_pTag);
     switch (pBag->m_iType) {
         case TAG_TYPE_STRING: StoreString(pBag, p_szText); break;
         case TAG_TYPE_INT: StoreInPlace<int>(pBag, vorant::num_text::ParseInt(p_szText)); break;

@@ -28,6 +28,9 @@ struct CThreadReader {
 
 thread_local CThreadReader t_Reader;
 
+// Documents up to this size leave the thread's reader for the next parse.
+const size_t kKeptReaderDocument = 256 * 1024;
+
 // Lends this thread's reader to one parse (a nested parse gets a reader of
 // its own). A reader that saw an exception is dropped, not reused.
 class CReaderLease {
@@ -85,8 +88,14 @@ void ParseMsgXml(const char* p_szXml, MsgHandler* p_pHandler) {
         CSecureSaxReader& reader = lease.Get();
         reader.SetHandler(p_pHandler);
         reader.GetReader()->setLexicalHandler(p_pHandler);
-        reader.ParseMemory(p_szXml, std::strlen(p_szXml), "MemData");
+        const size_t iLength = std::strlen(p_szXml);
+        reader.ParseMemory(p_szXml, iLength, "MemData");
         iErrors = reader.GetErrorCount();
+        // The parser keeps the buffers it grew (a long text costs it twice
+        // the text, or more) for the reader's life: a large document's
+        // reader is not kept.
+        if (iLength > kKeptReaderDocument)
+            lease.Discard();
     } catch (const OutOfMemoryException&) {
         lease.Discard();
         throw CException("XMLParser out of memory", MA_ERR_MEMORY);

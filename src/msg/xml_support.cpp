@@ -110,6 +110,9 @@ void CSecureSaxReader::ParseMemory(const char* p_pData, XMLSize_t p_iLength, con
     static const XMLByte kEmpty[1] = {0};
     const XMLByte* pBytes = p_pData ? reinterpret_cast<const XMLByte*>(p_pData) : kEmpty;
     MemBufInputSource source(pBytes, p_pData ? p_iLength : 0, p_szBufferId ? p_szBufferId : "", false);
+    // The caller's bytes outlive the parse: the parser reads them in place
+    // rather than from a copy of the whole document.
+    source.setCopyBufToStream(false);
     m_pReader->parse(source);
 }
 

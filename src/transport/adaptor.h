@@ -12,6 +12,7 @@
 
 class CAddressList;
 class CPacketInfo;
+struct CWireTrace;
 
 // Starts the socket platform once per process. Nothing needs starting on
 // POSIX: it always succeeds (0) and sets g_bWinSockStarted.
@@ -119,6 +120,10 @@ public:
     void SetMaxPacketLength(int p_iBytes);
     int GetMaxPacketLength() const { return m_iMaxPacketLength; }
 
+    // Keeps copies of the packets and the time the answer's header arrived
+    // in *p_pTrace from now on; null (the default) keeps nothing.
+    void SetTrace(CWireTrace* p_pTrace) { m_pTrace = p_pTrace; }
+
 protected:
     // Waits up to p_llMillis (and the deadline) for the socket to allow
     // p_sEvents; 0, or -8 / -10 recorded with p_szOp ("send" or "recv").
@@ -131,6 +136,7 @@ protected:
     int64_t m_llRecvTimeoutMs;
     std::unique_ptr<CAdaptorError> m_pError;
     int m_iMaxPacketLength;
+    CWireTrace* m_pTrace = nullptr;
 
 private:
     // One address: a descriptor connected within p_llMillis, or a negative

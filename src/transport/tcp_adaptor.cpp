@@ -11,6 +11,7 @@
 #include "transport/adaptor_errors.h"
 #include "transport/packet_info.h"
 #include "transport/packet_layout.h"
+#include "transport/wire_trace.h"
 #include "transport/zlib_body.h"
 #include "vorant/stream.hpp"
 
@@ -34,6 +35,9 @@ int CTcpAdaptor::SendTo(CPacketInfo* p_pInfo, int p_iTimeout) {
         return iBuilt;
     }
     const int iSent = SendData(packet.GetData(), packet.GetSize(), p_iTimeout);
+    if (m_pTrace) {
+        m_pTrace->m_RequestPacket = std::move(packet);
+    }
     return iSent < 0 ? iSent : 0;
 }
 
@@ -113,6 +117,11 @@ int CTcpAdaptor::ReceiveFrom(CPacketInfo* p_pInfo, int p_iTimeout) {
         return iResult;
     }
     szHeader[HEADER_SIZE] = '\0';
+    if (m_pTrace) {
+        m_pTrace->m_HeaderAt = CWireTrace::Clock::now();
+        m_pTrace->m_bHeaderArrived = true;
+        m_pTrace->m_AnswerPacket.AppendData(szHeader, HEADER_SIZE);
+    }
     if (std::memcmp(szHeader, BEGIN_STRING, static_cast<size_t>(BEGIN.m_iWidth)) != 0) {
         SetError(ADAPTOR_HEADER, "Unknown BeginString[%.*s]", BEGIN.m_iWidth, szHeader);
         return ADAPTOR_HEADER;
@@ -134,6 +143,9 @@ int CTcpAdaptor::ReceiveFrom(CPacketInfo* p_pInfo, int p_iTimeout) {
         return ADAPTOR_CORRUPTED;
     }
     long long llBody = llPacket - HEADER_SIZE;
+    if (m_pTrace) {
+        m_pTrace->m_llAnswerWire = llBody;
+    }
     if (p_pInfo->m_bCompressed) {
         const char* pBodyField = szHeader + BODY_LENGTH.m_iOffset;
         if (!vorant::packet::ReadHeaderNumber(pBodyField, BODY_LENGTH.m_iWidth, &llBody)) {
@@ -161,6 +173,9 @@ int CTcpAdaptor::ReceiveFrom(CPacketInfo* p_pInfo, int p_iTimeout) {
         return iResult;
     }
     szSum[CHECKSUM_SIZE] = '\0';
+    if (m_pTrace) {
+        m_pTrace->m_AnswerPacket.AppendData(szSum, CHECKSUM_SIZE);
+    }
     const int iComputed = (CheckSum(szHeader, HEADER_SIZE) + iBodySum) % 256;
     long long llExpected = 0;
     if (!vorant::packet::ReadHeaderNumber(szSum, CHECKSUM_SIZE, &llExpected)) {
@@ -204,6 +219,9 @@ int CTcpAdaptor::ReceiveBody(CPacketInfo* p_pInfo, int p_iWireLength, int p_iBod
         }
         body.ReleaseBuffer(p_iWireLength);
         *p_pBodySum = CheckSum(pBody, p_iWireLength);
+        if (m_pTrace) {
+            m_pTrace->m_AnswerPacket.AppendData(pBody, p_iWireLength);
+        }
         return 0;
     }
 
@@ -220,6 +238,9 @@ int CTcpAdaptor::ReceiveBody(CPacketInfo* p_pInfo, int p_iWireLength, int p_iBod
     }
     pWire[p_iWireLength] = '\0';
     *p_pBodySum = CheckSum(pWire.get(), p_iWireLength);
+    if (m_pTrace) {
+        m_pTrace->m_AnswerPacket.AppendData(pWire.get(), p_iWireLength);
+    }
 
     char* pBody = body.GetBuffer(p_iBodyLength + 1);
     if (pBody == nullptr) {

@@ -20,7 +20,8 @@ std::string g_scratch, g_keyFile, g_config;
 const char kRules[] =
     "100 echo\n"
     "300 reject 501 denied\n"
-    "402 header-only echo\n";
+    "402 header-only echo\n"
+    "901 delay 1 echo\n";
 
 
 // The encrypted example dictionary when it has been made, else the plain one.

@@ -10,6 +10,7 @@ enum {
     kEchoService = 100,
     kRejectService = 300,
     kHeaderOnlyService = 402,
+    kSlowEchoService = 901,  // answers after a second
 };
 
 // The receive time-out the library is initialised with (seconds).

@@ -110,4 +110,33 @@ TEST(ServiceE2e, EightThreadsAtOnceEachCheckingEveryAnswer) {
     EXPECT_EQ(good.load(), kThreads * kCalls);
 }
 
+// Each call's record is its own: a hook on many threads sees every call
+// once, with the sizes of that call's own request.
+void CheckTrace(const VorantTrace* p_pTrace, void* p_pUser) {
+    const bool ok = p_pTrace->result == 0 && p_pTrace->requestPacketSize ==
+                                                 static_cast<size_t>(p_pTrace->requestWireBytes) + 131 &&
+                    p_pTrace->answerBodyBytes == p_pTrace->requestBodyBytes;
+    static_cast<std::atomic<int>*>(p_pUser)->fetch_add(ok ? 1 : 1000);
+}
+
+TEST(ServiceE2e, TraceHookOnFourThreads) {
+    std::atomic<int> traced{0};
+    CVorant::SetTraceHook(CheckTrace, &traced);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < 10; ++i) {
+                MsgPtr in = NewRequest(t * 100 + i, i % 3 == 0 ? 3000 : 0);
+                CMsg out;
+                CVorantError err;
+                CVorant::CallServiceByMsg(kEchoService, in.get(), &out, &err);
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    CVorant::SetTraceHook(nullptr, nullptr);
+    EXPECT_EQ(traced.load(), 40);
+}
+
 }  // namespace

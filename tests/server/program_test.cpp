@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -106,6 +107,14 @@ TEST(ServerProgram, RefusesBadArguments) {
     Program missing({VORANT_SERVER_PROGRAM, "-d", TestData("msg_dic.xml"), "-r",
                      TestData("no-such-rules.txt")});
     EXPECT_EQ(1, WEXITSTATUS(missing.Wait()));
+    // More connections than descriptors the process may ever have.
+    rlimit limit;
+    ASSERT_EQ(0, getrlimit(RLIMIT_NOFILE, &limit));
+    if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < 1000000) {
+        Program tooMany({VORANT_SERVER_PROGRAM, "-d", TestData("msg_dic.xml"), "-r",
+                         TestData("rules.txt"), "--max-connections", "1000000"});
+        EXPECT_EQ(1, WEXITSTATUS(tooMany.Wait()));
+    }
 }
 
 }  // namespace

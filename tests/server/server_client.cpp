@@ -31,7 +31,8 @@ std::unique_ptr<CallResult> Call(int p_iPort, int p_iSvcNum, int p_iMsgNum,
     return pResult;
 }
 
-TestServer::TestServer(const std::string& p_strRules, int p_iThreads) {
+TestServer::TestServer(const std::string& p_strRules, int p_iThreads,
+                       const std::function<void(vorant_server::CServerOptions*)>& p_fnTune) {
     vorant_server::CServerOptions opts;
     opts.m_strDictionary = TestData("msg_dic.xml");
     opts.m_strRules = p_strRules;
@@ -41,6 +42,9 @@ TestServer::TestServer(const std::string& p_strRules, int p_iThreads) {
         std::lock_guard<std::mutex> lock(m_Mutex);
         m_Log.push_back(p_strLine);
     };
+    if (p_fnTune) {
+        p_fnTune(&opts);
+    }
     std::string strError;
     EXPECT_TRUE(m_Server.Start(opts, &strError)) << strError;
 }

@@ -3,6 +3,7 @@
 #ifndef VORANT_TESTS_SERVER_SERVER_CLIENT_H
 #define VORANT_TESTS_SERVER_SERVER_CLIENT_H
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -28,10 +29,13 @@ std::unique_ptr<CallResult> Call(int p_iPort, int p_iSvcNum, int p_iMsgNum,
 // collecting its log lines.
 class TestServer {
 public:
-    explicit TestServer(const std::string& p_strRules, int p_iThreads = 4);
+    // p_fnTune may change the options before the start.
+    explicit TestServer(const std::string& p_strRules, int p_iThreads = 4,
+                        const std::function<void(vorant_server::CServerOptions*)>& p_fnTune = {});
     ~TestServer() { m_Server.Stop(); }
     int Port() const { return m_Server.GetPort(); }
     void Stop() { m_Server.Stop(); }
+    vorant_server::CServerStats Stats() const { return m_Server.GetStats(); }
     // A line is written after its answer went out: Stop first to see all.
     std::vector<std::string> LogLines();
 

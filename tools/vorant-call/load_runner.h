@@ -1,26 +1,65 @@
-// Runs one request many times over several threads and measures each call.
+// Load tests: a closed loop (--repeat over threads, each call waits for the
+// previous one) or an open model (calls start on a fixed schedule, and each
+// latency counts from the call's scheduled start, so queueing shows).
 #ifndef VORANT_CALL_LOAD_RUNNER_H
 #define VORANT_CALL_LOAD_RUNNER_H
 
+#include <atomic>
+#include <cstdint>
+#include <map>
 #include <string>
+#include <vector>
 
+#include "histogram.h"
 #include "vorant/cvorant.hpp"
 
-struct LoadResult {
-    int answered = 0;
-    int failed = 0;
+// The longest run measured second by second (the open model's --duration
+// is bounded by it; a longer closed loop keeps only its first seconds in
+// the per-second series).
+const int kMaxLoadSeconds = 3600;
+
+struct LoadPlan {
+    int svcNum = 0;
+    std::string requestXml;  // message XML, checked before
+    // Closed loop: `calls` calls over `threads` threads.
+    int calls = 0;
+    int threads = 1;
+    // Open model when rate > 0: rate calls per second for `seconds`, at
+    // most maxInFlight at once.
+    double rate = 0;
     double seconds = 0;
-    // Latencies in milliseconds.
-    double p50 = 0, p90 = 0, p99 = 0, max = 0;
-    // The first failure's record, as printed.
-    std::string firstError;
+    int maxInFlight = 64;
+    bool progress = false;  // a progress line on standard output
+    CCallOptions bounds;    // of every call
 };
 
-// Sends requestXml (message XML) to service svcNum `calls` times over
-// `threads` threads, each call bounded by options (null: the configured
-// bounds); the library must be initialised. With progress, a line on
-// stdout shows the calls done so far.
-LoadResult RunLoad(int svcNum, const std::string& requestXml, int calls, int threads, bool progress,
-                   const CCallOptions* options = nullptr);
+struct LoadResult {
+    bool open = false;
+    bool interrupted = false;
+    int64_t scheduled = 0;   // calls the plan asked for
+    int64_t started = 0;
+    int64_t answered = 0;
+    int64_t failed = 0;
+    double seconds = 0;      // from the first start to the last end
+    LatencyHistogram latency;                 // answered calls, microseconds
+    std::map<int, int64_t> errorsByCode;      // error record code -> failed calls
+    std::string firstError;                   // the first failure, as printed
+    // Per second of the run (by scheduled start in the open model, by
+    // start otherwise): p50 and p99 of the calls answered, microseconds.
+    std::vector<LatencyHistogram> perSecond;
+
+    LoadResult() : latency(7) {}
+};
+
+// Runs the plan; the library must be initialised. Returns early, with what
+// was measured so far, once *p_pStop becomes true (calls under way are
+// waited for up to p_iGraceMillis, then given up on: *p_pAbandoned is true
+// and the process must not return through static destructors).
+LoadResult RunLoad(const LoadPlan& p_Plan, const std::atomic<bool>* p_pStop, int p_iGraceMillis,
+                   bool* p_pAbandoned);
+
+// The summary as text lines, and as the JSON object scripts read.
+std::string LoadSummaryText(const LoadPlan& p_Plan, const LoadResult& p_Result);
+std::string LoadSummaryJson(const LoadPlan& p_Plan, const LoadResult& p_Result);
 
 #endif  // VORANT_CALL_LOAD_RUNNER_H

@@ -9,6 +9,29 @@
 
 namespace vorant_server {
 
+namespace {
+
+// At most this many entries of at most this many bytes per loop.
+const size_t kEchoEntries = 64;
+const size_t kEchoLargest = 16 * 1024;
+
+}  // namespace
+
+const CAnswer* CEchoCache::Find(const std::string& p_strXml) const {
+    const auto found = m_Entries.find(p_strXml);
+    return found == m_Entries.end() ? nullptr : &found->second;
+}
+
+void CEchoCache::Add(const std::string& p_strXml, const CAnswer& p_Answer) {
+    if (p_strXml.size() > kEchoLargest || p_Answer.m_strXml.size() > kEchoLargest) {
+        return;
+    }
+    if (m_Entries.size() >= kEchoEntries) {
+        m_Entries.clear();  // a load test repeats few requests: start again
+    }
+    m_Entries.emplace(p_strXml, p_Answer);
+}
+
 CAnswer RejectAnswer(int p_iCode, const std::string& p_strReason, int p_iSvcNum) {
     // "]]>" would end the CDATA section early.
     std::string strReason = p_strReason;

@@ -3,6 +3,7 @@
 #define VORANT_SERVER_ANSWERS_H
 
 #include <string>
+#include <unordered_map>
 
 class CMsgDic;
 
@@ -28,6 +29,20 @@ CAnswer RejectAnswer(int p_iCode, const std::string& p_strReason, int p_iSvcNum)
 // numbered form. False with the reason in *p_pError.
 bool NormaliseMessage(CMsgDic* p_pDic, const char* p_szXml, CAnswer* p_pAnswer,
                       std::string* p_pError);
+
+// The normalised answers to the last few distinct echo requests, so that a
+// load test repeating one request is not bound by parsing it each time.
+// The dictionary never changes while the server runs, so an entry is the
+// exact answer. One per event loop; not shared between threads.
+class CEchoCache {
+public:
+    // The remembered answer to the request body p_strXml, or null.
+    const CAnswer* Find(const std::string& p_strXml) const;
+    void Add(const std::string& p_strXml, const CAnswer& p_Answer);
+
+private:
+    std::unordered_map<std::string, CAnswer> m_Entries;
+};
 
 // Reads and normalises a message XML file.
 bool LoadAnswerFile(CMsgDic* p_pDic, const std::string& p_strPath, CAnswer* p_pAnswer,

@@ -1,29 +1,47 @@
-// One connection of the server: read the request, pick the rule, answer
-// (or break the answer on purpose), log one line, close.
-#include <arpa/inet.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
+#include "connection.h"
+
 #include <time.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <string>
+#include <algorithm>
+#include <cstring>
 
-#include "server_impl.h"
+#include "event_loop.h"
+#include "transport/adaptor_errors.h"
 #include "transport/packet_layout.h"
-#include "transport/tcp_adaptor.h"
-#include "vorant/stream.hpp"
 
 namespace vorant_server {
 
 namespace {
 
-const int kCompressAbove = 1024;
-const int kDrainMillis = 2000;
-const char kBadProtocol[] = "QRB-XMP-V9.9";
+using vorant::packet::CHECKSUM_SIZE;
+using vorant::packet::ErrorRecord;
+using vorant::packet::HEADER_SIZE;
 
-std::string Now() {
+// Most requests fit the first read; a larger one grows the buffer with
+// the bytes that actually arrive, never to what a header merely announces.
+const size_t kFirstRead = 1024;
+const size_t kDrainBuffer = 512;
+const int kDrainMillis = 2000;
+
+std::string ErrnoDetails(const char* p_szOp, const asio::error_code& p_Error) {
+    return "(" + std::string(p_szOp) + " errno=" + std::to_string(p_Error.value()) + "," +
+           std::strerror(p_Error.value()) + ")";
+}
+
+// The record the adaptor writes when a receive ends this way.
+std::string ReceiveRecord(const asio::error_code& p_Error) {
+    if (p_Error == asio::error::eof) {
+        return ErrorRecord(ADAPTOR_CLOSED, "OK");
+    }
+    if (p_Error == asio::error::connection_reset) {
+        return ErrorRecord(ADAPTOR_CLOSED, "(" + std::string(std::strerror(p_Error.value())) + ")");
+    }
+    return ErrorRecord(ADAPTOR_RECV, ErrnoDetails("recv", p_Error));
+}
+
+}  // namespace
+
+std::string LogTime() {
     const time_t tNow = time(nullptr);
     tm tmLocal;
     localtime_r(&tNow, &tmLocal);
@@ -32,168 +50,305 @@ std::string Now() {
     return szBuf;
 }
 
-std::string PeerText(const sockaddr_in& p_Peer) {
-    char szAddr[INET_ADDRSTRLEN] = "?";
-    inet_ntop(AF_INET, &p_Peer.sin_addr, szAddr, sizeof szAddr);
-    return std::string(szAddr) + ":" + std::to_string(ntohs(p_Peer.sin_port));
+CConnection::CConnection(CLoop& p_Loop, asio::ip::tcp::socket p_Socket)
+    : m_Loop(p_Loop), m_Socket(std::move(p_Socket)) {}
+
+void CConnection::Start() {
+    asio::error_code ec;
+    m_Socket.set_option(asio::ip::tcp::no_delay(true), ec);
+    const CServerOptions& opts = m_Loop.Server().m_Options;
+    if (m_Loop.Server().Logging()) {
+        const asio::ip::tcp::endpoint peer = m_Socket.remote_endpoint(ec);
+        m_strPeer = ec ? std::string("?:0")
+                       : peer.address().to_string() + ":" + std::to_string(peer.port());
+    }
+    m_tLastByte = Clock::now();
+    m_bDeadline = opts.m_iTimeout > 0;
+    m_tDeadline = m_tLastByte + std::chrono::seconds(opts.m_iTimeout);
+    m_Buffer.resize(kFirstRead);
+    OnTimer();  // arms the request's first expiry
+    Read();
 }
 
-// Rewrites the checksum digits after the header was changed on purpose, so
-// that only the intended fault shows; p_iAdd makes the sum wrong.
-void Reseal(std::string* p_pPacket, int p_iAdd) {
-    using vorant::packet::CHECKSUM_SIZE;
-    const size_t nBody = p_pPacket->size() - CHECKSUM_SIZE;
-    const int iSum = (CheckSum(p_pPacket->data(), static_cast<int>(nBody)) + p_iAdd) % 256;
-    char szSum[8];
-    snprintf(szSum, sizeof szSum, "%03d", iSum);
-    p_pPacket->replace(nBody, CHECKSUM_SIZE, szSum, CHECKSUM_SIZE);
+void CConnection::Read() {
+    const size_t nLimit = m_nNeed != 0 ? std::min(m_nNeed, m_Buffer.size()) : m_Buffer.size();
+    auto self = shared_from_this();
+    m_Socket.async_read_some(asio::buffer(m_Buffer.data() + m_nHave, nLimit - m_nHave),
+                             [self](const asio::error_code& p_Error, size_t p_nBytes) {
+                                 self->OnRead(p_Error, p_nBytes);
+                             });
 }
 
-// Applies the rule's header and checksum faults to a built packet.
-void Break(const CServiceRule& p_Rule, std::string* p_pPacket) {
-    using vorant::packet::BEGIN;
-    using vorant::packet::PACKET_LENGTH;
-    if (p_Rule.m_bBadProtocol) {
-        p_pPacket->replace(BEGIN.m_iOffset, BEGIN.m_iWidth, kBadProtocol);
+void CConnection::OnRead(const asio::error_code& p_Error, size_t p_nBytes) {
+    if (m_eState != State::REQUEST) {
+        return;
     }
-    if (!p_Rule.m_strBadLength.empty()) {
-        p_pPacket->replace(PACKET_LENGTH.m_iOffset, PACKET_LENGTH.m_iWidth, p_Rule.m_strBadLength);
+    if (p_Error) {
+        RequestFailed(ReceiveRecord(p_Error));
+        return;
     }
-    Reseal(p_pPacket, p_Rule.m_bBadChecksum ? 1 : 0);
+    m_nHave += p_nBytes;
+    m_tLastByte = Clock::now();
+    if (m_nNeed == 0 && m_nHave >= static_cast<size_t>(HEADER_SIZE) && !OnHeader()) {
+        return;
+    }
+    if (m_nNeed != 0 && m_nHave >= m_nNeed) {
+        OnRequest();
+        return;
+    }
+    if (m_nHave == m_Buffer.size()) {
+        const size_t nDouble = 2 * m_Buffer.size();
+        m_Buffer.resize(m_nNeed != 0 ? std::min(m_nNeed, nDouble) : nDouble);
+    }
+    Read();
 }
 
-}  // namespace
-
-void CMessageServer::CImpl::Serve(int p_iFd, const sockaddr_in& p_Peer) {
-    {
-        std::lock_guard<std::mutex> lock(m_OpenMutex);
-        m_OpenFds.insert(p_iFd);
+bool CConnection::OnHeader() {
+    std::string strDetails;
+    const int iCode =
+        vorant::packet::DecodeHeader(m_Buffer.data(), m_Loop.Server().m_Options.m_iMaxPacketLength,
+                                     &m_Request, &m_Frame, &strDetails);
+    if (iCode < 0) {
+        RequestFailed(ErrorRecord(iCode, strDetails));
+        return false;
     }
-    if (m_bStopping) {
-        shutdown(p_iFd, SHUT_RDWR);
+    m_nNeed =
+        static_cast<size_t>(HEADER_SIZE) + static_cast<size_t>(m_Frame.m_iWireBody) + CHECKSUM_SIZE;
+    return true;
+}
+
+void CConnection::OnRequest() {
+    DisarmTimer();
+    const char* pPacket = m_Buffer.data();
+    std::string strDetails;
+    const int iCode = vorant::packet::DecodeBody(pPacket, pPacket + HEADER_SIZE,
+                                                 pPacket + HEADER_SIZE + m_Frame.m_iWireBody,
+                                                 m_Frame, &m_Request, &strDetails);
+    std::vector<char>().swap(m_Buffer);
+    std::string strDamage;
+    if (iCode == ADAPTOR_CHECKSUM || iCode == ADAPTOR_COMPRESSION) {
+        strDamage = ErrorRecord(iCode, strDetails);
+    } else if (iCode < 0) {
+        RequestFailed(ErrorRecord(iCode, strDetails));
+        return;
     }
-    const int iOn = 1;
-    setsockopt(p_iFd, IPPROTO_TCP, TCP_NODELAY, &iOn, sizeof iOn);
+    CMessageServer::CImpl& server = m_Loop.Server();
+    m_Reply = server.Decide(m_Request, strDamage, server.Logging() ? LogStart() : std::string(),
+                            m_Loop.EchoCache());
+    if (m_Reply.m_pRule != nullptr && m_Reply.m_pRule->m_iDelaySeconds > 0) {
+        // The connection waits; the loop goes on with the others.
+        m_eState = State::DELAY;
+        ArmTimer(Clock::now() + std::chrono::seconds(m_Reply.m_pRule->m_iDelaySeconds));
+        return;
+    }
+    Send();
+}
 
-    const std::string strPeer = PeerText(p_Peer);
-    CTcpAdaptor conn;
-    conn.Attach(p_iFd, strPeer.c_str(), ntohs(p_Peer.sin_port));
-    conn.SetMaxPacketLength(m_Options.m_iMaxPacketLength);
-    const int iTimeout = m_Options.m_iTimeout;
+void CConnection::Send() {
+    CMessageServer::CImpl& server = m_Loop.Server();
+    if (!server.Build(m_Request, &m_Reply)) {
+        server.Log(m_Reply.m_strLog + " " + m_Reply.m_strOutcome);
+        Finish();
+        return;
+    }
+    m_eState = State::WRITE;
+    const int iTimeout = server.m_Options.m_iTimeout;
+    m_bDeadline = iTimeout > 0;
+    m_tDeadline = Clock::now() + std::chrono::seconds(iTimeout);
+    if (m_bDeadline) {
+        ArmTimer(m_tDeadline);
+    } else {
+        DisarmTimer();
+    }
+    auto self = shared_from_this();
+    asio::async_write(m_Socket, asio::buffer(m_Reply.m_strPacket.data(), m_Reply.m_nSend),
+                      [self](const asio::error_code& p_Error, size_t p_nBytes) {
+                          self->OnSent(p_Error, p_nBytes);
+                      });
+}
 
-    CPacketInfo request;
-    const int iReceived = conn.ReceiveFrom(&request, iTimeout);
-    std::string strLog = Now() + " " + strPeer + " svc=" + std::to_string(request.m_iSvcNum) +
-                         " msg=" + std::to_string(request.m_iMsgNum) + " key=" +
-                         request.m_strUserKey.ToStr() + " in=" +
-                         std::to_string(request.m_Body.GetSize()) +
-                         (request.m_bCompressed ? "/Y" : "/N");
-
-    const CServiceRule* pRule = nullptr;
-    CAnswer answer;
-    std::string strOutcome;
-    if (iReceived < 0) {
-        // A damaged but complete request still gets a reasoned refusal;
-        // one that never arrived whole gets nothing.
-        if (iReceived != -13 && iReceived != -16) {
-            Log(strLog + " out=- request failed: " + conn.GetLastError());
-            Finish(conn.GetSocket());
+void CConnection::OnSent(const asio::error_code& p_Error, size_t /*p_nBytes*/) {
+    if (m_eState != State::WRITE) {
+        return;
+    }
+    DisarmTimer();
+    CMessageServer::CImpl& server = m_Loop.Server();
+    std::string& strOutcome = m_Reply.m_strOutcome;
+    if (p_Error) {
+        strOutcome += ": send failed: " + ErrorRecord(ADAPTOR_SEND, ErrnoDetails("send", p_Error));
+    } else {
+        ++server.m_llRequests;
+        server.CountAnswer(m_Reply);
+        if (m_Reply.m_nSend < m_Reply.m_strPacket.size()) {
+            strOutcome += ": sent " + std::to_string(m_Reply.m_nSend) + " of " +
+                          std::to_string(m_Reply.m_strPacket.size()) + " bytes";
+        } else {
+            strOutcome += ": sent";
+        }
+        if (m_Reply.m_pRule != nullptr && m_Reply.m_pRule->m_bHeaderOnly) {
+            Silence();
             return;
         }
-        answer = RejectAnswer(REJECT_BAD_REQUEST, conn.GetLastError(), request.m_iSvcNum);
-        strOutcome = "bad request, reject " + std::to_string(REJECT_BAD_REQUEST);
-    } else if ((pRule = m_Rules.Find(request.m_iSvcNum)) == nullptr) {
-        answer = RejectAnswer(REJECT_NO_RULE,
-                              "no rule for service " + std::to_string(request.m_iSvcNum),
-                              request.m_iSvcNum);
-        strOutcome = "no rule, reject " + std::to_string(REJECT_NO_RULE);
-    } else if (pRule->m_eAction == CServiceRule::ECHO) {
-        std::string strError;
-        if (!NormaliseMessage(m_pDic.get(), request.m_Body.GetData(), &answer, &strError)) {
-            answer = RejectAnswer(REJECT_UNREADABLE_XML, "request does not parse: " + strError,
-                                  request.m_iSvcNum);
-            strOutcome = "unreadable request, reject " + std::to_string(REJECT_UNREADABLE_XML);
-        }
-    } else if (pRule->m_eAction == CServiceRule::ANSWER) {
-        answer = m_AnswerFiles.at(pRule->m_strAnswerFile);  // read at start, never changed
-    } else {
-        answer = RejectAnswer(pRule->m_iRejectCode, pRule->m_strRejectReason, request.m_iSvcNum);
     }
-    if (strOutcome.empty()) {
-        strOutcome = pRule->m_strText;
-    }
-
-    CPacketInfo reply;
-    reply.m_iSvcNum = request.m_iSvcNum;
-    reply.m_iMsgNum = answer.m_iMsgNum;
-    reply.m_iRefNum = request.m_iRefNum;
-    reply.m_strUserKey = request.m_strUserKey;
-    reply.m_Body.AppendData(answer.m_strXml.data(), static_cast<int>(answer.m_strXml.size()));
-    reply.m_bCompressed = reply.m_Body.GetSize() > kCompressAbove || reply.m_iMsgNum == 1;
-    strLog += " out=" + std::to_string(reply.m_Body.GetSize()) + (reply.m_bCompressed ? "/Y" : "/N");
-
-    if (pRule != nullptr && pRule->m_iDelaySeconds > 0 &&
-        WaitFor(-1, pRule->m_iDelaySeconds * 1000) < 0) {
-        Log(strLog + " " + strOutcome + ": stopped during the delay");
-        Finish(conn.GetSocket());
-        return;
-    }
-
-    CStream built;
-    if (conn.BuildPacket(&reply, &built) < 0) {
-        Log(strLog + " " + strOutcome + ": cannot build the answer: " + conn.GetLastError());
-        Finish(conn.GetSocket());
-        return;
-    }
-    std::string strPacket(built.GetData(), static_cast<size_t>(built.GetSize()));
-    size_t nSend = strPacket.size();
-    if (pRule != nullptr) {
-        Break(*pRule, &strPacket);
-        if (pRule->m_bHeaderOnly) {
-            nSend = vorant::packet::HEADER_SIZE;
-        }
-        if (pRule->m_llCloseAfter >= 0 && static_cast<size_t>(pRule->m_llCloseAfter) < nSend) {
-            nSend = static_cast<size_t>(pRule->m_llCloseAfter);
-        }
-    }
-    if (conn.SendData(strPacket.data(), static_cast<int>(nSend), iTimeout) < 0) {
-        strOutcome += ": send failed: " + std::string(conn.GetLastError());
-    } else if (nSend < strPacket.size()) {
-        strOutcome += ": sent " + std::to_string(nSend) + " of " +
-                      std::to_string(strPacket.size()) + " bytes";
-    } else {
-        strOutcome += ": sent";
-    }
-    if (pRule != nullptr && pRule->m_bHeaderOnly) {
-        // Silence until the client gives up (or the limit, or Stop).
-        WaitFor(conn.GetSocket(), m_Options.m_iSilenceLimit * 1000);
-    }
-    Log(strLog + " " + strOutcome);
-    Finish(conn.GetSocket());
+    server.Log(m_Reply.m_strLog + " " + strOutcome);
+    Finish();
 }
 
-void CMessageServer::CImpl::Finish(int p_iFd) {
+void CConnection::Silence() {
+    // Until the client gives up (or the limit, or the stop).
+    m_eState = State::SILENCE;
+    ArmTimer(Clock::now() + std::chrono::seconds(m_Loop.Server().m_Options.m_iSilenceLimit));
+    auto self = shared_from_this();
+    m_Socket.async_wait(asio::ip::tcp::socket::wait_read, [self](const asio::error_code&) {
+        if (self->m_eState == State::SILENCE) {
+            self->m_Loop.Server().Log(self->m_Reply.m_strLog + " " + self->m_Reply.m_strOutcome);
+            self->Finish();
+        }
+    });
+}
+
+void CConnection::Finish() {
     // FIN first, then read until the client closes, so that nothing unread
     // on our side turns the close into a reset that could eat the answer.
-    shutdown(p_iFd, SHUT_WR);
-    char szBuf[4096];
-    timespec tsStart;
-    clock_gettime(CLOCK_MONOTONIC, &tsStart);
-    for (;;) {
-        timespec tsNow;
-        clock_gettime(CLOCK_MONOTONIC, &tsNow);
-        const long lSpent = (tsNow.tv_sec - tsStart.tv_sec) * 1000 +
-                            (tsNow.tv_nsec - tsStart.tv_nsec) / 1000000;
-        if (lSpent >= kDrainMillis || WaitFor(p_iFd, static_cast<int>(kDrainMillis - lSpent)) <= 0 ||
-            recv(p_iFd, szBuf, sizeof szBuf, 0) <= 0) {
-            break;
+    m_eState = State::DRAIN;
+    asio::error_code ec;
+    m_Socket.shutdown(asio::ip::tcp::socket::shutdown_send, ec);
+    ArmTimer(Clock::now() + std::chrono::milliseconds(kDrainMillis));
+    m_Buffer.resize(kDrainBuffer);
+    Drain();
+}
+
+void CConnection::Drain() {
+    auto self = shared_from_this();
+    m_Socket.async_read_some(asio::buffer(m_Buffer),
+                             [self](const asio::error_code& p_Error, size_t) {
+                                 if (self->m_eState != State::DRAIN) {
+                                     return;
+                                 }
+                                 if (p_Error) {
+                                     self->Close();
+                                 } else {
+                                     self->Drain();
+                                 }
+                             });
+}
+
+void CConnection::Close() {
+    if (m_eState == State::CLOSED) {
+        return;
+    }
+    m_eState = State::CLOSED;
+    DisarmTimer();
+    asio::error_code ec;
+    m_Socket.close(ec);
+    std::vector<char>().swap(m_Buffer);
+    m_Loop.Server().Release();
+    m_Loop.Remove(this);  // a handler or the loop still holds this
+}
+
+void CConnection::OnTimer() {
+    CMessageServer::CImpl& server = m_Loop.Server();
+    const CServerOptions& opts = server.m_Options;
+    const Clock::time_point tNow = Clock::now();
+    switch (m_eState) {
+        case State::REQUEST: {
+            const int iIdle = opts.m_iIdleTimeout < 0 ? opts.m_iTimeout : opts.m_iIdleTimeout;
+            const Clock::time_point tIdle = m_tLastByte + std::chrono::seconds(iIdle);
+            const bool bDeadline = m_bDeadline && tNow >= m_tDeadline;
+            const bool bIdle = iIdle > 0 && tNow >= tIdle;
+            if (!bDeadline && !bIdle) {
+                DisarmTimer();
+                if (m_bDeadline && (iIdle <= 0 || m_tDeadline < tIdle)) {
+                    ArmTimer(m_tDeadline);
+                } else if (iIdle > 0) {
+                    ArmTimer(tIdle);
+                }
+                return;
+            }
+            // A header cut short reads as a time-out, a body cut short as a
+            // corrupted packet, as the library reports them.
+            std::string strRecord;
+            if (m_nNeed == 0) {
+                strRecord = ErrorRecord(
+                    ADAPTOR_TIMEOUT,
+                    "(recv to=" + std::to_string(bDeadline ? opts.m_iTimeout : iIdle) + ")");
+            } else {
+                const bool bBody = m_nHave < static_cast<size_t>(HEADER_SIZE + m_Frame.m_iWireBody);
+                strRecord =
+                    ErrorRecord(ADAPTOR_CORRUPTED, std::string("uncompleted packet timeout(") +
+                                                       (bBody ? "body" : "checksum") + ")");
+            }
+            ++server.m_llDeadline;
+            ++server.m_llFailed;
+            server.Log(LogStart() + " out=- request failed: " + strRecord +
+                       (bDeadline ? ": closed at the deadline" : ": closed idle"));
+            Close();
+            return;
         }
+        case State::DELAY:
+            Send();
+            return;
+        case State::WRITE:
+            ++server.m_llDeadline;
+            server.Log(
+                m_Reply.m_strLog + " " + m_Reply.m_strOutcome + ": send failed: " +
+                ErrorRecord(ADAPTOR_TIMEOUT, "(send to=" + std::to_string(opts.m_iTimeout) + ")"));
+            Close();
+            return;
+        case State::SILENCE:
+            server.Log(m_Reply.m_strLog + " " + m_Reply.m_strOutcome);
+            Finish();
+            return;
+        case State::DRAIN:
+        case State::CLOSED:
+            Close();
+            return;
     }
-    {
-        std::lock_guard<std::mutex> lock(m_OpenMutex);
-        m_OpenFds.erase(p_iFd);
+}
+
+void CConnection::RequestFailed(const std::string& p_strRecord) {
+    CMessageServer::CImpl& server = m_Loop.Server();
+    ++server.m_llFailed;
+    server.Log(LogStart() + " out=- request failed: " + p_strRecord);
+    Finish();
+}
+
+void CConnection::OnStop() {
+    if (m_eState == State::REQUEST && m_nHave == 0) {
+        m_Loop.Server().Log(LogStart() + " out=- request failed: server stopping");
+        Close();
     }
-    // The adaptor that owns the descriptor closes it (Serve's conn).
+}
+
+void CConnection::End() {
+    CMessageServer::CImpl& server = m_Loop.Server();
+    switch (m_eState) {
+        case State::REQUEST:
+            server.Log(LogStart() + " out=- request failed: server stopping");
+            break;
+        case State::DELAY:
+            server.Log(m_Reply.m_strLog + " " + m_Reply.m_strOutcome +
+                       ": stopped during the delay");
+            break;
+        case State::WRITE:
+            server.Log(m_Reply.m_strLog + " " + m_Reply.m_strOutcome + ": stopped while sending");
+            break;
+        case State::SILENCE:
+            server.Log(m_Reply.m_strLog + " " + m_Reply.m_strOutcome);
+            break;
+        case State::DRAIN:
+        case State::CLOSED:
+            break;
+    }
+    Close();
+}
+
+std::string CConnection::LogStart() const {
+    return LogTime() + " " + m_strPeer + " svc=" + std::to_string(m_Request.m_iSvcNum) +
+           " msg=" + std::to_string(m_Request.m_iMsgNum) +
+           " key=" + m_Request.m_strUserKey.ToStr() +
+           " in=" + std::to_string(m_Request.m_Body.GetSize()) +
+           (m_Request.m_bCompressed ? "/Y" : "/N");
 }
 
 }  // namespace vorant_server

@@ -3,13 +3,15 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
-#include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
+#include "event_loop.h"
 #include "server_impl.h"
 #include "vorant/exception.hpp"
 #include "vorant/msg_dic.hpp"
@@ -18,8 +20,9 @@ namespace vorant_server {
 
 namespace {
 
-const int kBacklog = 128;
+const int kBacklog = 1024;
 const int kMaxThreads = 256;
+const int kMaxPacketCeiling = 0x7fffffef;
 
 }  // namespace
 
@@ -27,6 +30,9 @@ CMessageServer::CImpl::CImpl() = default;
 
 CMessageServer::CImpl::~CImpl() {
     Stop();
+    if (m_iListenFd >= 0) {
+        close(m_iListenFd);
+    }
 }
 
 bool CMessageServer::CImpl::Load(std::string* p_pError) {
@@ -66,6 +72,21 @@ bool CMessageServer::CImpl::Load(std::string* p_pError) {
         }
         m_AnswerFiles[pRule->m_strAnswerFile] = answer;
     }
+    for (const auto& entry : m_Rules.All()) {
+        m_RuleIndex[&entry.second] = m_Labels.size();
+        m_Labels.push_back(std::to_string(entry.first) + " " + entry.second.m_strText);
+    }
+    if (m_Rules.Default() != nullptr) {
+        m_RuleIndex[m_Rules.Default()] = m_Labels.size();
+        m_Labels.push_back("* " + m_Rules.Default()->m_strText);
+    }
+    for (const char* szReject : {"9001 no rule", "9002 bad request", "9003 unreadable request"}) {
+        m_Labels.push_back(szReject);
+    }
+    m_pAnswers.reset(new std::atomic<long long>[m_Labels.size()]);
+    for (size_t i = 0; i < m_Labels.size(); ++i) {
+        m_pAnswers[i] = 0;
+    }
     return true;
 }
 
@@ -103,96 +124,43 @@ bool CMessageServer::CImpl::Listen(std::string* p_pError) {
     socklen_t nLen = sizeof addr;
     getsockname(m_iListenFd, reinterpret_cast<sockaddr*>(&addr), &nLen);
     m_iPort = ntohs(addr.sin_port);
-    if (pipe2(m_iWakePipe, O_CLOEXEC) != 0) {
-        *p_pError = std::string("pipe: ") + std::strerror(errno);
-        return false;
-    }
     return true;
 }
 
-void CMessageServer::CImpl::StartWorkers() {
+bool CMessageServer::CImpl::StartLoops() {
     int iThreads = m_Options.m_iThreads;
+    if (iThreads <= 0) {
+        iThreads = static_cast<int>(std::thread::hardware_concurrency());
+    }
     iThreads = iThreads < 1 ? 1 : (iThreads > kMaxThreads ? kMaxThreads : iThreads);
+    // Each loop accepts on its own duplicate of the listening socket: the
+    // first free one takes a new connection, no hand-over between threads.
     for (int i = 0; i < iThreads; ++i) {
-        m_Workers.emplace_back([this]() { WorkerLoop(); });
-    }
-}
-
-void CMessageServer::CImpl::WorkerLoop() {
-    while (!m_bStopping) {
-        sockaddr_in peer;
-        int iFd = -1;
-        int iError = 0;
-        {
-            // One worker waits on the listening socket at a time: waking all
-            // of them for every connection costs more than the calls.
-            std::lock_guard<std::mutex> lock(m_AcceptMutex);
-            if (m_bStopping) {
-                break;
-            }
-            pollfd fds[2] = {{m_iListenFd, POLLIN, 0}, {m_iWakePipe[0], POLLIN, 0}};
-            if (poll(fds, 2, -1) < 0) {
-                continue;
-            }
-            if (fds[1].revents != 0) {
-                break;
-            }
-            socklen_t nLen = sizeof peer;
-            iFd = accept4(m_iListenFd, reinterpret_cast<sockaddr*>(&peer), &nLen, SOCK_CLOEXEC);
-            iError = errno;
-        }
+        const int iFd = fcntl(m_iListenFd, F_DUPFD_CLOEXEC, 0);
         if (iFd < 0) {
-            // A transient failure; out of descriptors must not turn into a
-            // busy loop.
-            if (iError != EAGAIN && iError != EWOULDBLOCK && iError != EINTR &&
-                iError != ECONNABORTED) {
-                WaitFor(-1, 100);
-            }
-            continue;
+            break;
         }
-        Serve(iFd, peer);
+        m_Loops.emplace_back(new CLoop(*this, iFd));
     }
-}
-
-int CMessageServer::CImpl::WaitFor(int p_iFd, int p_iMillis) const {
-    pollfd fds[2] = {{m_iWakePipe[0], POLLIN, 0}, {p_iFd, POLLIN, 0}};
-    for (;;) {
-        const int n = poll(fds, p_iFd >= 0 ? 2 : 1, p_iMillis);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return 0;
-        }
-        return fds[0].revents != 0 ? -1 : 1;
+    for (auto& pLoop : m_Loops) {
+        pLoop->Start();
     }
+    return !m_Loops.empty();
 }
 
 void CMessageServer::CImpl::Stop() {
-    if (m_bStopping.exchange(true)) {
+    if (m_bStopped) {
         return;
     }
-    if (m_iWakePipe[1] >= 0) {
-        // Never read: stays readable for every waiting worker.
-        const ssize_t n = write(m_iWakePipe[1], "x", 1);
-        (void)n;
+    m_bStopped = true;
+    m_bStopping = true;
+    for (auto& pLoop : m_Loops) {
+        pLoop->BeginStop();
     }
-    {
-        std::lock_guard<std::mutex> lock(m_OpenMutex);
-        for (int iFd : m_OpenFds) {
-            shutdown(iFd, SHUT_RDWR);
-        }
+    for (auto& pLoop : m_Loops) {
+        pLoop->Join();
     }
-    for (std::thread& worker : m_Workers) {
-        worker.join();
-    }
-    m_Workers.clear();
-    for (int* pFd : {&m_iListenFd, &m_iWakePipe[0], &m_iWakePipe[1]}) {
-        if (*pFd >= 0) {
-            close(*pFd);
-            *pFd = -1;
-        }
-    }
+    m_Loops.clear();
 }
 
 void CMessageServer::CImpl::Log(const std::string& p_strLine) {
@@ -200,6 +168,82 @@ void CMessageServer::CImpl::Log(const std::string& p_strLine) {
         std::lock_guard<std::mutex> lock(m_LogMutex);
         m_Options.m_fnLog(p_strLine);
     }
+}
+
+bool CMessageServer::CImpl::Admit() {
+    const long long llOpen = ++m_llOpen;
+    if (llOpen > m_Options.m_iMaxConnections) {
+        --m_llOpen;
+        return false;
+    }
+    long long llPeak = m_llPeak.load();
+    while (llOpen > llPeak && !m_llPeak.compare_exchange_weak(llPeak, llOpen)) {
+    }
+    return true;
+}
+
+void CMessageServer::CImpl::Release() {
+    --m_llOpen;
+}
+
+void CMessageServer::CImpl::CountAnswer(const CReply& p_Reply) {
+    size_t nIndex = m_Labels.size();
+    if (p_Reply.m_iServerReject != 0) {
+        nIndex =
+            m_Labels.size() - 3 + static_cast<size_t>(p_Reply.m_iServerReject - REJECT_NO_RULE);
+    } else {
+        const auto found = m_RuleIndex.find(p_Reply.m_pRule);
+        if (found != m_RuleIndex.end()) {
+            nIndex = found->second;
+        }
+    }
+    if (nIndex < m_Labels.size()) {
+        ++m_pAnswers[nIndex];
+    }
+}
+
+CServerStats CMessageServer::CImpl::Stats() const {
+    CServerStats stats;
+    stats.m_llRequests = m_llRequests;
+    stats.m_llOpen = m_llOpen;
+    stats.m_llPeak = m_llPeak;
+    stats.m_llDeadline = m_llDeadline;
+    stats.m_llRefused = m_llRefused;
+    stats.m_llFailed = m_llFailed;
+    for (size_t i = 0; i < m_Labels.size(); ++i) {
+        stats.m_Answers.emplace_back(m_Labels[i], m_pAnswers[i].load());
+    }
+    return stats;
+}
+
+std::string FormatStats(const CServerStats& p_Stats) {
+    std::string strLine = "requests=" + std::to_string(p_Stats.m_llRequests) +
+                          " open=" + std::to_string(p_Stats.m_llOpen) +
+                          " peak=" + std::to_string(p_Stats.m_llPeak) +
+                          " deadline=" + std::to_string(p_Stats.m_llDeadline) +
+                          " refused=" + std::to_string(p_Stats.m_llRefused) +
+                          " failed=" + std::to_string(p_Stats.m_llFailed) + " answers:";
+    const char* szSeparator = " ";
+    for (const auto& entry : p_Stats.m_Answers) {
+        strLine += szSeparator + entry.first + "=" + std::to_string(entry.second);
+        szSeparator = ", ";
+    }
+    return strLine;
+}
+
+long RaiseDescriptorLimit() {
+    rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        return -1;
+    }
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (setrlimit(RLIMIT_NOFILE, &raised) == 0) {
+            limit = raised;
+        }
+    }
+    return limit.rlim_cur == RLIM_INFINITY ? 1L << 30 : static_cast<long>(limit.rlim_cur);
 }
 
 CMessageServer::CMessageServer() = default;
@@ -217,10 +261,15 @@ bool CMessageServer::Start(const CServerOptions& p_Options, std::string* p_pErro
     }
     std::unique_ptr<CImpl> pImpl(new CImpl);
     pImpl->m_Options = p_Options;
+    int& iMax = pImpl->m_Options.m_iMaxPacketLength;
+    iMax = iMax < 128 ? 128 : (iMax > kMaxPacketCeiling ? kMaxPacketCeiling : iMax);
     if (!pImpl->Load(pError) || !pImpl->Listen(pError)) {
         return false;  // pImpl's destructor closes what was opened
     }
-    pImpl->StartWorkers();
+    if (!pImpl->StartLoops()) {
+        *pError = std::string("cannot start the event loops: ") + std::strerror(errno);
+        return false;
+    }
     m_pImpl = std::move(pImpl);
     return true;
 }
@@ -230,7 +279,15 @@ int CMessageServer::GetPort() const {
 }
 
 void CMessageServer::Stop() {
-    m_pImpl.reset();
+    if (m_pImpl) {
+        m_pImpl->Stop();
+        m_LastStats = m_pImpl->Stats();
+        m_pImpl.reset();
+    }
+}
+
+CServerStats CMessageServer::GetStats() const {
+    return m_pImpl ? m_pImpl->Stats() : m_LastStats;
 }
 
 }  // namespace vorant_server

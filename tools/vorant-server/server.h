@@ -15,6 +15,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace vorant_server {
 
@@ -24,18 +26,38 @@ struct CServerOptions {
     std::string m_strDictionary;          // plain XML or ".exml"
     std::string m_strRulesFile;           // rules file; or, when empty:
     std::string m_strRules;               // rules text (answer files relative to ".")
-    int m_iThreads = 8;                   // connections served at once
-    int m_iTimeout = 10;                  // seconds per wait for a client
+    int m_iThreads = 0;                   // event loops; 0: one per core
+    int m_iTimeout = 10;                  // seconds for the whole request, and for the answer; 0: none
+    int m_iIdleTimeout = -1;              // seconds without a byte before the request is whole; -1: m_iTimeout
     int m_iSilenceLimit = 60;             // longest "header-only" silence
     int m_iMaxPacketLength = 64 * 1024 * 1024;
-    // One line per request; empty: no log. Called from worker threads, one
-    // call at a time.
+    int m_iMaxConnections = 10000;        // open at once; more are accepted and closed at once
+    int m_iStopGraceMillis = 2000;        // how long Stop lets calls in flight finish
+    // One line per request; empty: no log. Called from the event loops,
+    // one call at a time.
     std::function<void(const std::string&)> m_fnLog;
 };
 
-// Listens, accepts and answers one request per connection on a bounded
-// pool of threads. Owns its dictionary, rules, listening socket and
-// threads; Stop (or the destructor) ends every connection and joins.
+// What the server did so far.
+struct CServerStats {
+    long long m_llRequests = 0;  // requests answered (the answer sent, maybe broken on purpose)
+    long long m_llOpen = 0;      // connections open now
+    long long m_llPeak = 0;      // most connections open at once
+    long long m_llDeadline = 0;  // closed at the request deadline or idle
+    long long m_llRefused = 0;   // closed at once, over m_iMaxConnections
+    long long m_llFailed = 0;    // requests that never arrived whole
+    // Answers per rule ("100 echo", "* reject 404 ...") and per server
+    // reject ("9001 no rule"), in rule order.
+    std::vector<std::pair<std::string, long long>> m_Answers;
+};
+
+// "requests=N open=N peak=N deadline=N refused=N failed=N answers: 100 echo=N, ..."
+std::string FormatStats(const CServerStats& p_Stats);
+
+// Listens and answers one request per connection on a few event loops;
+// idle and slow clients cost a descriptor and a timer, never a thread.
+// Owns its dictionary, rules, listening socket and threads; Stop (or the
+// destructor) ends every connection and joins.
 class CMessageServer {
 public:
     CMessageServer();
@@ -48,15 +70,23 @@ public:
     bool Start(const CServerOptions& p_Options, std::string* p_pError);
     // The port listened on, once started.
     int GetPort() const;
-    // Stops accepting, ends open connections and waits for the threads.
+    // Stops accepting, lets calls in flight finish for up to
+    // m_iStopGraceMillis, ends what is left and waits for the threads.
     // Start, GetPort and Stop belong to one controlling thread.
     void Stop();
+    // A snapshot; any thread while started, then the last counts.
+    CServerStats GetStats() const;
 
     class CImpl;
 
 private:
     std::unique_ptr<CImpl> m_pImpl;
+    CServerStats m_LastStats;
 };
+
+// Raises this process's soft RLIMIT_NOFILE to its hard limit; returns the
+// soft limit now in force.
+long RaiseDescriptorLimit();
 
 }  // namespace vorant_server
 

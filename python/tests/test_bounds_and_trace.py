@@ -1,5 +1,6 @@
-"""Bounds of calls: per call, and for every call from initialize."""
+"""Bounds of calls (per call, and for every call from initialize) and the trace hook."""
 
+import sys
 import time
 
 import pytest
@@ -44,3 +45,26 @@ def test_initialize_sets_the_bounds_of_every_call(server):
         "    print(e.result, e.code, 'deadline=' in e.text, time.monotonic() - start < 0.9)\n",
         str(KEY_FILE), str(DICTIONARY), str(server.port))
     assert r.stdout.strip() == "-3 -5 True True", r.stderr
+
+
+def test_trace_hook_sees_each_call(vorant, server, monkeypatch):
+    traces, reported = [], []
+    monkeypatch.setattr(sys, "unraisablehook", lambda u: reported.append(u.exc_type))
+    vorant.set_trace_hook(traces.append)
+    try:
+        with vorant.Message.from_dict("Order", {"acct": "T", "qty": 3}) as request:
+            vorant.call(100, request).close()
+            with pytest.raises(vorant.Rejected):
+                vorant.call(300, request)
+            vorant.set_trace_hook(lambda t: 1 / 0)  # reported, the call goes on
+            vorant.call(100, request, deadline=5).close()
+    finally:
+        vorant.set_trace_hook(None)
+    ok, rejected = traces
+    assert reported == [ZeroDivisionError]
+    assert (ok.service, ok.msg_num, ok.answer_msg_num, ok.result, ok.code) == (100, 1001, 1001, 0, 0)
+    assert (ok.host, ok.port, ok.address) == ("127.0.0.1", server.port, "127.0.0.1")
+    assert ok.request_packet.startswith(b"QRB-XMP-V1.0")
+    assert len(ok.request_packet) == 128 + ok.request_wire_bytes + 3
+    assert ok.total_us >= ok.connect_us >= 0
+    assert (rejected.result, rejected.code, rejected.answer_msg_num) == (-4, 501, 10)

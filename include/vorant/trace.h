@@ -1,0 +1,67 @@
+/* vorant: the trace hook, a look at what each service call did: where it
+ * connected, what it sent and received, and where its time went. Valid C
+ * (C89 and later) and C++. Set it with Vorant_SetTraceHook (vorant.h) or
+ * CVorant::SetTraceHook (cvorant.hpp). */
+#ifndef VORANT_TRACE_H
+#define VORANT_TRACE_H
+
+#include <stddef.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The record of one call, filled by the library and handed to the hook.
+ * It grows only at its end: `size` is sizeof(VorantTrace) as the library
+ * was built, so a caller compiled against a newer header reads a field only
+ * when its offset lies below `size`. Every pointer is valid only while the
+ * hook runs. Times are microseconds of a monotonic clock; a phase the call
+ * did not reach is -1, as is a size not known. */
+typedef struct VorantTrace {
+    size_t size;
+
+    int svcNum;       /* the service called */
+    int msgNum;       /* the request's message number */
+    int answerMsgNum; /* the answer's message number (10 for a REJECT); 0 when none was parsed */
+    const char* host; /* the configured server host */
+    int port;
+    char address[64]; /* the numeric address actually connected, "" when no connection was made */
+
+    int result; /* what the call returns: 0, or its negative result (-3 failed, -4 REJECT, ...) */
+    int code;   /* the error record's code: 0, the failing step's code, or the server's SysCode */
+
+    long long requestWireBytes; /* body bytes as they travelled (compressed when compressed) */
+    long long requestBodyBytes; /* body bytes before compression */
+    int requestCompressed;      /* 1 when the body travelled zlib-compressed */
+    long long answerWireBytes;
+    long long answerBodyBytes;
+    int answerCompressed;
+
+    long long serializeUs; /* the request written as message XML */
+    long long resolveUs;   /* the server's name resolved */
+    long long connectUs;   /* the TCP connection made */
+    long long sendUs;      /* the packet framed (compressed) and written */
+    long long firstByteUs; /* from the packet written to the answer's header arriving */
+    long long receiveUs;   /* from the header to the answer complete (checked, inflated) */
+    long long parseUs;     /* the answer parsed into the answer message */
+    long long totalUs;     /* the whole call */
+
+    /* The packets as they travelled: header, body, checksum digits. The
+     * answer is what arrived, whole or not. Null (size 0) when none. */
+    const unsigned char* requestPacket;
+    size_t requestPacketSize;
+    const unsigned char* answerPacket;
+    size_t answerPacketSize;
+} VorantTrace;
+
+/* Called once at the end of every service call, on the thread that made the
+ * call, with the record and the `user` pointer given when it was set. Calls
+ * on several threads call it concurrently. It must return quickly, must not
+ * keep the record or its pointers, and must not set or clear the hook. */
+typedef void (*VorantTraceHook)(const VorantTrace* trace, void* user);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VORANT_TRACE_H */

@@ -1,0 +1,148 @@
+// The lean message path: value tables sized by the definition, element names
+// read without a copy, long texts handed over, large documents parsed on a
+// reader that is not kept. Each must read and write exactly as before.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "msg_test_support.h"
+
+namespace {
+
+using msgtest::Raised;
+
+class PathTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        msgtest::DefineExample(m_Dic);
+        msgtest::DefineAllTypes(m_Dic, 50, false);
+        // Numbers that share chains once there are fewer heads than tags.
+        msgtest::DefineMsg(m_Dic, 60, 0,
+                           {{8, "h", "integer", false},
+                            {2, "b", "integer", false},
+                            {6, "f", "string", false},
+                            {4, "d", "integer", true},
+                            {10, "j", "double", false}});
+        // More tags than a table holds bags of its own.
+        m_Dic.SetMsgInfo(61, CString("Wide"), CString(""), CString("16"));
+        for (int i = 1; i <= 20; ++i)
+            m_Dic.SetMsgDetail(61, 40 - i, CFormat("w%d", i), CString("string"), CString("N"));
+    }
+
+    std::string Xml(CMsg& p_Msg) {
+        CStream out;
+        p_Msg.ToXml(&out, false, false, 1);
+        return std::string(out.GetData() ? out.GetData() : "", static_cast<size_t>(out.GetSize()));
+    }
+
+    CMsgDic m_Dic;
+};
+
+TEST_F(PathTest, SmallAndWideTablesKeepEveryValueInDefinitionOrder) {
+    CMsg msg(60, 0, 0, &m_Dic);
+    ASSERT_EQ(msg.SetValue(10, 0.5), 0);
+    ASSERT_EQ(msg.SetValue(4, 1), 0);
+    ASSERT_EQ(msg.SetValue(6, "six"), 0);
+    ASSERT_EQ(msg.SetValue(4, 2), 0);
+    ASSERT_EQ(msg.SetValue(2, 22), 0);
+    ASSERT_EQ(msg.SetValue(8, 88), 0);
+    const std::string expected =
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"60\" ver=\"\"><t8>88</t8><t2>22</t2>"
+        "<t6><![CDATA[six]]></t6><t4>1</t4><t4>2</t4><t10>5.000000000000000e-001</t10></msg>";
+    EXPECT_EQ(Xml(msg), expected);
+    CMsg back(0, 0, 0, &m_Dic);
+    ASSERT_EQ(back.LoadXml(expected.c_str()), 0);
+    EXPECT_EQ(Xml(back), expected);
+    int i = 0;
+    EXPECT_EQ(back.GetValue(8, &i), 0);
+    EXPECT_EQ(i, 88);
+    EXPECT_EQ(back.GetArrSize(4), 2);
+
+    CMsg wide(61, 0, 0, &m_Dic);
+    for (int t = 20; t < 40; ++t)
+        ASSERT_EQ(wide.SetValue(t, CFormat("v%d", t)), 0);
+    CMsg wideBack(0, 0, 0, &m_Dic);
+    ASSERT_EQ(wideBack.LoadXml(Xml(wide).c_str()), 0);
+    EXPECT_EQ(Xml(wideBack), Xml(wide));
+    for (int t = 20; t < 40; ++t) {
+        CString s;
+        ASSERT_EQ(wideBack.GetValue(t, &s), 0) << t;
+        EXPECT_STREQ(s.ToStr(), CFormat("v%d", t).ToStr());
+    }
+    // A message given another definition starts with a table of that one.
+    wideBack.Init(60, 0, 0);
+    EXPECT_EQ(wideBack.SetValue(8, 1), 0);
+    EXPECT_EQ(wideBack.GetValue(8, &i), 0);
+    EXPECT_EQ(i, 1);
+    EXPECT_EQ(wideBack.GetValue(20, &i), -18);
+}
+
+TEST_F(PathTest, AddChildKeepsNoPointer) {
+    CMsg parent(1001, 0, 0, &m_Dic);
+    EXPECT_EQ(parent.AddChild(nullptr), -12);
+    {
+        CMsg child(2001, 0, 0, &m_Dic);
+        EXPECT_EQ(parent.AddChild(&child), 0);
+    }
+    // Nothing of the child is left to free or reach.
+    parent.Init(1001, 0, 0);
+    EXPECT_EQ(parent.SetValue(2, 3), 0);
+}
+
+TEST_F(PathTest, NumberedNamesReadAsBefore) {
+    struct Case {
+        const char* m_szElement;
+        const char* m_szError;  // null: tag 2 holds 7
+    } cases[] = {
+        {"t2", nullptr},
+        {"t02", nullptr},
+        {"a2", nullptr},
+        {"t2x", nullptr},
+        {"t", "Handler error : Unknown start tag element(t, 0)"},
+        {"t-1", "Handler error : Unknown start tag element(t-1, -1)"},
+        {"t99999999999", "Handler error : Unknown start tag element(t99999999999, 2147483647)"},
+        {"T2", "Handler error : Unknown start tagnum(T2)"},
+    };
+    for (const Case& c : cases) {
+        std::string xml = std::string("<msg no='50'><") + c.m_szElement + ">7</" + c.m_szElement + "></msg>";
+        CMsg msg(0, 0, 0, &m_Dic);
+        if (c.m_szError) {
+            CException e = Raised([&] { msg.LoadXml(xml.c_str()); });
+            EXPECT_EQ(e.GetCode(), -21) << c.m_szElement;
+            EXPECT_STREQ(e.GetText(), c.m_szError);
+        } else {
+            ASSERT_EQ(msg.LoadXml(xml.c_str()), 0) << c.m_szElement;
+            int i = 0;
+            EXPECT_EQ(msg.GetValue(2, &i), 0);
+            EXPECT_EQ(i, 7) << c.m_szElement;
+        }
+    }
+}
+
+TEST_F(PathTest, LongTextsReadAsShortOnes) {
+    const std::string big(300000, 'x');
+    const std::string other = "y" + big;
+    // Blanks inside the section are trimmed, a line end in it reads as a
+    // line feed, a referenced carriage return is kept, a piece after the
+    // long one joins it, and a single tag keeps its first text.
+    const std::string xml = "<msg no='50'><t1><![CDATA[ \n" + big + "\r]]>&#13;z \t</t1><t1><![CDATA[" + other +
+                            "]]></t1><t11><![CDATA[" + big + "]]></t11><t11><![CDATA[" + other + "]]></t11></msg>";
+    CMsg msg(0, 0, 0, &m_Dic);
+    ASSERT_EQ(msg.LoadXml(xml.c_str()), 0);
+    CString s;
+    ASSERT_EQ(msg.GetValue(1, &s), 0);
+    EXPECT_TRUE(std::string(s.ToStr()) == big + "\n\rz") << s.GetLength();
+    ASSERT_EQ(msg.GetArrSize(11), 2);
+    ASSERT_EQ(msg.GetValueAt(11, 1, &s), 0);
+    EXPECT_TRUE(std::string(s.ToStr()) == other) << s.GetLength();
+    // Written and read back byte for byte; then a small document on the
+    // same thread.
+    CMsg back(0, 0, 0, &m_Dic);
+    ASSERT_EQ(back.LoadXml(Xml(msg).c_str()), 0);
+    EXPECT_TRUE(Xml(back) == Xml(msg));
+    ASSERT_EQ(back.LoadXml("<msg no='50'><t1>small</t1></msg>"), 0);
+    ASSERT_EQ(back.GetValue(1, &s), 0);
+    EXPECT_STREQ(s.ToStr(), "small");
+}
+
+}  // namespace

@@ -1,0 +1,25 @@
+// Checks a field value given as text against its tag's type, before any
+// request is built from it.
+#ifndef VORANT_CALL_FIELD_VALUE_H
+#define VORANT_CALL_FIELD_VALUE_H
+
+#include <string>
+
+class CTagInfo;
+
+// The dictionary's name of a tag type: "string", "integer", "double",
+// "bool", "date", or "m<sub-message number>".
+std::string TypeText(const CTagInfo& p_Tag);
+
+// True when p_strText is a value of p_Tag's type; *p_pCanonical is then the
+// text the message reader takes as that value (blanks around typed values
+// dropped, a bool as true/false, a double in full precision). False with a
+// reason naming tag, type and value otherwise (a sub-message tag takes no
+// value).
+bool CheckFieldValue(const CTagInfo& p_Tag, const std::string& p_strText, std::string* p_pCanonical,
+                     std::string* p_pError);
+
+// True for a yyyymmdd text that is a calendar date (years 1 to 9999).
+bool IsCalendarDate(const std::string& p_strText);
+
+#endif  // VORANT_CALL_FIELD_VALUE_H
