@@ -288,8 +288,9 @@ TEST_F(Flat, DictionaryDefinitions) {
         const char* name;
         int type, subMsg, isArray;
     };
-    for (const Want& w : {Want{0, 1, "acct", VORANT_TAG_STRING, 0, 0}, Want{5, 6, "lines", VORANT_TAG_SUBMSG, 2001, 1},
-                          Want{8, 9, "dates", VORANT_TAG_DATE, 0, 1}, Want{11, 12, "head", VORANT_TAG_SUBMSG, 2001, 0}}) {
+    for (const Want& w :
+         {Want{0, 1, "acct", VORANT_TAG_STRING, 0, 0}, Want{5, 6, "lines", VORANT_TAG_SUBMSG, 2001, 1},
+          Want{8, 9, "dates", VORANT_TAG_DATE, 0, 1}, Want{11, 12, "head", VORANT_TAG_SUBMSG, 2001, 0}}) {
         ASSERT_EQ(MSG_GetTagDef(1001, w.idx, &def), 0) << w.name;
         EXPECT_EQ(def.tag, w.tag);
         EXPECT_STREQ(def.name, w.name);
@@ -305,8 +306,9 @@ TEST_F(Flat, DictionaryDefinitions) {
 TEST_F(Flat, DumpToBuffer) {
     CMsg* msg = MSG_GetNewMsg(1001, nullptr);
     MSG_SetInt(msg, 2, 5);
-    const std::string whole = "Msg Dump ======================================\n  MsgNum : 1001\n    Type : index\n"
-                              "     Ver : \n    [2](qty) 5\n===============================================\n";
+    const std::string whole =
+        "Msg Dump ======================================\n  MsgNum : 1001\n    Type : index\n"
+        "     Ver : \n    [2](qty) 5\n===============================================\n";
     const int length = static_cast<int>(whole.size());
     EXPECT_EQ(MSG_DumpToBuffer(msg, nullptr, 0), length);
     std::string buffer(length + 1, 'Z');
