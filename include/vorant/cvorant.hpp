@@ -82,8 +82,8 @@ public:
     // 0, or a negative code with the reason in p_pErr; -12 when p_pErr is null.
     static int Initialize(const char* p_szConfigPath, CVorantError* p_pErr);
     // From explicit settings; the time-out (seconds) is stored as given.
-    static int Initialize(const char* p_szKeyFile, const char* p_szMsgDic, const char* p_szHost,
-                          int p_iPort, int p_iTimeout, CVorantError* p_pErr);
+    static int Initialize(const char* p_szKeyFile, const char* p_szMsgDic, const char* p_szHost, int p_iPort,
+                          int p_iTimeout, CVorantError* p_pErr);
 
     // Sends p_pIn to service p_iSvcNum and parses the answer into p_pOut.
     // 0; -12 p_pErr null; -1 not initialised; -2 null message; -3 the call

@@ -32,8 +32,8 @@ typedef char VorantErrorInfo_size_is_1032[(sizeof(VorantErrorInfo) == 1032) ? 1 
 /* 0 on success (err untouched); -12 when err is null; otherwise the negative
  * result with the reason copied into err. */
 VORANT_API int Vorant_Initialize(const char* configPath, VorantErrorInfo* err);
-VORANT_API int Vorant_InitializeEx(const char* keyFile, const char* msgDic, const char* host,
-                                   int port, int timeout, VorantErrorInfo* err);
+VORANT_API int Vorant_InitializeEx(const char* keyFile, const char* msgDic, const char* host, int port, int timeout,
+                                   VorantErrorInfo* err);
 /* Sends in to service svcnum; out holds the answer on success. -4 is a
  * REJECT: err then holds the server's code, reason and service number. */
 VORANT_API int Vorant_CallService(int svcnum, CMsg* in, CMsg* out, VorantErrorInfo* err);

@@ -41,8 +41,7 @@ int Vorant_Initialize(const char* configPath, VorantErrorInfo* err) {
 
 int Vorant_InitializeEx(const char* keyFile, const char* msgDic, const char* host, int port, int timeout,
                         VorantErrorInfo* err) {
-    return RunForC(err,
-                   [&](CVorantError* e) { return CVorant::Initialize(keyFile, msgDic, host, port, timeout, e); });
+    return RunForC(err, [&](CVorantError* e) { return CVorant::Initialize(keyFile, msgDic, host, port, timeout, e); });
 }
 
 int Vorant_CallService(int svcnum, CMsg* in, CMsg* out, VorantErrorInfo* err) {

@@ -4,8 +4,8 @@
 #include <new>
 
 #include "api/library_state.h"
-#include "transport/tcp_adaptor.h"
 #include "transport/packet_info.h"
+#include "transport/tcp_adaptor.h"
 #include "vorant/cvorant.hpp"
 #include "vorant/msg.hpp"
 #include "vorant/msg_dic.hpp"
@@ -23,8 +23,7 @@ const int kRejectTagRefSvcNum = 8;
 const int kCompressAbove = 1024;
 
 // A read of one REJECT tag: absent is accepted; any other failure is final.
-bool RejectReadFailed(int p_iResult, const char* p_szPrefix, CMsg* p_pOut, int p_iSvcNum,
-                      CVorantError* p_pErr) {
+bool RejectReadFailed(int p_iResult, const char* p_szPrefix, CMsg* p_pOut, int p_iSvcNum, CVorantError* p_pErr) {
     if (p_iResult >= 0 || p_iResult == -1)
         return false;
     p_pErr->SetError(p_iResult, CString(p_szPrefix) + p_pOut->GetLastError(), p_iSvcNum);
@@ -99,10 +98,10 @@ int CVorant::CallServiceByMsg(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, CVorantE
 
     int iCode = 0, iRefSvcNum = 0;
     CString strReason;
-    if (RejectReadFailed(p_pOut->GetValue(kRejectTagSysCode, &iCode), "REJECT.SysCode failed : ", p_pOut,
+    if (RejectReadFailed(p_pOut->GetValue(kRejectTagSysCode, &iCode), "REJECT.SysCode failed : ", p_pOut, p_iSvcNum,
+                         p_pErr) ||
+        RejectReadFailed(p_pOut->GetValue(kRejectTagReasonText, &strReason), "REJECT.SysReasonText failed : ", p_pOut,
                          p_iSvcNum, p_pErr) ||
-        RejectReadFailed(p_pOut->GetValue(kRejectTagReasonText, &strReason), "REJECT.SysReasonText failed : ",
-                         p_pOut, p_iSvcNum, p_pErr) ||
         RejectReadFailed(p_pOut->GetValue(kRejectTagRefSvcNum, &iRefSvcNum), "REJECT.RefSvcNum failed: ", p_pOut,
                          p_iSvcNum, p_pErr))
         return -4;

@@ -88,8 +88,8 @@ CMsgValue* CMsg::NewHashBag(int p_iTagNum) {
     if (!m_pValues) {
         int iTags = m_pMsgInfo ? m_pMsgInfo->GetTagCount() : 0;
         int iPool = iTags < kPooledBags ? iTags : kPooledBags;
-        size_t iBytes = sizeof(CMsgValue*) * static_cast<size_t>(m_iHeadCount) +
-                        sizeof(CMsgValue) * static_cast<size_t>(iPool);
+        size_t iBytes =
+            sizeof(CMsgValue*) * static_cast<size_t>(m_iHeadCount) + sizeof(CMsgValue) * static_cast<size_t>(iPool);
         m_pValues = static_cast<CMsgValue**>(::operator new(iBytes, std::nothrow));
         if (!m_pValues)
             return nullptr;

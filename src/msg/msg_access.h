@@ -76,8 +76,7 @@ struct MsgAccess {
     // Stores one value read from message XML (p_szText holds p_iLength
     // characters and a terminator). p_pTag, when given, is the tag's
     // definition in p_Msg's own definition. Raises CException on failure.
-    static void StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, const char* p_szText,
-                          size_t p_iLength);
+    static void StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, const char* p_szText, size_t p_iLength);
 
     // Marks a successful store.
     static void MarkFilled(CMsg& p_Msg) { p_Msg.m_bEmpty = false; }

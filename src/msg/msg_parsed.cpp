@@ -66,8 +66,7 @@ void CMsg::SetParsedData(int p_iTagNum, CString p_strValue) {
     MsgAccess::StoreText(*this, p_iTagNum, nullptr, p_strValue.ToStr(), static_cast<size_t>(p_strValue.GetLength()));
 }
 
-void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, const char* p_szText,
-                          size_t p_iLength) {
+void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, const char* p_szText, size_t p_iLength) {
     const CMsgInfo* pInfo = p_Msg.m_pMsgInfo;
     if (!pInfo)
         throw CException(MA_ERR_MSG_NOT_DEFINED, "msgnum=%d", p_Msg.m_iSelfNum);
@@ -86,9 +85,7 @@ void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, co
         case TAG_TYPE_STRING: StoreString(pBag, p_szText); break;
         case TAG_TYPE_INT: StoreInPlace<int>(pBag, vorant::num_text::ParseInt(p_szText)); break;
         case TAG_TYPE_DBL: StoreInPlace<double>(pBag, vorant::num_text::ParseDbl(p_szText)); break;
-        case TAG_TYPE_BOOL:
-            StoreInPlace<bool>(pBag, p_iLength == 4 && std::memcmp(p_szText, "true", 4) == 0);
-            break;
+        case TAG_TYPE_BOOL: StoreInPlace<bool>(pBag, p_iLength == 4 && std::memcmp(p_szText, "true", 4) == 0); break;
         case TAG_TYPE_DATE: StoreDate(pBag, CDate(p_szText)); break;
         default: throw CException(MA_ERR_TAG_TYPE, "tagnum=%d,type=%d", p_iTagNum, pBag->m_iType);
     }

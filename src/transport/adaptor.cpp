@@ -32,20 +32,12 @@ int InitWinSock() {
     return 0;
 }
 
-bool IsWinSockStarted() {
-    return g_bWinSockStarted.load();
-}
+bool IsWinSockStarted() { return g_bWinSockStarted.load(); }
 
 CAdaptor::CAdaptor()
-    : m_iPort(0),
-      m_iSock(-1),
-      m_iSendTimeout(90),
-      m_iRecvTimeout(60),
-      m_iMaxPacketLength(DEFAULT_MAX_PACKET_LENGTH) {}
+    : m_iPort(0), m_iSock(-1), m_iSendTimeout(90), m_iRecvTimeout(60), m_iMaxPacketLength(DEFAULT_MAX_PACKET_LENGTH) {}
 
-CAdaptor::~CAdaptor() {
-    Close();
-}
+CAdaptor::~CAdaptor() { Close(); }
 
 void CAdaptor::Close() {
     CloseSocket(m_iSock);
@@ -74,8 +66,7 @@ int CAdaptor::Connect(const char* p_szHost, int p_iPort) {
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* pFound = nullptr;
-    if (p_szHost == nullptr || getaddrinfo(p_szHost, nullptr, &hints, &pFound) != 0 ||
-        pFound == nullptr) {
+    if (p_szHost == nullptr || getaddrinfo(p_szHost, nullptr, &hints, &pFound) != 0 || pFound == nullptr) {
         if (pFound != nullptr) {
             freeaddrinfo(pFound);
         }
@@ -115,10 +106,8 @@ int CAdaptor::Connect(const char* p_szHost, int p_iPort) {
         } while (iWait < 0 && errno == EINTR);
         int iSoError = 0;
         socklen_t nLen = sizeof iSoError;
-        iResult = (iWait > 0 && getsockopt(iSock, SOL_SOCKET, SO_ERROR, &iSoError, &nLen) == 0 &&
-                   iSoError == 0)
-                      ? 0
-                      : -1;
+        iResult =
+            (iWait > 0 && getsockopt(iSock, SOL_SOCKET, SO_ERROR, &iSoError, &nLen) == 0 && iSoError == 0) ? 0 : -1;
     }
     if (iResult != 0) {
         CloseSocket(iSock);
@@ -167,8 +156,7 @@ int CAdaptor::SendData(const char* p_pData, int p_iLength, int p_iTimeout) {
             continue;
         }
         if (iErrno != EWOULDBLOCK && iErrno != EAGAIN) {
-            SetError(ADAPTOR_SEND, "(send errno=%d,%s)", iErrno,
-                     ErrnoText(iErrno, szErr, sizeof szErr));
+            SetError(ADAPTOR_SEND, "(send errno=%d,%s)", iErrno, ErrnoText(iErrno, szErr, sizeof szErr));
             return ADAPTOR_SEND;
         }
         const int iWait = WaitForProgress(POLLOUT, iTimeout, "send");
@@ -275,17 +263,12 @@ void CAdaptor::SetError(int p_iCode, const char* p_szFormat, ...) {
             iSize = (n / kDetailStep + 1) * kDetailStep;
         }
     }
-    m_pError->m_strText =
-        CFormat("%s(%d)(%s)", AdaptorErrorText(p_iCode), p_iCode, strDetails.ToStr());
+    m_pError->m_strText = CFormat("%s(%d)(%s)", AdaptorErrorText(p_iCode), p_iCode, strDetails.ToStr());
 }
 
-const char* CAdaptor::GetLastError() const {
-    return m_pError ? m_pError->m_strText.ToStr() : "";
-}
+const char* CAdaptor::GetLastError() const { return m_pError ? m_pError->m_strText.ToStr() : ""; }
 
-int CAdaptor::GetLastErrorCode() const {
-    return m_pError ? m_pError->m_iCode : 0;
-}
+int CAdaptor::GetLastErrorCode() const { return m_pError ? m_pError->m_iCode : 0; }
 
 void CAdaptor::SetDefaultTimeouts(int p_iSendSeconds, int p_iRecvSeconds) {
     m_iSendTimeout = p_iSendSeconds < 0 ? 0 : p_iSendSeconds;

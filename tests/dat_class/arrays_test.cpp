@@ -141,12 +141,14 @@ TEST(ValueArray, CopiesAreDeep) {
 
 TEST(ValueArray, SortsAscending) {
     CIntArray a;
-    for (int v : {3, INT_MIN, INT_MAX, -1, 0}) a.Add(v);
+    for (int v : {3, INT_MIN, INT_MAX, -1, 0})
+        a.Add(v);
     a.Sort();
     EXPECT_STREQ(a.Repr(",", false), "-2147483648,-1,0,3,2147483647");
 
     CDblArray d;
-    for (double v : {2.0, double(NAN), -1.0, double(NAN), 0.5}) d.Add(v);
+    for (double v : {2.0, double(NAN), -1.0, double(NAN), 0.5})
+        d.Add(v);
     d.Sort();  // NaNs go last instead of breaking the sort
     EXPECT_EQ(d[0], -1.0);
     EXPECT_EQ(d[2], 2.0);
@@ -174,8 +176,7 @@ TEST(ValueArray, FailedAllocationLeavesTheArrayAsItWas) {
     ExpectAllocFailure([&] { a.Reset(9, 1); }, "dat_class/value_array", "int[p_iCount]");
     CDateArray copy;
     alloc_fault::FailArrayNew(1);
-    ExpectAllocFailure([&] { copy = CDateArray(3, CDate(1)); }, "dat_class/value_array",
-                       "CDate[p_iCount]");
+    ExpectAllocFailure([&] { copy = CDateArray(3, CDate(1)); }, "dat_class/value_array", "CDate[p_iCount]");
     EXPECT_EQ(a.GetSize(), 4);
 
     CDblArray d;
@@ -239,7 +240,8 @@ TEST(StrArray, LenientIndexesExceptOperatorBracket) {
 
 TEST(StrArray, CopiesSortAndAllocationFailure) {
     CStrArray s;
-    for (const char* t : {"b", "\xe9", "B", "a", ""}) s.Add(t);
+    for (const char* t : {"b", "\xe9", "B", "a", ""})
+        s.Add(t);
     CStrArray copy(s);
     s.Sort();
     EXPECT_STREQ(s.Join(","), ",B,a,b,\xe9");  // unsigned bytes
@@ -261,12 +263,14 @@ TEST(StrArray, CopiesSortAndAllocationFailure) {
 
 TEST(PtrArray, GrowthAndIndexErrors) {
     CPtrArray a(false);
-    for (int i = 0; i < 16; ++i) a.Add(nullptr);
+    for (int i = 0; i < 16; ++i)
+        a.Add(nullptr);
     EXPECT_EQ(a.GetCapacity(), 16);
     a.Add(nullptr);
     EXPECT_EQ(a.GetCapacity(), 20);
     CPtrArray b(false);
-    for (int i = 0; i < 17; ++i) b.InsertAt(0, nullptr);
+    for (int i = 0; i < 17; ++i)
+        b.InsertAt(0, nullptr);
     EXPECT_EQ(b.GetCapacity(), 32);
     EXPECT_EQ(b.InsertAt(-1, nullptr), -1);
     EXPECT_RAISES(b.SetAt(17, nullptr), 0, "CPtrArray::SetAt : Invalid Index(16:17)");

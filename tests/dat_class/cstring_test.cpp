@@ -116,7 +116,8 @@ TEST(CString, IndexAndReleaseErrorsRaiseCodeZeroWithTheirTexts) {
 
     // A buffer filled without a terminator is refused, not overread.
     p = s.GetBuffer(3);
-    for (int i = 0; i < 4; ++i) p[i] = 'z';
+    for (int i = 0; i < 4; ++i)
+        p[i] = 'z';
     EXPECT_RAISES(s.ReleaseBuffer(-1), 0, "CString::ReleaseBuffer - out of index");
     // Lengths below -1 count as -1 instead of writing before the buffer.
     p[3] = '\0';

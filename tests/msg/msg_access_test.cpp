@@ -104,15 +104,28 @@ TEST_F(AccessTest, TypeMismatchLinesOfEveryMember) {
         ByNum m_ByNum;
         ByName m_ByName;  // null where no by-name form exists
     };
-#define BOTH(decl, call) [&](CMsg& m, int K) { decl; return call; }, [&](CMsg& m, const char* K) { decl; return call; }
-#define NUM_ONLY(decl, call) [&](CMsg& m, int K) { decl; return call; }, nullptr
+#define BOTH(decl, call)              \
+    [&](CMsg& m, int K) {             \
+        decl;                         \
+        return call;                  \
+    },                                \
+        [&](CMsg& m, const char* K) { \
+            decl;                     \
+            return call;              \
+        }
+#define NUM_ONLY(decl, call) \
+    [&](CMsg& m, int K) {    \
+        decl;                \
+        return call;         \
+    },                       \
+        nullptr
     const Case cases[] = {
         {699, "string", BOTH(CString o, m.GetValue(K, &o))},
         {740, "integer", BOTH(int o, m.GetValue(K, &o))},
         {777, "double", BOTH(double o, m.GetValue(K, &o))},
         {814, "bool", BOTH(bool o, m.GetValue(K, &o))},
         {850, "date", BOTH(CDate o, m.GetValue(K, &o))},
-        {891, "submsg", BOTH(CMsg* o, m.GetValue(K, &o))},
+        {891, "submsg", BOTH(CMsg * o, m.GetValue(K, &o))},
         {891, "submsg", BOTH((void)m.GetValue(K), m.GetLastErrorCode())},
         {943, "string", BOTH(CStrArray o, m.GetValue(K, &o))},
         {983, "integer", BOTH(CIntArray o, m.GetValue(K, &o))},
@@ -138,7 +151,7 @@ TEST_F(AccessTest, TypeMismatchLinesOfEveryMember) {
         {2431, "double", NUM_ONLY(double o, m.GetValueAt(K, 0, &o))},
         {2469, "bool", NUM_ONLY(bool o, m.GetValueAt(K, 0, &o))},
         {2506, "date", NUM_ONLY(CDate o, m.GetValueAt(K, 0, &o))},
-        {2544, "submsg", NUM_ONLY(CMsg* o, m.GetValueAt(K, 0, &o))},
+        {2544, "submsg", NUM_ONLY(CMsg * o, m.GetValueAt(K, 0, &o))},
     };
 #undef BOTH
 #undef NUM_ONLY
@@ -297,7 +310,7 @@ TEST_F(AccessTest, ByNameForwardsToTheTagNumber) {
     EXPECT_EQ(msg.SetValue("nope", 1), -18);
     EXPECT_EQ(msg.GetLastError(), Err(-18, "msgnum=40, tagnum=-1"));
     EXPECT_EQ(msg.SetValue(static_cast<const char*>(nullptr), 1), -18);
-    EXPECT_EQ(msg.SetValue("nope", ""), 0);                      // absent value first
+    EXPECT_EQ(msg.SetValue("nope", ""), 0);  // absent value first
     EXPECT_EQ(msg.GetValue("nope", static_cast<int*>(nullptr)), -12);
     CIntArray out;
     out.Add(1);

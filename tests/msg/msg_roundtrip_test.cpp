@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -121,8 +121,9 @@ private:
     int Pick(int p_iLow, int p_iHigh) { return std::uniform_int_distribution<int>(p_iLow, p_iHigh)(m_Rng); }
 
     std::string MakeText() {
-        static const char* const kPieces[] = {"a", "Z", "9", " ", "\t", "\n", "\r", "<", ">", "&", "]]>", "]",
-                                              "\"", "'", "\xe9", "\xff", "\xa0", "\x80", "\x85", "&amp;", "<![CDATA["};
+        static const char* const kPieces[] = {"a",    "Z",    "9",    " ",    "\t",   "\n",    "\r",
+                                              "<",    ">",    "&",    "]]>",  "]",    "\"",    "'",
+                                              "\xe9", "\xff", "\xa0", "\x80", "\x85", "&amp;", "<![CDATA["};
         std::string text;
         int iPieces = Pick(0, 3) == 0 ? Pick(300, 1200) : Pick(1, 12);  // an empty text is no value
         for (int i = 0; i < iPieces; ++i)
@@ -245,9 +246,9 @@ std::string Render(const Node& p_Node, const Form& p_Form, bool p_bRead) {
     std::string out;
     for (size_t t = 0; t < p_Node.m_Values.size(); ++t) {
         const TagDef& tag = p_Node.m_pDef->m_Tags[t];
-        std::string name = p_Form.m_bByName ? tag.m_strName
-                                            : (tag.m_bArray && p_Form.m_bArrayItemTag ? "a" : "t") +
-                                                  std::to_string(tag.m_iNo);
+        std::string name = p_Form.m_bByName
+                               ? tag.m_strName
+                               : (tag.m_bArray && p_Form.m_bArrayItemTag ? "a" : "t") + std::to_string(tag.m_iNo);
         for (const Item& item : p_Node.m_Values[t]) {
             std::string content;
             switch (tag.m_iType) {

@@ -123,8 +123,7 @@ TEST(ExampleDictionaryTest, EncryptedExampleMatchesItsSource) {
 TEST_F(DicLoaderTest, DocumentStructureErrors) {
     EXPECT_EQ("-21|InitDictionary(Handler error : Unknown root element - dictionary)",
               Load(Write("a.xml", "<dictionary/>")));
-    EXPECT_EQ("-21|InitDictionary(Handler error : Unknown element - message)",
-              Load(Dictionary("<message no='1'/>")));
+    EXPECT_EQ("-21|InitDictionary(Handler error : Unknown element - message)", Load(Dictionary("<message no='1'/>")));
     EXPECT_EQ("-21|InitDictionary(Handler error : Unknown child element - note)",
               Load(Dictionary("<msg no='2' name='M'><note/></msg>")));
     EXPECT_EQ("-15|InitDictionary(Handler error : msgnum=0)", Load(Dictionary("<msg name='NoNumber'/>")));
@@ -144,11 +143,12 @@ TEST_F(DicLoaderTest, AttributesAndIgnoredContent) {
                                     "text<tag name='zero' type='string'><deeper><any/></deeper></tag>"
                                     "<tag no='7' name='list' type='date' array='Y'/>"
                                     "<constraint><whatever/></constraint></msg>")));
-    EXPECT_EQ("<msg no='4' name='caf\xE9 & co' hash='8'>\n"
-              "\t<tag no='0' name='zero' type='string' array='N' />\n"
-              "\t<tag no='7' name='list' type='date' array='Y' />\n"
-              "</msg>\n\n",
-              DumpOf(m_Dic));
+    EXPECT_EQ(
+        "<msg no='4' name='caf\xE9 & co' hash='8'>\n"
+        "\t<tag no='0' name='zero' type='string' array='N' />\n"
+        "\t<tag no='7' name='list' type='date' array='Y' />\n"
+        "</msg>\n\n",
+        DumpOf(m_Dic));
 }
 
 TEST_F(DicLoaderTest, DefinitionsBeforeAFailureStay) {
@@ -161,8 +161,9 @@ TEST_F(DicLoaderTest, DefinitionsBeforeAFailureStay) {
     EXPECT_NE(nullptr, m_Dic.GetMsgInfo(12));
     // A second file into the same dictionary stops at its first known number.
     EXPECT_EQ("-22|InitDictionary(Handler error : msgnum=12,msgname=Again)",
-              Load(Write("b.xml", "<msg_dictionary><msg no='13' name='New'/><msg no='12' name='Again'/>"
-                                  "<msg no='14' name='Later'/></msg_dictionary>")));
+              Load(Write("b.xml",
+                         "<msg_dictionary><msg no='13' name='New'/><msg no='12' name='Again'/>"
+                         "<msg no='14' name='Later'/></msg_dictionary>")));
     EXPECT_NE(nullptr, m_Dic.GetMsgInfo(13));
     EXPECT_EQ(nullptr, m_Dic.GetMsgInfo(14));
 }
@@ -177,7 +178,8 @@ TEST_F(DicLoaderTest, UnreadableFiles) {
     EXPECT_EQ("-36|InitDictionary(Handler error : File may be corrupted)",
               Load(Write("short.exml", std::string(17, 'x'))));
     EXPECT_EQ(0u, Load(Write("empty.exml", "")).find("-21|InitDictionary(Handler error : [F]MsgDic.xml (L:"));
-    EXPECT_EQ(0u, Load(Write("noise.exml", std::string(32, '\x5a'))).find("-21|InitDictionary(Handler error : [F]MsgDic.xml (L:"));
+    EXPECT_EQ(0u, Load(Write("noise.exml", std::string(32, '\x5a')))
+                      .find("-21|InitDictionary(Handler error : [F]MsgDic.xml (L:"));
 
     const std::string broken = Write("broken.xml", "<msg_dictionary>\n<msg no='1'>\n</msg_dictionary>\n");
     EXPECT_EQ(0u, Load(broken).find("-21|InitDictionary(Handler error : [F]" + broken + " (L:3, C:"));
@@ -192,8 +194,8 @@ TEST_F(DicLoaderTest, NothingOutsideTheDocumentIsRead) {
     EXPECT_EQ(0u, text.find("-21|InitDictionary(Handler error : [F]" + entity + " (L:2, C:")) << text;
     EXPECT_EQ(nullptr, m_Dic.GetMsgInfo(5));
 
-    const std::string param = Write("param.xml", "<!DOCTYPE msg_dictionary [<!ENTITY % p SYSTEM '" + secret +
-                                                     "'> %p;]><msg_dictionary/>");
+    const std::string param =
+        Write("param.xml", "<!DOCTYPE msg_dictionary [<!ENTITY % p SYSTEM '" + secret + "'> %p;]><msg_dictionary/>");
     EXPECT_EQ(0u, Load(param).find("-21|InitDictionary(Handler error : [F]"));
 
     // An external DTD is never opened: this one would not even parse.

@@ -88,7 +88,8 @@ TEST(KeyFile, ZeroInsideTheCipherBlocksIsCorrupted) {
         for (size_t at : {0u, 7u, 15u, 17u, 31u}) {
             std::string file = MakeKeyFile(key);
             const bool twoBlocks = file[4112 + 16] != '\0';
-            if (!twoBlocks && at > 15) continue;
+            if (!twoBlocks && at > 15)
+                continue;
             file[4112 + at] = '\0';
             Redigest(file);
             const Decoded d = Decode(file);

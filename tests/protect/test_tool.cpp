@@ -23,7 +23,8 @@ struct ToolRun {
 class ToolTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (access(kTool.c_str(), X_OK) != 0) GTEST_SKIP() << kTool << " is not built";
+        if (access(kTool.c_str(), X_OK) != 0)
+            GTEST_SKIP() << kTool << " is not built";
     }
 
     // p_strArgs is passed to the shell as it stands: quote what needs it.
@@ -39,9 +40,9 @@ protected:
 TEST_F(ToolTest, EncryptThenDecryptGivesTheInputBack) {
     for (size_t n : {0u, 1u, 15u, 16u, 32u, 1000u}) {
         std::string bytes;
-        for (size_t i = 0; i < n; ++i) bytes += char(i * 31 % 256);
-        const std::string in = m_Dir.Write("in", bytes), exml = m_Dir.Path("in.exml"),
-                          back = m_Dir.Path("back");
+        for (size_t i = 0; i < n; ++i)
+            bytes += char(i * 31 % 256);
+        const std::string in = m_Dir.Write("in", bytes), exml = m_Dir.Path("in.exml"), back = m_Dir.Path("back");
         ASSERT_EQ(Tool("encrypt " + in + " " + exml).status, 0) << n;
         EXPECT_EQ(CTempDir::Read(exml).size(), n / 16 * 16 + 16) << n;
 
@@ -112,8 +113,7 @@ TEST_F(ToolTest, CheckDicListsPlainAndEncryptedAlike) {
 }
 
 TEST_F(ToolTest, BadUsageFailsWithUsageText) {
-    for (const char* args : {"", "frobnicate", "encrypt onlyone", "keyfile out.key",
-                             "keyfile --key abc", "showkey"}) {
+    for (const char* args : {"", "frobnicate", "encrypt onlyone", "keyfile out.key", "keyfile --key abc", "showkey"}) {
         const ToolRun r = Tool(args);
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_NE(r.err.find("usage: vorant-protect"), std::string::npos) << args;

@@ -21,8 +21,7 @@ int ListenOnLoopback(int* p_pPort) {
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     addr.sin_port = 0;
-    if (iFd < 0 || bind(iFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        listen(iFd, 4) != 0) {
+    if (iFd < 0 || bind(iFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(iFd, 4) != 0) {
         abort();
     }
     socklen_t nLen = sizeof addr;
@@ -45,8 +44,7 @@ bool WaitReadable(int p_iFd) {
 bool PeerConnection::Send(const std::string& p_strBytes) {
     size_t nDone = 0;
     while (nDone < p_strBytes.size()) {
-        const ssize_t n = send(m_iFd, p_strBytes.data() + nDone, p_strBytes.size() - nDone,
-                               MSG_NOSIGNAL);
+        const ssize_t n = send(m_iFd, p_strBytes.data() + nDone, p_strBytes.size() - nDone, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -124,9 +122,7 @@ ScriptedPeer::ScriptedPeer(std::function<void(PeerConnection&)> p_fnScript) {
     });
 }
 
-ScriptedPeer::~ScriptedPeer() {
-    Join();
-}
+ScriptedPeer::~ScriptedPeer() { Join(); }
 
 void ScriptedPeer::Join() {
     if (m_Thread.joinable()) {

@@ -84,10 +84,8 @@ void CMessageServer::CImpl::Serve(int p_iFd, const sockaddr_in& p_Peer) {
     CPacketInfo request;
     const int iReceived = conn.ReceiveFrom(&request, iTimeout);
     std::string strLog = Now() + " " + strPeer + " svc=" + std::to_string(request.m_iSvcNum) +
-                         " msg=" + std::to_string(request.m_iMsgNum) + " key=" +
-                         request.m_strUserKey.ToStr() + " in=" +
-                         std::to_string(request.m_Body.GetSize()) +
-                         (request.m_bCompressed ? "/Y" : "/N");
+                         " msg=" + std::to_string(request.m_iMsgNum) + " key=" + request.m_strUserKey.ToStr() +
+                         " in=" + std::to_string(request.m_Body.GetSize()) + (request.m_bCompressed ? "/Y" : "/N");
 
     const CServiceRule* pRule = nullptr;
     CAnswer answer;
@@ -103,15 +101,13 @@ void CMessageServer::CImpl::Serve(int p_iFd, const sockaddr_in& p_Peer) {
         answer = RejectAnswer(REJECT_BAD_REQUEST, conn.GetLastError(), request.m_iSvcNum);
         strOutcome = "bad request, reject " + std::to_string(REJECT_BAD_REQUEST);
     } else if ((pRule = m_Rules.Find(request.m_iSvcNum)) == nullptr) {
-        answer = RejectAnswer(REJECT_NO_RULE,
-                              "no rule for service " + std::to_string(request.m_iSvcNum),
-                              request.m_iSvcNum);
+        answer =
+            RejectAnswer(REJECT_NO_RULE, "no rule for service " + std::to_string(request.m_iSvcNum), request.m_iSvcNum);
         strOutcome = "no rule, reject " + std::to_string(REJECT_NO_RULE);
     } else if (pRule->m_eAction == CServiceRule::ECHO) {
         std::string strError;
         if (!NormaliseMessage(m_pDic.get(), request.m_Body.GetData(), &answer, &strError)) {
-            answer = RejectAnswer(REJECT_UNREADABLE_XML, "request does not parse: " + strError,
-                                  request.m_iSvcNum);
+            answer = RejectAnswer(REJECT_UNREADABLE_XML, "request does not parse: " + strError, request.m_iSvcNum);
             strOutcome = "unreadable request, reject " + std::to_string(REJECT_UNREADABLE_XML);
         }
     } else if (pRule->m_eAction == CServiceRule::ANSWER) {
@@ -132,8 +128,7 @@ void CMessageServer::CImpl::Serve(int p_iFd, const sockaddr_in& p_Peer) {
     reply.m_bCompressed = reply.m_Body.GetSize() > kCompressAbove || reply.m_iMsgNum == 1;
     strLog += " out=" + std::to_string(reply.m_Body.GetSize()) + (reply.m_bCompressed ? "/Y" : "/N");
 
-    if (pRule != nullptr && pRule->m_iDelaySeconds > 0 &&
-        WaitFor(-1, pRule->m_iDelaySeconds * 1000) < 0) {
+    if (pRule != nullptr && pRule->m_iDelaySeconds > 0 && WaitFor(-1, pRule->m_iDelaySeconds * 1000) < 0) {
         Log(strLog + " " + strOutcome + ": stopped during the delay");
         Finish(conn.GetSocket());
         return;
@@ -159,8 +154,7 @@ void CMessageServer::CImpl::Serve(int p_iFd, const sockaddr_in& p_Peer) {
     if (conn.SendData(strPacket.data(), static_cast<int>(nSend), iTimeout) < 0) {
         strOutcome += ": send failed: " + std::string(conn.GetLastError());
     } else if (nSend < strPacket.size()) {
-        strOutcome += ": sent " + std::to_string(nSend) + " of " +
-                      std::to_string(strPacket.size()) + " bytes";
+        strOutcome += ": sent " + std::to_string(nSend) + " of " + std::to_string(strPacket.size()) + " bytes";
     } else {
         strOutcome += ": sent";
     }
@@ -182,8 +176,7 @@ void CMessageServer::CImpl::Finish(int p_iFd) {
     for (;;) {
         timespec tsNow;
         clock_gettime(CLOCK_MONOTONIC, &tsNow);
-        const long lSpent = (tsNow.tv_sec - tsStart.tv_sec) * 1000 +
-                            (tsNow.tv_nsec - tsStart.tv_nsec) / 1000000;
+        const long lSpent = (tsNow.tv_sec - tsStart.tv_sec) * 1000 + (tsNow.tv_nsec - tsStart.tv_nsec) / 1000000;
         if (lSpent >= kDrainMillis || WaitFor(p_iFd, static_cast<int>(kDrainMillis - lSpent)) <= 0 ||
             recv(p_iFd, szBuf, sizeof szBuf, 0) <= 0) {
             break;

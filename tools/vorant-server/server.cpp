@@ -25,9 +25,7 @@ const int kMaxThreads = 256;
 
 CMessageServer::CImpl::CImpl() = default;
 
-CMessageServer::CImpl::~CImpl() {
-    Stop();
-}
+CMessageServer::CImpl::~CImpl() { Stop(); }
 
 bool CMessageServer::CImpl::Load(std::string* p_pError) {
     if (m_Options.m_strDictionary.empty()) {
@@ -41,9 +39,8 @@ bool CMessageServer::CImpl::Load(std::string* p_pError) {
         *p_pError = "dictionary " + m_Options.m_strDictionary + ": " + e.GetText();
         return false;
     }
-    const bool bRead = m_Options.m_strRulesFile.empty()
-                           ? m_Rules.Parse(m_Options.m_strRules, ".", p_pError)
-                           : m_Rules.ParseFile(m_Options.m_strRulesFile, p_pError);
+    const bool bRead = m_Options.m_strRulesFile.empty() ? m_Rules.Parse(m_Options.m_strRules, ".", p_pError)
+                                                        : m_Rules.ParseFile(m_Options.m_strRulesFile, p_pError);
     if (!bRead) {
         return false;
     }
@@ -56,8 +53,7 @@ bool CMessageServer::CImpl::Load(std::string* p_pError) {
         rules.push_back(m_Rules.Default());
     }
     for (const CServiceRule* pRule : rules) {
-        if (pRule->m_eAction != CServiceRule::ANSWER ||
-            m_AnswerFiles.count(pRule->m_strAnswerFile) != 0) {
+        if (pRule->m_eAction != CServiceRule::ANSWER || m_AnswerFiles.count(pRule->m_strAnswerFile) != 0) {
             continue;
         }
         CAnswer answer;
@@ -92,12 +88,10 @@ bool CMessageServer::CImpl::Listen(std::string* p_pError) {
 
     m_iListenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     const int iOn = 1;
-    if (m_iListenFd < 0 ||
-        setsockopt(m_iListenFd, SOL_SOCKET, SO_REUSEADDR, &iOn, sizeof iOn) != 0 ||
-        bind(m_iListenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        listen(m_iListenFd, kBacklog) != 0) {
-        *p_pError = "cannot listen on " + m_Options.m_strHost + ":" +
-                    std::to_string(m_Options.m_iPort) + ": " + std::strerror(errno);
+    if (m_iListenFd < 0 || setsockopt(m_iListenFd, SOL_SOCKET, SO_REUSEADDR, &iOn, sizeof iOn) != 0 ||
+        bind(m_iListenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(m_iListenFd, kBacklog) != 0) {
+        *p_pError = "cannot listen on " + m_Options.m_strHost + ":" + std::to_string(m_Options.m_iPort) + ": " +
+                    std::strerror(errno);
         return false;
     }
     socklen_t nLen = sizeof addr;
@@ -144,8 +138,7 @@ void CMessageServer::CImpl::WorkerLoop() {
         if (iFd < 0) {
             // A transient failure; out of descriptors must not turn into a
             // busy loop.
-            if (iError != EAGAIN && iError != EWOULDBLOCK && iError != EINTR &&
-                iError != ECONNABORTED) {
+            if (iError != EAGAIN && iError != EWOULDBLOCK && iError != EINTR && iError != ECONNABORTED) {
                 WaitFor(-1, 100);
             }
             continue;
@@ -204,9 +197,7 @@ void CMessageServer::CImpl::Log(const std::string& p_strLine) {
 
 CMessageServer::CMessageServer() = default;
 
-CMessageServer::~CMessageServer() {
-    Stop();
-}
+CMessageServer::~CMessageServer() { Stop(); }
 
 bool CMessageServer::Start(const CServerOptions& p_Options, std::string* p_pError) {
     std::string strIgnored;
@@ -225,12 +216,8 @@ bool CMessageServer::Start(const CServerOptions& p_Options, std::string* p_pErro
     return true;
 }
 
-int CMessageServer::GetPort() const {
-    return m_pImpl ? m_pImpl->m_iPort : 0;
-}
+int CMessageServer::GetPort() const { return m_pImpl ? m_pImpl->m_iPort : 0; }
 
-void CMessageServer::Stop() {
-    m_pImpl.reset();
-}
+void CMessageServer::Stop() { m_pImpl.reset(); }
 
 }  // namespace vorant_server
