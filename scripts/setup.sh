@@ -4,6 +4,8 @@
 set -eu
 
 PACKAGES="g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libxerces-c-dev zlib1g-dev libxml2-utils"
+# scripts/check-format.sh
+PACKAGES="$PACKAGES clang-format"
 
 missing=""
 for p in $PACKAGES; do
