@@ -17,6 +17,8 @@ namespace vorant {
 // VORANT_NEW("dat_class/cstring", char[m_iBufferSize]) is `new char[m_iBufferSize]`
 // whose std::bad_alloc becomes CException -11 naming the unit, this line and
 // the expression as written. Other exceptions of a constructor pass through.
+// The spelling is part of the text: where clang-format would respace it
+// ("char[iLen+1]"), the line stands between clang-format off and on.
 #define VORANT_NEW(unit, ...)                                                                   \
     ([&]() {                                                                                    \
         try {                                                                                   \

@@ -22,7 +22,9 @@ char* FormatToNewBuffer(const char* p_szFormat, va_list p_Args, int* p_piResult,
         return nullptr;
     int iSize = kFormatStep;
     for (;;) {
-        std::unique_ptr<char[]> pBuffer(VORANT_NEW(kUnit, char[iSize + 1]));
+        // clang-format off
+        std::unique_ptr<char[]> pBuffer(VORANT_NEW(kUnit, char[iSize+1]));
+        // clang-format on
         memset(pBuffer.get(), 0, static_cast<size_t>(iSize) + 1);
         va_list args;
         va_copy(args, p_Args);

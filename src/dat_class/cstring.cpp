@@ -54,7 +54,9 @@ CString::CString(const char* p_pHead, int p_iHead, const char* p_pTail, int p_iT
         MakeEmptyString();
         return;
     }
-    m_pData = VORANT_NEW(kUnit, char[iLen + 1]);
+    // clang-format off
+    m_pData = VORANT_NEW(kUnit, char[iLen+1]);
+    // clang-format on
     if (p_iHead)
         memcpy(m_pData, p_pHead, static_cast<size_t>(p_iHead));
     if (p_iTail)
@@ -108,7 +110,9 @@ int CString::Set(const char* p_szText) {
         memmove(m_pData, p_szText, static_cast<size_t>(iLen));
         memset(m_pData + iLen, 0, static_cast<size_t>(m_iBufferSize - iLen));
     } else {
-        char* pBuffer = VORANT_NEW(kUnit, char[iLen + 1]);
+        // clang-format off
+        char* pBuffer = VORANT_NEW(kUnit, char[iLen+1]);
+        // clang-format on
         memcpy(pBuffer, p_szText, static_cast<size_t>(iLen) + 1);
         delete[] m_pData;
         m_pData = pBuffer;
@@ -291,7 +295,9 @@ int CString::InsertText(int p_iPos, const char* p_pText, int p_iLength) {
     }
     int iNewLen = CheckedLength(static_cast<int64_t>(m_iSize) + p_iLength, "char[iNewLen+1]", __LINE__);
     if (iNewLen >= m_iBufferSize) {
-        char* pBuffer = VORANT_NEW(kUnit, char[iNewLen + 1]);
+        // clang-format off
+        char* pBuffer = VORANT_NEW(kUnit, char[iNewLen+1]);
+        // clang-format on
         if (p_iPos)
             memcpy(pBuffer, m_pData, static_cast<size_t>(p_iPos));
         memcpy(pBuffer + p_iPos, p_pText, static_cast<size_t>(p_iLength));
@@ -380,7 +386,9 @@ int CString::Replace(const char* p_szOld, const char* p_szNew) {
     int64_t iNewLen64 = static_cast<int64_t>(m_iSize) +
                         static_cast<int64_t>(iCount) * (static_cast<int64_t>(iNew) - static_cast<int64_t>(iOld));
     int iNewLen = CheckedLength(iNewLen64, "char[iNewLen+1]", __LINE__);
-    char* pBuffer = VORANT_NEW(kUnit, char[iNewLen + 1]);
+    // clang-format off
+    char* pBuffer = VORANT_NEW(kUnit, char[iNewLen+1]);
+    // clang-format on
     char* pOut = pBuffer;
     const char* pIn = m_pData;
     for (int i = 0; i < iCount; ++i) {
@@ -405,7 +413,9 @@ void CString::ConcatInPlace(const char* p_pText, int p_iLength) {
     if (!p_pText || p_iLength < 1)
         return;
     int iNewLen = CheckedLength(static_cast<int64_t>(m_iSize) + p_iLength, "char[iNewLen+1]", __LINE__);
-    char* pBuffer = VORANT_NEW(kUnit, char[iNewLen + 1]);
+    // clang-format off
+    char* pBuffer = VORANT_NEW(kUnit, char[iNewLen+1]);
+    // clang-format on
     if (m_iSize)
         memcpy(pBuffer, m_pData, static_cast<size_t>(m_iSize));
     memcpy(pBuffer + m_iSize, p_pText, static_cast<size_t>(p_iLength));

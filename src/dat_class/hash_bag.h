@@ -105,7 +105,9 @@ CHashBag<TList, TValue, TOut>& CHashBag<TList, TValue, TOut>::operator=(const CH
     if (this == &p_Other)
         return *this;
     const int iCount = p_Other.m_iBucketCount;
-    CNode** pBuckets = VORANT_NEW("dat_class/hash_bag", CNode* [iCount]());
+    // clang-format off
+    CNode** pBuckets = VORANT_NEW("dat_class/hash_bag", CNode*[iCount]());
+    // clang-format on
     try {
         for (int i = 0; i < iCount; ++i) {
             CNode** ppTail = &pBuckets[i];
