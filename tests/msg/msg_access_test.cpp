@@ -58,15 +58,9 @@ TEST_F(AccessTest, CheckOrderAndDetails) {
     EXPECT_EQ(msg.SetValue(-1, 5), -18);
     EXPECT_EQ(msg.GetLastError(), Err(-18, "msgnum=40, tagnum=-1"));
     EXPECT_EQ(msg.SetValue(99, 5), -18);
-    EXPECT_EQ(msg.SetValue(1, 5), -17);
-    EXPECT_EQ(msg.GetLastError(), Err(-17, "Line:1233, tagnum=1,type=(string/integer)"));
-    EXPECT_EQ(msg.SetValue(2, "x"), -17);
-    EXPECT_EQ(msg.GetLastError(), Err(-17, "Line:1178, tagnum=2,type=(integer/string)"));
-    EXPECT_EQ(msg.SetValue(2, CDbl(1.5)), -17);
-    EXPECT_EQ(msg.GetLastError(), Err(-17, "Line:2165, tagnum=2,type=(integer/double)"));
+    // Type mismatches (their texts: TypeMismatchLinesOfEveryMember).
     std::unique_ptr<CMsg> pRefused(Line("a"));
     EXPECT_EQ(msg.SetValue(2, pRefused.get()), -17);  // not stored: still the caller's
-    EXPECT_EQ(msg.GetLastError(), Err(-17, "Line:1441, tagnum=2,type=(integer/submsg)"));
     EXPECT_EQ(pRefused->GetParentMsg(), nullptr);
 
     // Reading: never-set gives -1 before any type check; a set tag of another type -17.
@@ -74,12 +68,9 @@ TEST_F(AccessTest, CheckOrderAndDetails) {
     EXPECT_EQ(i, 0);
     EXPECT_EQ(msg.GetLastError(), Err(-1, "tagnum=1"));
     msg.SetValue(1, "text");
-    EXPECT_EQ(msg.GetValue(1, &i), -17);
-    EXPECT_EQ(msg.GetLastError(), Err(-17, "Line:740, tagnum=1,type=(string/integer)"));
     CInt ci(3);
     EXPECT_EQ(msg.GetValue(1, &ci), -17);
     EXPECT_FALSE(ci.IsValid());
-    EXPECT_EQ(msg.GetLastError(), Err(-17, "Line:1987, tagnum=1,type=(string/integer)"));
     CString s("keep");
     EXPECT_EQ(msg.GetValueAt(2, 0, &s), -1);
     EXPECT_STREQ(s.ToStr(), "keep");  // string outputs are not reset
