@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
@@ -13,13 +12,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "msg_test_support.h"
+#include "protect/temp_dir.h"
 
 namespace {
 
@@ -294,8 +293,7 @@ bool WellFormed(const std::vector<std::string>& p_Files, std::string* p_pOutput)
 
 TEST(RoundTrip, RandomMessagesInAllForms) {
     const Form kForms[] = {{false, false}, {true, false}, {false, true}};
-    char szDir[] = "/tmp/vorant-msg-rt-XXXXXX";
-    ASSERT_NE(mkdtemp(szDir), nullptr);
+    CTempDir tmp;
     std::vector<std::string> files;
     for (unsigned seed = 1; seed <= 60; ++seed) {
         CMsgDic dic;
@@ -317,10 +315,8 @@ TEST(RoundTrip, RandomMessagesInAllForms) {
                 CMsg again(0, 0, 0, &dic);
                 ASSERT_EQ(again.LoadXml(rewritten.c_str()), 0);
                 ASSERT_EQ(Xml(again, form.m_bArrayItemTag, form.m_bByName), rewritten);
-                if (files.size() < 400) {
-                    files.push_back(std::string(szDir) + "/" + std::to_string(files.size()) + ".xml");
-                    std::ofstream(files.back(), std::ios::binary) << written;
-                }
+                if (files.size() < 400)
+                    files.push_back(tmp.Write(std::to_string(files.size()) + ".xml", written));
             }
             // The indented dump reads back as the same message.
             CStream dump;
@@ -328,8 +324,7 @@ TEST(RoundTrip, RandomMessagesInAllForms) {
             CMsg fromDump(0, 0, 0, &dic);
             ASSERT_EQ(fromDump.LoadXml(dump.GetData()), 0);
             EXPECT_EQ(Xml(fromDump, false, false), Document(*pNode, kForms[0], true));
-            files.push_back(std::string(szDir) + "/" + std::to_string(files.size()) + ".xml");
-            std::ofstream(files.back(), std::ios::binary) << msgtest::Text(dump);
+            files.push_back(tmp.Write(std::to_string(files.size()) + ".xml", msgtest::Text(dump)));
         }
     }
     std::string output;
@@ -337,9 +332,6 @@ TEST(RoundTrip, RandomMessagesInAllForms) {
     if (bChecked) {
         EXPECT_TRUE(WellFormed(files, &output)) << output.substr(0, 2000);
     }
-    for (const std::string& file : files)
-        unlink(file.c_str());
-    rmdir(szDir);
     if (!bChecked)
         GTEST_SKIP() << "xmllint is not installed (Debian package libxml2-utils)";
 }

@@ -2,14 +2,11 @@
 // texts, and input that must never reach outside the file.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <fstream>
 #include <string>
 
 #include "msg/msg_info.h"
 #include "protect/protected_data.h"
+#include "protect/temp_dir.h"
 #include "vorant/exception.hpp"
 #include "vorant/msg_dic.hpp"
 #include "vorant/stream.hpp"
@@ -53,23 +50,7 @@ std::string DumpOf(const CMsgDic& p_Dic) {
 // A scratch directory for the files of one test.
 class DicLoaderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char dir[] = "/tmp/vorant-dic-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(dir));
-        m_Dir = dir;
-    }
-    void TearDown() override {
-        for (const std::string& f : m_Files)
-            unlink(f.c_str());
-        rmdir(m_Dir.c_str());
-    }
-
-    std::string Write(const std::string& p_Name, const std::string& p_Bytes) {
-        const std::string path = m_Dir + "/" + p_Name;
-        std::ofstream(path, std::ios::binary) << p_Bytes;
-        m_Files.push_back(path);
-        return path;
-    }
+    std::string Write(const std::string& p_Name, const std::string& p_Bytes) { return m_Tmp.Write(p_Name, p_Bytes); }
     std::string WriteEncrypted(const std::string& p_Name, const std::string& p_Plain) {
         CStream cipher;
         CString err;
@@ -90,8 +71,7 @@ protected:
         return "ok";
     }
 
-    std::string m_Dir;
-    std::vector<std::string> m_Files;
+    CTempDir m_Tmp;
     CMsgDic m_Dic;
 };
 
@@ -169,11 +149,11 @@ TEST_F(DicLoaderTest, DefinitionsBeforeAFailureStay) {
 }
 
 TEST_F(DicLoaderTest, UnreadableFiles) {
-    const std::string missing = m_Dir + "/none.xml";
+    const std::string missing = m_Tmp.Path("none.xml");
     const std::string text = Load(missing);
     EXPECT_EQ(0u, text.find("-21|InitDictionary(Handler error : [F]" + missing + " (L:0, C:0) : ")) << text;
 
-    const std::string missingEnc = m_Dir + "/none.exml";
+    const std::string missingEnc = m_Tmp.Path("none.exml");
     EXPECT_EQ("-36|InitDictionary(Handler error : File not found(" + missingEnc + "))", Load(missingEnc));
     EXPECT_EQ("-36|InitDictionary(Handler error : File may be corrupted)",
               Load(Write("short.exml", std::string(17, 'x'))));
