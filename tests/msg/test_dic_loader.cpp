@@ -5,6 +5,7 @@
 #include <string>
 
 #include "msg/msg_info.h"
+#include "msg_test_support.h"
 #include "protect/protected_data.h"
 #include "protect/temp_dir.h"
 #include "vorant/exception.hpp"
@@ -12,6 +13,8 @@
 #include "vorant/stream.hpp"
 
 namespace {
+
+using msgtest::DumpOf;
 
 const char kWorkedExample[] =
     "<?xml version=\"1.0\" encoding='UTF-8'?>\n"
@@ -40,12 +43,6 @@ const char kWorkedExampleDump[] =
     "\t<tag no='2' name='shipDate' type='date' array='N' />\n"
     "\t<tag no='5' name='express' type='bool' array='N' />\n"
     "</msg>\n\n";
-
-std::string DumpOf(const CMsgDic& p_Dic) {
-    CStream out;
-    p_Dic.Dump(&out);
-    return out.GetData() ? std::string(out.GetData(), out.GetSize()) : std::string();
-}
 
 // A scratch directory for the files of one test.
 class DicLoaderTest : public ::testing::Test {

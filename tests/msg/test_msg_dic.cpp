@@ -5,11 +5,14 @@
 #include <type_traits>
 
 #include "msg/msg_info.h"
+#include "msg_test_support.h"
 #include "vorant/exception.hpp"
 #include "vorant/msg_dic.hpp"
 #include "vorant/stream.hpp"
 
 namespace {
+
+using msgtest::DumpOf;
 
 // Runs p_Action and returns "<code>|<text>" of the CException it raises.
 template <typename F>
@@ -20,12 +23,6 @@ std::string Raised(F p_Action) {
         return std::to_string(e.GetCode()) + "|" + e.GetText();
     }
     return "no exception";
-}
-
-std::string DumpOf(const CMsgDic& p_Dic) {
-    CStream out;
-    p_Dic.Dump(&out);
-    return out.GetData() ? std::string(out.GetData(), out.GetSize()) : std::string();
 }
 
 TEST(MsgDicTest, MessageDefinitionsAndTheirBounds) {
