@@ -218,9 +218,7 @@ void BM_SendReceive(benchmark::State& p_State) {
     SetBytes(p_State, body.size());
 }
 
-void Sizes(benchmark::internal::Benchmark* p_pBench) {
-    p_pBench->Arg(1000)->Arg(4 << 10)->Arg(1 << 20);
-}
+void Sizes(benchmark::internal::Benchmark* p_pBench) { p_pBench->Arg(1000)->Arg(4 << 10)->Arg(1 << 20); }
 
 BENCHMARK(BM_BuildPacket)->Apply(Sizes);
 BENCHMARK(BM_ZlibCompress)->Apply(Sizes);

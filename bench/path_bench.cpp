@@ -26,10 +26,10 @@
 
 #include <atomic>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <memory>
 #include <mutex>
@@ -56,9 +56,7 @@ const int kService = 100;
 const int kAccountRequest = 1001;
 const int kAccountLine = 2001;
 
-double Seconds(Clock::time_point p_Start) {
-    return std::chrono::duration<double>(Clock::now() - p_Start).count();
-}
+double Seconds(Clock::time_point p_Start) { return std::chrono::duration<double>(Clock::now() - p_Start).count(); }
 
 // This thread's processor time: what work without waits is measured by, on
 // a machine that other work shares.

@@ -72,9 +72,12 @@ void BM_StdStringAppend(benchmark::State& p_State) {
 // bytes, to p_State.range(0) bytes in all.
 void BM_StreamAppendPieces(benchmark::State& p_State) {
     const int iTarget = static_cast<int>(p_State.range(0));
-    static const char* const kPieces[] = {"<t6>", "<t1>", "<![CDATA[", "LN-0001234", "]]>", "</t1>",
-                                          "<t2>", "42", "</t2>", "1.234567890000000e+005", "</t6>",
-                                          "A line of free text that is a bit longer."};
+    static const char* const kPieces[] = {"<t6>",      "<t1>",
+                                          "<![CDATA[", "LN-0001234",
+                                          "]]>",       "</t1>",
+                                          "<t2>",      "42",
+                                          "</t2>",     "1.234567890000000e+005",
+                                          "</t6>",     "A line of free text that is a bit longer."};
     const int kCount = sizeof kPieces / sizeof kPieces[0];
     std::vector<int> lengths;
     for (const char* p : kPieces)

@@ -20,14 +20,12 @@ const int kMaxPacketLength = 1 << 20;
 
 bool IsAnswerFailure(int p_iCode) {
     switch (p_iCode) {
-        case ADAPTOR_CLOSED:       // the answer ends early
+        case ADAPTOR_CLOSED:  // the answer ends early
         case ADAPTOR_CHECKSUM:
         case ADAPTOR_HEADER:
         case ADAPTOR_COMPRESSION:
-        case ADAPTOR_CORRUPTED:
-            return true;
-        default:
-            return false;
+        case ADAPTOR_CORRUPTED: return true;
+        default: return false;
     }
 }
 

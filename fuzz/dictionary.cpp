@@ -55,11 +55,18 @@ void WriteFile(const char* p_szPath, const char* p_pData, size_t p_nSize) {
 
 bool IsLoaderCode(int p_iCode) {
     switch (p_iCode) {
-        case -11: case -12: case -14: case -15: case -16: case -17:
-        case -19: case -21: case -22: case -26: case -36:
-            return true;
-        default:
-            return false;
+        case -11:
+        case -12:
+        case -14:
+        case -15:
+        case -16:
+        case -17:
+        case -19:
+        case -21:
+        case -22:
+        case -26:
+        case -36: return true;
+        default: return false;
     }
 }
 

@@ -42,10 +42,8 @@ inline const char*& FuzzCurrentInput() {
 #ifdef VORANT_FUZZ_REPLAY
 #define VORANT_FUZZ_ENTRY(fn)
 #else
-#define VORANT_FUZZ_ENTRY(fn)                                                        \
-    extern "C" int LLVMFuzzerTestOneInput(const uint8_t* p_pData, size_t p_nSize) { \
-        return fn(p_pData, p_nSize);                                                 \
-    }
+#define VORANT_FUZZ_ENTRY(fn) \
+    extern "C" int LLVMFuzzerTestOneInput(const uint8_t* p_pData, size_t p_nSize) { return fn(p_pData, p_nSize); }
 #endif
 
 #endif  // VORANT_FUZZ_FUZZ_TARGETS_H

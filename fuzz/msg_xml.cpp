@@ -34,10 +34,12 @@ CMsgDic& ExampleDictionary() {
 bool IsReaderCode(int p_iCode) {
     switch (p_iCode) {
         case 0:  // an element inside a field that holds no sub-message
-        case -11: case -17: case -18: case -19: case -21:
-            return true;
-        default:
-            return false;
+        case -11:
+        case -17:
+        case -18:
+        case -19:
+        case -21: return true;
+        default: return false;
     }
 }
 
@@ -64,9 +66,7 @@ bool EndsInBlank(const char* p_szText) {
 
 bool IsUnstableText(const CString& p_Text) { return p_Text.GetLength() == 0 || EndsInBlank(p_Text.ToStr()); }
 
-bool IsUnstableDate(const CDate& p_Date) {
-    return p_Date.ToStr()[0] == '\0' || EndsInBlank(p_Date.ToStr());
-}
+bool IsUnstableDate(const CDate& p_Date) { return p_Date.ToStr()[0] == '\0' || EndsInBlank(p_Date.ToStr()); }
 
 template <class Value, class Array, class Unstable>
 bool AnyUnstable(CMsg& p_Msg, int p_iTag, bool p_bArray, Unstable p_Unstable) {
@@ -111,8 +111,7 @@ bool HasUnstableValue(CMsg& p_Msg, CMsgDic& p_Dic) {
                 }
                 break;
             }
-            default:
-                break;
+            default: break;
         }
     }
     return false;

@@ -6,6 +6,7 @@ set -eu
 cd "$(dirname "$0")/.."
 
 ./scripts/setup.sh
+./scripts/check-format.sh
 
 JOBS="${JOBS:-$(nproc)}"
 

@@ -16,6 +16,9 @@ class CCallTrace;
 // Base of an application's typed message class: converts itself to and from
 // a CMsg. Owns its name and last-error texts. Copies carry only the message
 // number.
+// An object serves one thread at a time. CVorant::CallService calls MakeMsg
+// on the request object and LoadMsg on the answer object, on the caller's
+// thread; an exception they raise passes through CallService.
 class VORANT_API CMsgBase {
 public:
     CMsgBase();
@@ -23,6 +26,8 @@ public:
 
     // Fills this object from an answer; negative on failure, with the reason
     // in the last-error text.
+    // p_pMsg belongs to the caller and lives only for this call: copy what
+    // is kept.
     virtual int LoadMsg(CMsg* p_pMsg) = 0;
     // A new message built from this object, owned by the caller (free it with
     // MA_FreeMsg), or null with the reason in the last-error text.
@@ -31,6 +36,7 @@ public:
     // the library.
     virtual void Init() = 0;
 
+    // A copy of the last-error text ("" when none).
     CString GetLastError() const;
     // "M_<name>(CMsg<msgnum as %04d>)".
     CString Repr() const;
@@ -48,6 +54,7 @@ private:
 // Base of an application's typed array of CMsgBase items (an array-valued
 // sub-message field). Owns its two texts; the library never calls the
 // virtual operations.
+// Copies carry the two texts. An object serves one thread at a time.
 class VORANT_API CMsgBase_Array {
 public:
     CMsgBase_Array();
@@ -68,6 +75,7 @@ public:
     virtual int MakeMsgArray(CMsg* p_pParent, int p_iTagNum) = 0;
     virtual void SetSize(int p_iSize) = 0;
 
+    // A copy of the last-error text ("" when none).
     CString GetLastError() const;
 
 protected:
@@ -97,14 +105,23 @@ struct CCallOptions {
 // The static service facade. Initialize once (before any call, never while
 // calls run), then call services from any number of threads: calls only read
 // the library-wide state.
+// Every function returns 0 or a negative result and fills the caller's
+// record; the record, and the messages of a call, serve one call at a time.
+// Out of memory may still raise CException (code -11).
 class VORANT_API CVorant {
 public:
+    // Loads the key file and the dictionary into the process-wide state and
+    // keeps the server settings; the previous settings stay unless every step
+    // succeeds. -1 configuration, key file or host unusable (record code 0,
+    // text says why); -2 dictionary not loaded (code 0, the loader's text);
+    // -3 network not started. The dictionary is the process's own:
+    // initialise once per process, never while a call runs.
     // From the configuration file (keys msg_dic, key_file, server, timeout).
     // 0, or a negative code with the reason in p_pErr; -12 when p_pErr is null.
     static int Initialize(const char* p_szConfigPath, CVorantError* p_pErr);
     // From explicit settings; the time-out (seconds) is stored as given.
-    static int Initialize(const char* p_szKeyFile, const char* p_szMsgDic, const char* p_szHost,
-                          int p_iPort, int p_iTimeout, CVorantError* p_pErr);
+    static int Initialize(const char* p_szKeyFile, const char* p_szMsgDic, const char* p_szHost, int p_iPort,
+                          int p_iTimeout, CVorantError* p_pErr);
     // The bounds of every call made without per-call options, for the
     // explicit form of Initialize (the file form sets them from its keys
     // connect_timeout, deadline and max_answer; the explicit form leaves
@@ -114,12 +131,18 @@ public:
     // default 67108864, else at least 128. 0; -12 p_pErr null; -1 a value
     // out of range (nothing changed, the reason in p_pErr). Like
     // Initialize, it must not run while calls are in progress.
-    static int SetCallBounds(int p_iConnectTimeoutMs, int p_iDeadlineMs, int p_iMaxAnswer,
-                             CVorantError* p_pErr);
+    static int SetCallBounds(int p_iConnectTimeoutMs, int p_iDeadlineMs, int p_iMaxAnswer, CVorantError* p_pErr);
 
+    // One TCP connection per call; any thread after Initialize. p_pIn and
+    // p_pOut stay the caller's; p_pIn is left as it is.
     // Sends p_pIn to service p_iSvcNum and parses the answer into p_pOut.
     // 0; -12 p_pErr null; -1 not initialised; -2 null message; -3 the call
     // failed (p_pErr code names the step); -4 the server rejected the request.
+    // Record: -1 code -35; -2 code -12; -3 code -2 request not written, -3
+    // connect, -4 send, -5 receive, -6/-7 answer not parsed, the step's
+    // reason as text (transport failures "text(code)(details)"), service -1;
+    // -4 the server's code, reason and service number, p_pOut holding the
+    // REJECT message (a REJECT tag that does not read gives that read's code).
     static int CallServiceByMsg(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, CVorantError* p_pErr);
     // The same bounded by p_pOptions (null: the configured bounds). -2 also
     // for options out of range (p_pErr code -12). A connect time-out gives
@@ -133,6 +156,9 @@ public:
     // 0; -12; -1 not initialised or null object; -2 request conversion
     // failed; -3 out of memory; -4 CallServiceByMsg failed; -5 answer
     // conversion failed.
+    // The temporary messages are the library's and are freed on every path.
+    // Record: as CallServiceByMsg, and code -12 for a null object, -1 with
+    // the object's last error for -2 and -5, -11 for -3.
     static int CallService(int p_iSvcNum, CMsgBase* p_pIn, CMsgBase* p_pOut, CVorantError* p_pErr);
     // The same bounded by p_pOptions (null: the configured bounds).
     static int CallService(int p_iSvcNum, CMsgBase* p_pIn, CMsgBase* p_pOut, const CCallOptions* p_pOptions,

@@ -143,7 +143,9 @@ public:
     int GetUSec() const { return m_iUSec; }
     // Seconds since 1970-01-01 00:00:00 UTC.
     int64_t GetTimeVal() const { return m_lTimeVal; }
-    struct tm GetTmStruct() const { return m_tmLocal; }
+    struct tm GetTmStruct() const {
+        return m_tmLocal;
+    }
 
     // p_szFormat with every letter below replaced (others kept; null gives ""):
     // Y year "%04d", M month "%02d", D day "%02d", h hour "%02d", m minute

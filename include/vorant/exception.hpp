@@ -15,8 +15,7 @@ public:
     // Copies p_szText cut to 1023 characters; null gives an empty text.
     CException(const char* p_szText, int p_iCode);
     // printf-style text, cut to 1023 characters.
-    CException(int p_iCode, const char* p_szFormat, ...)
-        __attribute__((format(printf, 3, 4)));
+    CException(int p_iCode, const char* p_szFormat, ...) __attribute__((format(printf, 3, 4)));
 
     CException(const CException&) = default;
     CException& operator=(const CException&) = default;

@@ -31,16 +31,16 @@ public:
     void ReleaseValue();
 
     int m_iTagNum;
-    int m_iType;   // tag type code 1 to 6; 0 in a new bag
-    bool m_bSet;   // a value has been stored
-    bool m_bArray; // m_Value points to an array container
+    int m_iType;    // tag type code 1 to 6; 0 in a new bag
+    bool m_bSet;    // a value has been stored
+    bool m_bArray;  // m_Value points to an array container
     union Value {
-        int i;             // 2 integer
-        double d;          // 3 double
-        bool b;            // 4 bool
-        CString* pStr;     // 1 string
-        CDate* pDate;      // 5 date
-        CMsg* pMsg;        // 6 sub-message
+        int i;          // 2 integer
+        double d;       // 3 double
+        bool b;         // 4 bool
+        CString* pStr;  // 1 string
+        CDate* pDate;   // 5 date
+        CMsg* pMsg;     // 6 sub-message
         CStrArray* pStrArr;
         CIntArray* pIntArr;
         CDblArray* pDblArr;
@@ -107,8 +107,7 @@ public:
 
     // p_iSelfNum > 0 gives a defined message (Init's exceptions pass on);
     // 0 or less an undefined one. A null dictionary raises -12.
-    explicit CMsg(int p_iSelfNum = 0, int p_iRootNum = 0, int p_iSelfTagNum = 0,
-                  CMsgDic* p_pDic = MA_GetMsgDic());
+    explicit CMsg(int p_iSelfNum = 0, int p_iRootNum = 0, int p_iSelfTagNum = 0, CMsgDic* p_pDic = MA_GetMsgDic());
     ~CMsg();
     CMsg(const CMsg&) = delete;
     CMsg& operator=(const CMsg&) = delete;
@@ -249,7 +248,7 @@ private:
     CMsgValue** m_pValues;
     CMsg* m_pParent;
     CMsgDic* m_pMsgDic;
-    CMsgInfo* m_pMsgInfo;    // null for an undefined message
+    CMsgInfo* m_pMsgInfo;  // null for an undefined message
     int m_iHeadCount;
     int m_iPoolSize;
     int m_iPoolUsed;

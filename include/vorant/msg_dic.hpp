@@ -34,14 +34,13 @@ public:
 
     // Defines a message; p_strHash is its tag bucket count as text (0 or less,
     // empty or beyond 128 give 128). Raises CException -15, -22 or -11.
-    void SetMsgInfo(int p_iMsgNum, const CString& p_strName, const CString& p_strVer,
-                    const CString& p_strHash);
+    void SetMsgInfo(int p_iMsgNum, const CString& p_strName, const CString& p_strVer, const CString& p_strHash);
 
     // Defines one tag of a defined message. p_strType is "string", "integer",
     // "double", "bool", "date" or "m<sub-message number>"; p_strArray "Y"
     // makes an array tag. Raises CException -15, -19, -14, -16, -17 or -11.
-    void SetMsgDetail(int p_iMsgNum, int p_iTagNum, const CString& p_strName,
-                      const CString& p_strType, const CString& p_strArray);
+    void SetMsgDetail(int p_iMsgNum, int p_iTagNum, const CString& p_strName, const CString& p_strType,
+                      const CString& p_strArray);
 
     // Loads a dictionary file, plain XML or encrypted ".exml", into this
     // dictionary. Raises CException with the failing step's code; the

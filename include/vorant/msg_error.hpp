@@ -60,8 +60,7 @@ public:
 
 protected:
     // Records p_iCode with the printf-style details p_szFormat.
-    void SetLastError(int p_iCode, const char* p_szFormat, ...)
-        __attribute__((format(printf, 3, 4)));
+    void SetLastError(int p_iCode, const char* p_szFormat, ...) __attribute__((format(printf, 3, 4)));
 
 private:
     struct Error;

@@ -13,6 +13,18 @@
 #include "vorant/export.h"
 #include "vorant/trace.h"
 
+/* Threads: Vorant_Initialize must not run while any other vorant function
+ * runs. After it has returned, any number of threads may call the other
+ * functions at once, each on its own messages and error records: a message
+ * (with its sub-messages) and a VorantErrorInfo serve one thread at a time.
+ *
+ * Codes: 0 (or a length, size or count) is success. Negative results of the
+ * MSG_* functions are the library's error table: -1 no data (tag absent or
+ * unset), -11 out of memory, -12 null argument, -17 the tag has another type,
+ * -18 no such tag in the message, -19 the message is not in the dictionary,
+ * -27 index out of range, -28 the sub-message already belongs to a tree.
+ * No function lets an exception escape into C. */
+
 #ifdef __cplusplus
 class CMsg;
 extern "C" {
@@ -30,13 +42,28 @@ typedef struct VorantErrorInfo {
 /* The record's layout is part of the interface: 1032 bytes. */
 typedef char VorantErrorInfo_size_is_1032[(sizeof(VorantErrorInfo) == 1032) ? 1 : -1];
 
+/* Loads the key file and the dictionary named by the configuration file
+ * (keys msg_dic, key_file, server "HOST PORT", timeout in seconds, at least
+ * 60) and keeps the server settings for every later call. -1: the
+ * configuration, the key file or the host is unusable; -2: the dictionary
+ * did not load; -3: the network could not start. On -1 nothing changes; the
+ * dictionary is the process's own, so initialise once per process. err.code
+ * is 0 for these failures; err.text says why. */
 /* 0 on success (err untouched); -12 when err is null; otherwise the negative
  * result with the reason copied into err. */
 VORANT_API int Vorant_Initialize(const char* configPath, VorantErrorInfo* err);
-VORANT_API int Vorant_InitializeEx(const char* keyFile, const char* msgDic, const char* host,
-                                   int port, int timeout, VorantErrorInfo* err);
+/* The same from explicit settings; timeout (seconds) is kept as given. */
+VORANT_API int Vorant_InitializeEx(const char* keyFile, const char* msgDic, const char* host, int port, int timeout,
+                                   VorantErrorInfo* err);
 /* Sends in to service svcnum; out holds the answer on success. -4 is a
  * REJECT: err then holds the server's code, reason and service number. */
+/* One TCP connection per call. Other results: -12 err null (nothing
+ * written); -1 not initialised (err.code -35); -2 in or out null (err.code
+ * -12); -3 the call failed, err.code naming the step (-2 request not
+ * written, -3 connect, -4 send, -5 receive, -6 and -7 answer not parsed) and
+ * err.text the reason (transport failures as "text(code)(details)"),
+ * err.refSvcNum -1. in is left as it is; out receives the answer (on -4 the
+ * REJECT message). Both stay the caller's. */
 VORANT_API int Vorant_CallService(int svcnum, CMsg* in, CMsg* out, VorantErrorInfo* err);
 
 /* Bounds for one call. Set size to sizeof(VorantCallOptions) and the fields
@@ -66,8 +93,7 @@ VORANT_API int Vorant_CallServiceEx(int svcnum, CMsg* in, CMsg* out, const Voran
  * time-out ms (0: 10000), deadline ms (0: none), largest answer in bytes
  * (0: 67108864, else at least 128). 0, -12 (err null) or -1 (out of range,
  * nothing changed). Must not run while calls are in progress. */
-VORANT_API int Vorant_SetCallBounds(int connectTimeoutMs, int deadlineMs, int maxAnswer,
-                                    VorantErrorInfo* err);
+VORANT_API int Vorant_SetCallBounds(int connectTimeoutMs, int deadlineMs, int maxAnswer, VorantErrorInfo* err);
 
 /* Sets the trace hook (vorant/trace.h): hook is called with user once at the
  * end of every Vorant_CallService and CVorant call that got an error record.
@@ -76,28 +102,48 @@ VORANT_API int Vorant_SetCallBounds(int connectTimeoutMs, int deadlineMs, int ma
  * before or after initialisation. Returns 0. */
 VORANT_API int Vorant_SetTraceHook(VorantTraceHook hook, void* user);
 
+/* Messages. */
+
 /* A new message of number msgnum, or null when it cannot be made (unknown
  * number, library not initialised). err is not written. */
 VORANT_API CMsg* MSG_GetNewMsg(int msgnum, VorantErrorInfo* err);
+/* The handle belongs to the caller. The dictionary is only read: any thread,
+ * after Vorant_Initialize. */
 /* Frees a message made by MSG_GetNewMsg and everything under it. */
+/* Null is ignored. Never give it a handle from MSG_GetSub, MSG_GetAtSubArr
+ * or one handed over with MSG_SetSub: their parent frees them. */
 VORANT_API void MSG_Destroy(CMsg* msg);
+/* The message number, or -12 for a null msg. */
 VORANT_API int MSG_GetSelfNum(CMsg* msg);
 
 /* Setters: 0 or a negative code; a null msg gives -12. */
+/* A set replaces a single value and appends to an array-valued tag; -18,
+ * -19, -17 and -11 as above, and the message's last error tells which.
+ * MSG_SetStr stores nothing for a null or empty value (0) and gives -1 when
+ * the library raised. */
 VORANT_API int MSG_SetInt(CMsg* msg, int tag, int value);
 VORANT_API int MSG_SetDbl(CMsg* msg, int tag, double value);
 VORANT_API int MSG_SetStr(CMsg* msg, int tag, const char* value);
 VORANT_API int MSG_SetBool(CMsg* msg, int tag, int value);
 VORANT_API int MSG_SetDate(CMsg* msg, int tag, const char* date);
 /* The parent takes sub over (an empty sub is freed at once). */
+/* On 0 the handle sub is no longer the caller's (a replaced single
+ * sub-message is freed, with every handle into it). -12 sub null; -28 sub
+ * already belongs to a message (or is msg or one of its parents): nothing
+ * changes. When the tag check fails (-17, -18, -19) sub stays the caller's. */
 VORANT_API int MSG_SetSub(CMsg* msg, int tag, CMsg* sub);
 
 /* Getters: 0 (or a length or size) or a negative code; -12 for a null msg or
  * a null output pointer. */
+/* -1, -17, -18, -19 as above. A read of an array-valued tag gives its first
+ * element; the MSG_GetAt* forms give element idx (-27 outside the array).
+ * A failed read of the message sets a numeric or boolean output to 0; text
+ * and date buffers are written only on success. */
 VORANT_API int MSG_GetStrLen(CMsg* msg, int tag);
 /* buffer must hold MSG_GetStrLen(msg, tag) + 1 bytes. */
 VORANT_API int MSG_GetStr(CMsg* msg, int tag, char* buffer);
 /* A copy to release with free(), or null with the code in *result. */
+/* result may be null. */
 VORANT_API char* MSG_GetStrEx(CMsg* msg, int tag, int* result);
 VORANT_API int MSG_GetInt(CMsg* msg, int tag, int* value);
 VORANT_API int MSG_GetDbl(CMsg* msg, int tag, double* value);
@@ -107,7 +153,14 @@ VORANT_API int MSG_GetDate(CMsg* msg, int tag, char* date);
 /* The sub-message (owned by msg) or null, with the code in *result. */
 VORANT_API CMsg* MSG_GetSub(CMsg* msg, int tag, int* result);
 
+/* Handles from MSG_GetSub and MSG_GetAtSubArr stay valid until msg is
+ * destroyed or the tag's value replaced; never MSG_Destroy them. */
+
+/* The number of values of the tag: 1 for a single-valued tag, or a negative
+ * code (-1, -18, -19). */
 VORANT_API int MSG_GetArrSize(CMsg* msg, int tag);
+/* Element idx of an array-valued tag (any idx reads a single value); as the
+ * plain getters, with -27 when idx is outside the array. */
 VORANT_API int MSG_GetAtStrLen(CMsg* msg, int tag, int idx);
 VORANT_API int MSG_GetAtStrArr(CMsg* msg, int tag, int idx, char* buffer);
 VORANT_API char* MSG_GetAtStrArrEx(CMsg* msg, int tag, int idx, int* result);
@@ -118,9 +171,13 @@ VORANT_API int MSG_GetAtDateArr(CMsg* msg, int tag, int idx, char* date);
 VORANT_API CMsg* MSG_GetAtSubArr(CMsg* msg, int tag, int idx, int* result);
 
 /* The message's last error ("" when none), owned by the message. */
+/* Valid until the next failure on msg or its destruction; a null msg gives
+ * a static text. */
 VORANT_API const char* MSG_GetLastError(CMsg* msg);
 /* Appends a field listing to the file at path, or writes it to the standard
  * output when path is null. 0, -12 (null msg) or -1 (file not opened). */
+/* err may be null; it is written only when msg is null or the file does
+ * not open. */
 VORANT_API int MSG_Dump(CMsg* msg, const char* path, VorantErrorInfo* err);
 /* Writes the same listing into buffer: at most size - 1 characters and a
  * zero byte (nothing when size is 0, where buffer may be null). Returns the

@@ -2,18 +2,18 @@
 #ifndef VORANT_VORANT_HPP
 #define VORANT_VORANT_HPP
 
-#include "vorant/export.h"
-#include "vorant/exception.hpp"
-#include "vorant/stream.hpp"
-#include "vorant/cstring.hpp"
-#include "vorant/scalars.hpp"
-#include "vorant/date.hpp"
 #include "vorant/arrays.hpp"
-#include "vorant/hashes.hpp"
-#include "vorant/msg_error.hpp"
-#include "vorant/vorant_error.hpp"
-#include "vorant/msg_dic.hpp"
-#include "vorant/msg.hpp"
+#include "vorant/cstring.hpp"
 #include "vorant/cvorant.hpp"
+#include "vorant/date.hpp"
+#include "vorant/exception.hpp"
+#include "vorant/export.h"
+#include "vorant/hashes.hpp"
+#include "vorant/msg.hpp"
+#include "vorant/msg_dic.hpp"
+#include "vorant/msg_error.hpp"
+#include "vorant/scalars.hpp"
+#include "vorant/stream.hpp"
+#include "vorant/vorant_error.hpp"
 
 #endif  // VORANT_VORANT_HPP

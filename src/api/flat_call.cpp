@@ -60,8 +60,7 @@ int Vorant_Initialize(const char* configPath, VorantErrorInfo* err) {
 
 int Vorant_InitializeEx(const char* keyFile, const char* msgDic, const char* host, int port, int timeout,
                         VorantErrorInfo* err) {
-    return RunForC(err,
-                   [&](CVorantError* e) { return CVorant::Initialize(keyFile, msgDic, host, port, timeout, e); });
+    return RunForC(err, [&](CVorantError* e) { return CVorant::Initialize(keyFile, msgDic, host, port, timeout, e); });
 }
 
 int Vorant_CallService(int svcnum, CMsg* in, CMsg* out, VorantErrorInfo* err) {
@@ -82,8 +81,6 @@ int Vorant_SetCallBounds(int connectTimeoutMs, int deadlineMs, int maxAnswer, Vo
                    [&](CVorantError* e) { return CVorant::SetCallBounds(connectTimeoutMs, deadlineMs, maxAnswer, e); });
 }
 
-int Vorant_SetTraceHook(VorantTraceHook hook, void* user) {
-    return CVorant::SetTraceHook(hook, user);
-}
+int Vorant_SetTraceHook(VorantTraceHook hook, void* user) { return CVorant::SetTraceHook(hook, user); }
 
 }  // extern "C"

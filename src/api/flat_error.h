@@ -20,8 +20,6 @@ void CopyErrorInfo(const CException& p_Exception, VorantErrorInfo* p_pInfo);
 
 // The result a flat function reports for a caught exception: its code when
 // negative, else -1, so that a failure never reads as success.
-inline int FailureCode(const CException& p_Exception) {
-    return p_Exception.GetCode() < 0 ? p_Exception.GetCode() : -1;
-}
+inline int FailureCode(const CException& p_Exception) { return p_Exception.GetCode() < 0 ? p_Exception.GetCode() : -1; }
 
 #endif  // VORANT_API_FLAT_ERROR_H

@@ -6,8 +6,8 @@
 #include "api/call_bounds.h"
 #include "api/call_trace.h"
 #include "api/library_state.h"
-#include "transport/tcp_adaptor.h"
 #include "transport/packet_info.h"
+#include "transport/tcp_adaptor.h"
 #include "vorant/cvorant.hpp"
 #include "vorant/msg.hpp"
 #include "vorant/msg_dic.hpp"
@@ -25,8 +25,7 @@ const int kRejectTagRefSvcNum = 8;
 const int kCompressAbove = 1024;
 
 // A read of one REJECT tag: absent is accepted; any other failure is final.
-bool RejectReadFailed(int p_iResult, const char* p_szPrefix, CMsg* p_pOut, int p_iSvcNum,
-                      CVorantError* p_pErr) {
+bool RejectReadFailed(int p_iResult, const char* p_szPrefix, CMsg* p_pOut, int p_iSvcNum, CVorantError* p_pErr) {
     if (p_iResult >= 0 || p_iResult == -1)
         return false;
     p_pErr->SetError(p_iResult, CString(p_szPrefix) + p_pOut->GetLastError(), p_iSvcNum);
@@ -43,9 +42,7 @@ bool ResolveBounds(const CCallOptions* p_pOptions, CCallOptions* p_pBounds) {
         return false;
     p_pBounds->m_iConnectTimeoutMs = opts.m_iConnectTimeoutMs > 0 ? opts.m_iConnectTimeoutMs : g_iConnectTimeoutMs;
     p_pBounds->m_iRecvTimeoutMs = opts.m_iRecvTimeoutMs;
-    p_pBounds->m_iDeadlineMs = opts.m_iDeadlineMs > 0 ? opts.m_iDeadlineMs
-                               : opts.m_iDeadlineMs < 0 ? 0
-                                                        : g_iDeadlineMs;
+    p_pBounds->m_iDeadlineMs = opts.m_iDeadlineMs > 0 ? opts.m_iDeadlineMs : opts.m_iDeadlineMs < 0 ? 0 : g_iDeadlineMs;
     p_pBounds->m_iMaxAnswer = opts.m_iMaxAnswer > 0 ? opts.m_iMaxAnswer : g_iMaxAnswer;
     return true;
 }
@@ -143,8 +140,8 @@ int CVorant::CallServiceByMsg(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, const CC
     return iResult;
 }
 
-int CVorant::CallChecked(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, const CCallOptions* p_pOptions,
-                         CVorantError* p_pErr, CCallTrace* p_pTrace) {
+int CVorant::CallChecked(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, const CCallOptions* p_pOptions, CVorantError* p_pErr,
+                         CCallTrace* p_pTrace) {
     if (!g_bInitialized.load(std::memory_order_acquire)) {
         p_pErr->SetError(-35, "call CVorant::Initialize() first", p_iSvcNum);
         return -1;
@@ -174,10 +171,10 @@ int CVorant::CallChecked(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, const CCallOp
 
     int iCode = 0, iRefSvcNum = 0;
     CString strReason;
-    if (RejectReadFailed(p_pOut->GetValue(kRejectTagSysCode, &iCode), "REJECT.SysCode failed : ", p_pOut,
+    if (RejectReadFailed(p_pOut->GetValue(kRejectTagSysCode, &iCode), "REJECT.SysCode failed : ", p_pOut, p_iSvcNum,
+                         p_pErr) ||
+        RejectReadFailed(p_pOut->GetValue(kRejectTagReasonText, &strReason), "REJECT.SysReasonText failed : ", p_pOut,
                          p_iSvcNum, p_pErr) ||
-        RejectReadFailed(p_pOut->GetValue(kRejectTagReasonText, &strReason), "REJECT.SysReasonText failed : ",
-                         p_pOut, p_iSvcNum, p_pErr) ||
         RejectReadFailed(p_pOut->GetValue(kRejectTagRefSvcNum, &iRefSvcNum), "REJECT.RefSvcNum failed: ", p_pOut,
                          p_iSvcNum, p_pErr))
         return -4;

@@ -4,10 +4,8 @@
 
 namespace vorant {
 
-void ThrowAllocFailure(const char* p_szUnit, int p_iLine, const char* p_szExpr,
-                       const std::exception& p_Failure) {
-    throw CException(-11, "at %s(%d lines), (new %s) failed(%s)", p_szUnit, p_iLine, p_szExpr,
-                     p_Failure.what());
+void ThrowAllocFailure(const char* p_szUnit, int p_iLine, const char* p_szExpr, const std::exception& p_Failure) {
+    throw CException(-11, "at %s(%d lines), (new %s) failed(%s)", p_szUnit, p_iLine, p_szExpr, p_Failure.what());
 }
 
 }  // namespace vorant

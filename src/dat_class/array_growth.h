@@ -15,8 +15,10 @@ constexpr int kUncappedGrowthFrom = 65536;
 // kUncappedGrowthFrom elements and a plain eighth above.
 inline int GrowStep(int p_iSize) {
     const int iStep = p_iSize / 8;
-    if (iStep < 4) return 4;
-    if (iStep > 1024 && p_iSize < kUncappedGrowthFrom) return 1024;
+    if (iStep < 4)
+        return 4;
+    if (iStep > 1024 && p_iSize < kUncappedGrowthFrom)
+        return 1024;
     return iStep;
 }
 
@@ -26,8 +28,10 @@ inline int GrowStep(int p_iSize) {
 inline int GrownCapacity(int p_iSize, int p_iCapacity, int p_iWanted) {
     const int64_t iStep = p_iWanted < 1 ? GrowStep(p_iSize) : p_iWanted;
     int64_t iNew = static_cast<int64_t>(p_iCapacity) + iStep;
-    if (iNew <= p_iSize) iNew = static_cast<int64_t>(p_iSize) + 1;
-    if (iNew > INT_MAX) iNew = INT_MAX;
+    if (iNew <= p_iSize)
+        iNew = static_cast<int64_t>(p_iSize) + 1;
+    if (iNew > INT_MAX)
+        iNew = INT_MAX;
     return iNew > p_iSize ? static_cast<int>(iNew) : -1;
 }
 

@@ -12,11 +12,11 @@ namespace vorant {
 // Appends the p_iSize elements, written by p_fnAppend(out, index), with
 // p_szSep (null counts as "") between neighbours.
 template <typename AppendElement>
-void AppendJoined(std::string& p_Out, int p_iSize, const char* p_szSep,
-                  AppendElement p_fnAppend) {
+void AppendJoined(std::string& p_Out, int p_iSize, const char* p_szSep, AppendElement p_fnAppend) {
     const char* szSep = p_szSep ? p_szSep : "";
     for (int i = 0; i < p_iSize; ++i) {
-        if (i > 0) p_Out += szSep;
+        if (i > 0)
+            p_Out += szSep;
         p_fnAppend(p_Out, i);
     }
 }
@@ -24,8 +24,8 @@ void AppendJoined(std::string& p_Out, int p_iSize, const char* p_szSep,
 // "<Name: unset>" for an empty array; otherwise the optional header
 // "Name:(size/capacity)sep" followed by the joined elements.
 template <typename AppendElement>
-CString ArrayRepr(const char* p_szName, int p_iSize, int p_iCapacity, const char* p_szSep,
-                  bool p_bHeader, AppendElement p_fnAppend) {
+CString ArrayRepr(const char* p_szName, int p_iSize, int p_iCapacity, const char* p_szSep, bool p_bHeader,
+                  AppendElement p_fnAppend) {
     std::string strOut;
     if (p_iSize <= 0) {
         strOut.append("<").append(p_szName).append(": unset>");

@@ -13,7 +13,8 @@ const int kSaturday = 6;
 CDate CDate::GetBizDateAdjusted(E_Dir p_eDir, CDateArray* p_pHolidays) const {
     CDate r(*this);
     // AddDay leaves an unset date alone: nothing would ever move.
-    if (!r.IsValid()) return r;
+    if (!r.IsValid())
+        return r;
     bool bForward = static_cast<int>(p_eDir) == 1;
     for (;;) {
         int w = r.GetDayOfWeek();

@@ -13,6 +13,7 @@ void CBool::SetNull() {
 }
 
 CString CBool::Repr() const {
-    if (!m_bValid) return CString("<CBool: unset>");
+    if (!m_bValid)
+        return CString("<CBool: unset>");
     return CString(m_bValue ? "<CBool: true>" : "<CBool: false>");
 }

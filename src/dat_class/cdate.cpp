@@ -49,7 +49,8 @@ void CDate::Set(const char* p_szText) {
     memset(m_szDate, 0, sizeof m_szDate);
     if (p_szText != nullptr) {
         // Never read past a shorter text's terminator.
-        for (int i = 0; i < 8 && p_szText[i] != 0; ++i) m_szDate[i] = p_szText[i];
+        for (int i = 0; i < 8 && p_szText[i] != 0; ++i)
+            m_szDate[i] = p_szText[i];
     }
     m_bValid = true;
 }
@@ -74,28 +75,32 @@ int CDate::Month() const { return vorant::num_text::ParseInt(m_szDate) % 10000 /
 int CDate::Day() const { return vorant::num_text::ParseInt(m_szDate) % 100; }
 
 CString CDate::ToFmtStr(const char* p_szSep) const {
-    if (!m_bValid) return CString();
-    if (p_szSep == nullptr) p_szSep = "";
+    if (!m_bValid)
+        return CString();
+    if (p_szSep == nullptr)
+        p_szSep = "";
     return CFormat("%.4s%s%.2s%s%.2s", m_szDate, p_szSep, m_szDate + 4, p_szSep, m_szDate + 6);
 }
 
 CString CDate::Repr() const {
-    if (!m_bValid) return CString("<CDate: unset>");
+    if (!m_bValid)
+        return CString("<CDate: unset>");
     return CFormat("<CDate: %.8s>", m_szDate);
 }
 
-int CDate::Compare(const CDate& p_Other) const {
-    return Sign(memcmp(m_szDate, p_Other.m_szDate, 8));
-}
+int CDate::Compare(const CDate& p_Other) const { return Sign(memcmp(m_szDate, p_Other.m_szDate, 8)); }
 
 int CDate::Compare(const char* p_szOther) const {
-    if (p_szOther == nullptr) p_szOther = "";
+    if (p_szOther == nullptr)
+        p_szOther = "";
     bool bEnded = false;
     for (int i = 0; i < 8; ++i) {
         unsigned char a = static_cast<unsigned char>(m_szDate[i]);
         unsigned char b = bEnded ? 0 : static_cast<unsigned char>(p_szOther[i]);
-        if (b == 0) bEnded = true;
-        if (a != b) return a < b ? -1 : 1;
+        if (b == 0)
+            bEnded = true;
+        if (a != b)
+            return a < b ? -1 : 1;
     }
     return 0;
 }

@@ -10,7 +10,8 @@
 namespace {
 
 double Div(double a, double b) {
-    if (b == 0.0) throw CException("operator/ : Divided by zero Exception", 0);
+    if (b == 0.0)
+        throw CException("operator/ : Divided by zero Exception", 0);
     return a / b;
 }
 
@@ -33,15 +34,19 @@ void CDbl::Init() {
 void CDbl::SetNull() { Init(); }
 
 int CDbl::ToInt() const {
-    if (std::isnan(m_dValue)) return 0;
-    if (m_dValue >= 2147483648.0) return INT_MAX;
-    if (m_dValue <= -2147483649.0) return INT_MIN;
+    if (std::isnan(m_dValue))
+        return 0;
+    if (m_dValue >= 2147483648.0)
+        return INT_MAX;
+    if (m_dValue <= -2147483649.0)
+        return INT_MIN;
     return static_cast<int>(m_dValue);
 }
 
 CString CDbl::Repr(char p_cFmt, int p_iPrec) const {
     using namespace vorant::num_text;
-    if (!m_bValid) return CString("<CDbl: unset>");
+    if (!m_bValid)
+        return CString("<CDbl: unset>");
     char szNum[FixedSize(kMaxPrec)];
     if (p_cFmt == 'e')
         WriteExp(szNum, sizeof szNum, m_dValue, p_iPrec);
@@ -54,7 +59,8 @@ CString CDbl::ToFmtStr(int p_iPrec, bool p_bCommas) const {
     using namespace vorant::num_text;
     bool bTrim = p_iPrec < 0;
     int iPrec = bTrim ? (p_iPrec == INT_MIN ? INT_MAX : -p_iPrec) : p_iPrec;
-    if (iPrec > kMaxFmtPrec) iPrec = kMaxFmtPrec;
+    if (iPrec > kMaxFmtPrec)
+        iPrec = kMaxFmtPrec;
 
     char szNum[FixedSize(kMaxFmtPrec)];
     int iLen = WriteFixed(szNum, sizeof szNum, std::fabs(m_dValue), iPrec);
@@ -63,12 +69,14 @@ CString CDbl::ToFmtStr(int p_iPrec, bool p_bCommas) const {
     const char* pFrac = pDot ? pDot + 1 : szNum + iLen;
     int iFracLen = static_cast<int>(szNum + iLen - pFrac);
     if (bTrim) {
-        while (iFracLen > 0 && pFrac[iFracLen - 1] == '0') --iFracLen;
+        while (iFracLen > 0 && pFrac[iFracLen - 1] == '0')
+            --iFracLen;
     }
 
     char szOut[1 + GroupedSize(FixedSize(kMaxFmtPrec))];
     char* p = szOut;
-    if (m_dValue < 0.0) *p++ = '-';
+    if (m_dValue < 0.0)
+        *p++ = '-';
     if (p_bCommas && iIntLen >= 4) {
         p += WriteGrouped(p, szNum, iIntLen);
     } else {

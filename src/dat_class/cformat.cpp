@@ -1,5 +1,5 @@
-#include <cstdarg>
 #include <climits>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -16,20 +16,23 @@ const int kFormatStep = 512;
 // Formats into a fresh buffer of 512, 1024, ... bytes, the first step the
 // result fits below. Returns the buffer (owned by the caller) or null with
 // the negative result when the format cannot be rendered.
-char* FormatToNewBuffer(const char* p_szFormat, va_list p_Args, int* p_piResult,
-                        int* p_piBufferSize) {
+char* FormatToNewBuffer(const char* p_szFormat, va_list p_Args, int* p_piResult, int* p_piBufferSize) {
     *p_piResult = -1;
-    if (!p_szFormat) return nullptr;
+    if (!p_szFormat)
+        return nullptr;
     int iSize = kFormatStep;
     for (;;) {
+        // clang-format off
         std::unique_ptr<char[]> pBuffer(VORANT_NEW(kUnit, char[iSize+1]));
+        // clang-format on
         memset(pBuffer.get(), 0, static_cast<size_t>(iSize) + 1);
         va_list args;
         va_copy(args, p_Args);
         int iResult = vsnprintf(pBuffer.get(), static_cast<size_t>(iSize), p_szFormat, args);
         va_end(args);
         *p_piResult = iResult;
-        if (iResult < 0) return nullptr;
+        if (iResult < 0)
+            return nullptr;
         if (iResult < iSize) {
             *p_piBufferSize = iSize + 1;
             return pBuffer.release();
@@ -75,8 +78,10 @@ CString CFormat(const char* p_szFormat, ...) {
     char szShort[kFormatStep];
     int iResult = p_szFormat ? vsnprintf(szShort, sizeof szShort, p_szFormat, args) : -1;
     va_end(args);
-    if (iResult < 0) return CString();
-    if (iResult < kFormatStep) return CString(szShort);
+    if (iResult < 0)
+        return CString();
+    if (iResult < kFormatStep)
+        return CString(szShort);
 
     va_start(args, p_szFormat);
     int iBufferSize = 0;
@@ -90,4 +95,3 @@ CString CFormat(const char* p_szFormat, ...) {
     va_end(args);
     return CString(pBuffer.get());
 }
-

@@ -15,14 +15,18 @@ int Sub(int a, int b) { return Wrap(static_cast<uint32_t>(a) - static_cast<uint3
 int Mul(int a, int b) { return Wrap(static_cast<uint32_t>(a) * static_cast<uint32_t>(b)); }
 
 int Div(int a, int b) {
-    if (b == 0) throw CException("operator/ : Divided by zero Exception", 0);
-    if (b == -1) return Sub(0, a);  // INT_MIN / -1 wraps to INT_MIN
+    if (b == 0)
+        throw CException("operator/ : Divided by zero Exception", 0);
+    if (b == -1)
+        return Sub(0, a);  // INT_MIN / -1 wraps to INT_MIN
     return a / b;
 }
 
 int Mod(int a, int b) {
-    if (b == 0) throw CException("operator% : Divided by zero Exception", 0);
-    if (b == -1) return 0;
+    if (b == 0)
+        throw CException("operator% : Divided by zero Exception", 0);
+    if (b == -1)
+        return 0;
     return a % b;
 }
 
@@ -42,7 +46,8 @@ void CInt::Init() {
 void CInt::SetNull() { Init(); }
 
 CString CInt::Repr() const {
-    if (!m_bValid) return CString("<CInt: unset>");
+    if (!m_bValid)
+        return CString("<CInt: unset>");
     char szNum[vorant::num_text::kIntSize];
     vorant::num_text::WriteInt(szNum, m_iValue);
     return CFormat("<CInt: %s>", szNum);
@@ -60,7 +65,8 @@ CString CInt::ToFmtStr(bool p_bCommas) const {
     int iLen = WriteInt64(szNum, lValue < 0 ? -lValue : lValue);
     char szOut[1 + GroupedSize(kInt64Size)];
     char* p = szOut;
-    if (lValue < 0) *p++ = '-';
+    if (lValue < 0)
+        *p++ = '-';
     WriteGrouped(p, szNum, iLen);
     return CString(szOut);
 }

@@ -36,13 +36,9 @@ char* CString::EmptyText() { return g_szEmpty; }
 
 CString::CString() : m_pData(nullptr), m_iSize(0), m_iBufferSize(0) { MakeEmptyString(); }
 
-CString::CString(const char* p_szText) : m_pData(nullptr), m_iSize(0), m_iBufferSize(0) {
-    Set(p_szText);
-}
+CString::CString(const char* p_szText) : m_pData(nullptr), m_iSize(0), m_iBufferSize(0) { Set(p_szText); }
 
-CString::CString(const CString& p_Other) : m_pData(nullptr), m_iSize(0), m_iBufferSize(0) {
-    Set(p_Other.ToStr());
-}
+CString::CString(const CString& p_Other) : m_pData(nullptr), m_iSize(0), m_iBufferSize(0) { Set(p_Other.ToStr()); }
 
 CString::CString(CString&& p_Other) noexcept
     : m_pData(p_Other.m_pData), m_iSize(p_Other.m_iSize), m_iBufferSize(p_Other.m_iBufferSize) {
@@ -58,9 +54,13 @@ CString::CString(const char* p_pHead, int p_iHead, const char* p_pTail, int p_iT
         MakeEmptyString();
         return;
     }
+    // clang-format off
     m_pData = VORANT_NEW(kUnit, char[iLen+1]);
-    if (p_iHead) memcpy(m_pData, p_pHead, static_cast<size_t>(p_iHead));
-    if (p_iTail) memcpy(m_pData + p_iHead, p_pTail, static_cast<size_t>(p_iTail));
+    // clang-format on
+    if (p_iHead)
+        memcpy(m_pData, p_pHead, static_cast<size_t>(p_iHead));
+    if (p_iTail)
+        memcpy(m_pData + p_iHead, p_pTail, static_cast<size_t>(p_iTail));
     m_pData[iLen] = '\0';
     m_iSize = iLen;
     m_iBufferSize = iLen + 1;
@@ -74,7 +74,8 @@ CString& CString::operator=(const char* p_szText) {
 }
 
 CString& CString::operator=(const CString& p_Other) {
-    if (this != &p_Other) Set(p_Other.ToStr());
+    if (this != &p_Other)
+        Set(p_Other.ToStr());
     return *this;
 }
 
@@ -109,7 +110,9 @@ int CString::Set(const char* p_szText) {
         memmove(m_pData, p_szText, static_cast<size_t>(iLen));
         memset(m_pData + iLen, 0, static_cast<size_t>(m_iBufferSize - iLen));
     } else {
+        // clang-format off
         char* pBuffer = VORANT_NEW(kUnit, char[iLen+1]);
+        // clang-format on
         memcpy(pBuffer, p_szText, static_cast<size_t>(iLen) + 1);
         delete[] m_pData;
         m_pData = pBuffer;
@@ -120,7 +123,8 @@ int CString::Set(const char* p_szText) {
 }
 
 int CString::Set(const CString& p_Other) {
-    if (this == &p_Other) return m_iSize;
+    if (this == &p_Other)
+        return m_iSize;
     return Set(p_Other.ToStr());
 }
 
@@ -134,12 +138,14 @@ int CString::ToInt() const { return vorant::num_text::ParseInt(m_pData); }
 double CString::ToDbl() const { return vorant::num_text::ParseDbl(m_pData); }
 
 char CString::operator[](int p_iIndex) const {
-    if (p_iIndex < 0 || p_iIndex >= m_iSize) throw CException("CString::operator[] - index overflow", 0);
+    if (p_iIndex < 0 || p_iIndex >= m_iSize)
+        throw CException("CString::operator[] - index overflow", 0);
     return m_pData[p_iIndex];
 }
 
 char* CString::GetBuffer(int p_iLength) {
-    if (p_iLength < 0) p_iLength = 0;
+    if (p_iLength < 0)
+        p_iLength = 0;
     int iLen = CheckedLength(static_cast<int64_t>(p_iLength) + 1, "char[iLen]", __LINE__);
     char* pBuffer = VORANT_NEW(kUnit, char[iLen]);
     memset(pBuffer, 0, static_cast<size_t>(iLen));
@@ -159,7 +165,8 @@ void CString::ReleaseBuffer(int p_iLength) {
             return;
         }
     }
-    if (p_iLength >= m_iBufferSize) throw CException("CString::ReleaseBuffer - out of index", 0);
+    if (p_iLength >= m_iBufferSize)
+        throw CException("CString::ReleaseBuffer - out of index", 0);
     m_pData[p_iLength] = '\0';
     m_iSize = p_iLength;
 }
@@ -179,8 +186,10 @@ namespace {
 template <typename Pred>
 void TrimLeftIf(char* p_pData, int& p_iSize, Pred p_Trimmed) {
     int i = 0;
-    while (i < p_iSize && p_Trimmed(static_cast<unsigned char>(p_pData[i]))) ++i;
-    if (i == 0) return;
+    while (i < p_iSize && p_Trimmed(static_cast<unsigned char>(p_pData[i])))
+        ++i;
+    if (i == 0)
+        return;
     memmove(p_pData, p_pData + i, static_cast<size_t>(p_iSize - i) + 1);
     p_iSize -= i;
 }
@@ -188,8 +197,10 @@ void TrimLeftIf(char* p_pData, int& p_iSize, Pred p_Trimmed) {
 template <typename Pred>
 void TrimRightIf(char* p_pData, int& p_iSize, Pred p_Trimmed) {
     int i = p_iSize;
-    while (i > 0 && p_Trimmed(static_cast<unsigned char>(p_pData[i - 1]))) --i;
-    if (i == p_iSize) return;
+    while (i > 0 && p_Trimmed(static_cast<unsigned char>(p_pData[i - 1])))
+        --i;
+    if (i == p_iSize)
+        return;
     p_pData[i] = '\0';
     p_iSize = i;
 }
@@ -226,10 +237,12 @@ void CString::Trim(char p_cChar) {
 }
 
 void CString::TrimLeft(const char* p_szSet) {
-    if (p_szSet && *p_szSet) TrimLeftIf(m_pData, m_iSize, InSet{p_szSet, strlen(p_szSet)});
+    if (p_szSet && *p_szSet)
+        TrimLeftIf(m_pData, m_iSize, InSet{p_szSet, strlen(p_szSet)});
 }
 void CString::TrimRight(const char* p_szSet) {
-    if (p_szSet && *p_szSet) TrimRightIf(m_pData, m_iSize, InSet{p_szSet, strlen(p_szSet)});
+    if (p_szSet && *p_szSet)
+        TrimRightIf(m_pData, m_iSize, InSet{p_szSet, strlen(p_szSet)});
 }
 void CString::Trim(const char* p_szSet) {
     TrimRight(p_szSet);
@@ -237,32 +250,44 @@ void CString::Trim(const char* p_szSet) {
 }
 
 CString CString::Left(int p_iCount) const {
-    if (p_iCount < 0) p_iCount = 0;
-    if (p_iCount < m_iSize) return CString(m_pData, p_iCount);
+    if (p_iCount < 0)
+        p_iCount = 0;
+    if (p_iCount < m_iSize)
+        return CString(m_pData, p_iCount);
     return *this;
 }
 
 CString CString::Right(int p_iCount) const {
-    if (p_iCount < 0) p_iCount = 0;
-    if (p_iCount < m_iSize) return CString(m_pData + (m_iSize - p_iCount), p_iCount);
+    if (p_iCount < 0)
+        p_iCount = 0;
+    if (p_iCount < m_iSize)
+        return CString(m_pData + (m_iSize - p_iCount), p_iCount);
     return *this;
 }
 
 CString CString::Mid(int p_iStart, int p_iCount) const {
-    if (p_iStart < 0) p_iStart = 0;
-    if (p_iStart >= m_iSize) return CString();
+    if (p_iStart < 0)
+        p_iStart = 0;
+    if (p_iStart >= m_iSize)
+        return CString();
     int iRest = m_iSize - p_iStart;
-    if (p_iCount == -1 || p_iCount > iRest) p_iCount = iRest;
+    if (p_iCount == -1 || p_iCount > iRest)
+        p_iCount = iRest;
     // Only -1 means "to the end"; other negative counts take nothing.
-    if (p_iCount < 0) p_iCount = 0;
-    if (p_iStart == 0 && p_iCount == m_iSize) return *this;
+    if (p_iCount < 0)
+        p_iCount = 0;
+    if (p_iStart == 0 && p_iCount == m_iSize)
+        return *this;
     return CString(m_pData + p_iStart, p_iCount);
 }
 
 int CString::InsertText(int p_iPos, const char* p_pText, int p_iLength) {
-    if (p_iLength < 1) return m_iSize;
-    if (p_iPos < 0) p_iPos = 0;
-    if (p_iPos > m_iSize) p_iPos = m_iSize;
+    if (p_iLength < 1)
+        return m_iSize;
+    if (p_iPos < 0)
+        p_iPos = 0;
+    if (p_iPos > m_iSize)
+        p_iPos = m_iSize;
     if (Within(p_pText, m_pData, m_iBufferSize)) {
         // Inserting part of itself: copy the piece out before moving the tail.
         CString piece(p_pText, p_iLength);
@@ -270,8 +295,11 @@ int CString::InsertText(int p_iPos, const char* p_pText, int p_iLength) {
     }
     int iNewLen = CheckedLength(static_cast<int64_t>(m_iSize) + p_iLength, "char[iNewLen+1]", __LINE__);
     if (iNewLen >= m_iBufferSize) {
+        // clang-format off
         char* pBuffer = VORANT_NEW(kUnit, char[iNewLen+1]);
-        if (p_iPos) memcpy(pBuffer, m_pData, static_cast<size_t>(p_iPos));
+        // clang-format on
+        if (p_iPos)
+            memcpy(pBuffer, m_pData, static_cast<size_t>(p_iPos));
         memcpy(pBuffer + p_iPos, p_pText, static_cast<size_t>(p_iLength));
         if (m_iSize > p_iPos)
             memcpy(pBuffer + p_iPos + p_iLength, m_pData + p_iPos, static_cast<size_t>(m_iSize - p_iPos));
@@ -293,17 +321,20 @@ int CString::Insert(int p_iPos, char p_cChar) {
 }
 
 int CString::Insert(int p_iPos, const char* p_szText) {
-    if (!p_szText) return m_iSize;
+    if (!p_szText)
+        return m_iSize;
     int iLen = CheckedLength(static_cast<int64_t>(strlen(p_szText)), "char[iNewLen+1]", __LINE__);
     return InsertText(p_iPos, p_szText, iLen);
 }
 
 int CString::Delete(int p_iPos, int p_iCount) {
-    if (p_iPos < 0) p_iPos = 0;
-    if (p_iCount < 1 || p_iPos >= m_iSize) return m_iSize;
-    if (p_iCount > m_iSize - p_iPos) p_iCount = m_iSize - p_iPos;
-    memmove(m_pData + p_iPos, m_pData + p_iPos + p_iCount,
-            static_cast<size_t>(m_iSize - p_iPos - p_iCount) + 1);
+    if (p_iPos < 0)
+        p_iPos = 0;
+    if (p_iCount < 1 || p_iPos >= m_iSize)
+        return m_iSize;
+    if (p_iCount > m_iSize - p_iPos)
+        p_iCount = m_iSize - p_iPos;
+    memmove(m_pData + p_iPos, m_pData + p_iPos + p_iCount, static_cast<size_t>(m_iSize - p_iPos - p_iCount) + 1);
     m_iSize -= p_iCount;
     return m_iSize;
 }
@@ -311,7 +342,8 @@ int CString::Delete(int p_iPos, int p_iCount) {
 int CString::Remove(char p_cChar) {
     int iKept = 0;
     for (int i = 0; i < m_iSize; ++i)
-        if (m_pData[i] != p_cChar) m_pData[iKept++] = m_pData[i];
+        if (m_pData[i] != p_cChar)
+            m_pData[iKept++] = m_pData[i];
     int iRemoved = m_iSize - iKept;
     if (iRemoved) {
         m_pData[iKept] = '\0';
@@ -321,7 +353,8 @@ int CString::Remove(char p_cChar) {
 }
 
 int CString::Replace(char p_cFrom, char p_cTo) {
-    if (p_cFrom == p_cTo) return 0;
+    if (p_cFrom == p_cTo)
+        return 0;
     int iCount = 0;
     for (int i = 0; i < m_iSize; ++i) {
         if (m_pData[i] == p_cFrom) {
@@ -333,8 +366,10 @@ int CString::Replace(char p_cFrom, char p_cTo) {
 }
 
 int CString::Replace(const char* p_szOld, const char* p_szNew) {
-    if (!p_szOld || !*p_szOld || m_iSize == 0) return 0;
-    if (!p_szNew) p_szNew = "";
+    if (!p_szOld || !*p_szOld || m_iSize == 0)
+        return 0;
+    if (!p_szNew)
+        p_szNew = "";
     size_t iOld = strlen(p_szOld);
     size_t iNew = strlen(p_szNew);
     const char* pEnd = m_pData + m_iSize;
@@ -342,14 +377,18 @@ int CString::Replace(const char* p_szOld, const char* p_szNew) {
     int iCount = 0;
     for (const char* p = m_pData;; p += iOld, ++iCount) {
         p = static_cast<const char*>(memmem(p, static_cast<size_t>(pEnd - p), p_szOld, iOld));
-        if (!p) break;
+        if (!p)
+            break;
     }
-    if (iCount == 0) return 0;
+    if (iCount == 0)
+        return 0;
 
     int64_t iNewLen64 = static_cast<int64_t>(m_iSize) +
                         static_cast<int64_t>(iCount) * (static_cast<int64_t>(iNew) - static_cast<int64_t>(iOld));
     int iNewLen = CheckedLength(iNewLen64, "char[iNewLen+1]", __LINE__);
+    // clang-format off
     char* pBuffer = VORANT_NEW(kUnit, char[iNewLen+1]);
+    // clang-format on
     char* pOut = pBuffer;
     const char* pIn = m_pData;
     for (int i = 0; i < iCount; ++i) {
@@ -371,10 +410,14 @@ int CString::Replace(const char* p_szOld, const char* p_szNew) {
 }
 
 void CString::ConcatInPlace(const char* p_pText, int p_iLength) {
-    if (!p_pText || p_iLength < 1) return;
+    if (!p_pText || p_iLength < 1)
+        return;
     int iNewLen = CheckedLength(static_cast<int64_t>(m_iSize) + p_iLength, "char[iNewLen+1]", __LINE__);
+    // clang-format off
     char* pBuffer = VORANT_NEW(kUnit, char[iNewLen+1]);
-    if (m_iSize) memcpy(pBuffer, m_pData, static_cast<size_t>(m_iSize));
+    // clang-format on
+    if (m_iSize)
+        memcpy(pBuffer, m_pData, static_cast<size_t>(m_iSize));
     memcpy(pBuffer + m_iSize, p_pText, static_cast<size_t>(p_iLength));
     pBuffer[iNewLen] = '\0';
     delete[] m_pData;
@@ -404,68 +447,85 @@ CString CString::operator+(const CString& p_Other) const {
 }
 
 int CString::Find(char p_cChar, int p_iStart) const {
-    if (p_iStart < 0) p_iStart = 0;
-    if (p_iStart >= m_iSize) return -1;
+    if (p_iStart < 0)
+        p_iStart = 0;
+    if (p_iStart >= m_iSize)
+        return -1;
     const void* pHit = memchr(m_pData + p_iStart, p_cChar, static_cast<size_t>(m_iSize - p_iStart));
     return pHit ? static_cast<int>(static_cast<const char*>(pHit) - m_pData) : -1;
 }
 
 int CString::Find(const char* p_szText, int p_iStart) const {
-    if (p_iStart < 0) p_iStart = 0;
-    if (!p_szText || !*p_szText || p_iStart > m_iSize) return -1;
+    if (p_iStart < 0)
+        p_iStart = 0;
+    if (!p_szText || !*p_szText || p_iStart > m_iSize)
+        return -1;
     size_t iLen = strlen(p_szText);
-    if (iLen > static_cast<size_t>(m_iSize - p_iStart)) return -1;
+    if (iLen > static_cast<size_t>(m_iSize - p_iStart))
+        return -1;
     const void* pHit = memmem(m_pData + p_iStart, static_cast<size_t>(m_iSize - p_iStart), p_szText, iLen);
     return pHit ? static_cast<int>(static_cast<const char*>(pHit) - m_pData) : -1;
 }
 
 int CString::ReverseFind(char p_cChar) const {
-    if (m_iSize < 1) return -1;
+    if (m_iSize < 1)
+        return -1;
     const void* pHit = memrchr(m_pData, p_cChar, static_cast<size_t>(m_iSize));
     return pHit ? static_cast<int>(static_cast<const char*>(pHit) - m_pData) : -1;
 }
 
 int CString::FindOneOf(const char* p_szSet) const {
-    if (!p_szSet || !*p_szSet) return -1;
+    if (!p_szSet || !*p_szSet)
+        return -1;
     InSet inSet{p_szSet, strlen(p_szSet)};
     for (int i = 0; i < m_iSize; ++i)
-        if (inSet(static_cast<unsigned char>(m_pData[i]))) return i;
+        if (inSet(static_cast<unsigned char>(m_pData[i])))
+            return i;
     return -1;
 }
 
 bool CString::StartsWith(const char* p_szText) const {
-    if (!p_szText) return false;
+    if (!p_szText)
+        return false;
     size_t iLen = strlen(p_szText);
-    if (iLen > static_cast<size_t>(m_iSize)) return false;
+    if (iLen > static_cast<size_t>(m_iSize))
+        return false;
     return iLen == 0 || memcmp(m_pData, p_szText, iLen) == 0;
 }
 
 bool CString::EndsWith(const char* p_szText) const {
-    if (!p_szText) return false;
+    if (!p_szText)
+        return false;
     size_t iLen = strlen(p_szText);
-    if (iLen > static_cast<size_t>(m_iSize)) return false;
+    if (iLen > static_cast<size_t>(m_iSize))
+        return false;
     return iLen == 0 || memcmp(m_pData + (static_cast<size_t>(m_iSize) - iLen), p_szText, iLen) == 0;
 }
 
 int CString::Compare(const char* p_szText) const {
-    if (!p_szText) throw CException("CString::Compare - invalid string", 0);
+    if (!p_szText)
+        throw CException("CString::Compare - invalid string", 0);
     int iResult = strcmp(ToStr(), p_szText);
     return (iResult > 0) - (iResult < 0);
 }
 
 int CString::CompareNoCase(const char* p_szText) const {
-    if (!p_szText) throw CException("CString::CompareNoCase - invalid string", 0);
+    if (!p_szText)
+        throw CException("CString::CompareNoCase - invalid string", 0);
     const unsigned char* pLeft = reinterpret_cast<const unsigned char*>(ToStr());
     const unsigned char* pRight = reinterpret_cast<const unsigned char*>(p_szText);
     for (;; ++pLeft, ++pRight) {
         int iLeft = tolower(*pLeft);
         int iRight = tolower(*pRight);
-        if (iLeft != iRight) return iLeft - iRight;
-        if (iLeft == 0) return 0;
+        if (iLeft != iRight)
+            return iLeft - iRight;
+        if (iLeft == 0)
+            return 0;
     }
 }
 
 CString CString::Repr() const {
-    if (m_iSize > 0) return CFormat("<CStr: %s>", m_pData);
+    if (m_iSize > 0)
+        return CFormat("<CStr: %s>", m_pData);
     return CString("<CStr: unset>");
 }

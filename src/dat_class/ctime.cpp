@@ -27,7 +27,8 @@ int LetterText(char p_cLetter, const struct tm& p_tm, int p_iUSec, char* p_szOut
 // Replacing each letter in turn gives the same text as one pass, since no
 // replacement holds a letter.
 CString FormatTime(const char* p_szFormat, const struct tm& p_tm, int p_iUSec) {
-    if (p_szFormat == nullptr) return CString();
+    if (p_szFormat == nullptr)
+        return CString();
     std::string strOut;
     char szPiece[vorant::num_text::kInt64Size];
     for (const char* p = p_szFormat; *p != 0; ++p) {
@@ -42,9 +43,7 @@ CString FormatTime(const char* p_szFormat, const struct tm& p_tm, int p_iUSec) {
 
 }  // namespace
 
-CTime::CTime() : m_lTimeVal(0), m_iUSec(0), m_bValid(false) {
-    memset(&m_tmLocal, 0, sizeof m_tmLocal);
-}
+CTime::CTime() : m_lTimeVal(0), m_iUSec(0), m_bValid(false) { memset(&m_tmLocal, 0, sizeof m_tmLocal); }
 
 void CTime::SetAsNow() {
     time_t tNow = time(nullptr);
@@ -53,12 +52,11 @@ void CTime::SetAsNow() {
     m_bValid = true;
 }
 
-CString CTime::ToFmtStr(const char* p_szFormat) const {
-    return FormatTime(p_szFormat, m_tmLocal, m_iUSec);
-}
+CString CTime::ToFmtStr(const char* p_szFormat) const { return FormatTime(p_szFormat, m_tmLocal, m_iUSec); }
 
 CString CTime::Repr() const {
-    if (!m_bValid) return CString("<CTime:unset>");
+    if (!m_bValid)
+        return CString("<CTime:unset>");
     return FormatTime("h:m:s.u", m_tmLocal, m_iUSec);
 }
 

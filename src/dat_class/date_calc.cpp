@@ -80,51 +80,58 @@ int CDate::GetTotalDays(const CDate& p_Date) {
     int64_t m = p_Date.Month();
     NormaliseMonth(y, m);
     int64_t y1 = y - 1;
-    int64_t lDays = 365 * y1 + y1 / 4 - y1 / 100 + y1 / 400 + kDaysBefore[m - 1] +
-                    (m >= 3 && IsLeap(y) ? 1 : 0) + p_Date.Day();
+    int64_t lDays =
+        365 * y1 + y1 / 4 - y1 / 100 + y1 / 400 + kDaysBefore[m - 1] + (m >= 3 && IsLeap(y) ? 1 : 0) + p_Date.Day();
     return static_cast<int>(lDays);
 }
 
-int CDate::GetDaysDiff(const CDate& p_From, const CDate& p_To) {
-    return GetTotalDays(p_To) - GetTotalDays(p_From);
-}
+int CDate::GetDaysDiff(const CDate& p_From, const CDate& p_To) { return GetTotalDays(p_To) - GetTotalDays(p_From); }
 
 void CDate::AddYear(int p_iYears, bool p_bEndOfMonth) {
-    if (!m_bValid) return;
+    if (!m_bValid)
+        return;
     int64_t y = Year(), m = Month(), d = Day();
     bool bWasLast = d >= MonthDays(y, m);
     int64_t y2 = y + p_iYears;
     int64_t lNewDays = MonthDays(y2, m);
-    if (p_bEndOfMonth && bWasLast) d = lNewDays;
-    if (d > lNewDays) d = lNewDays;
+    if (p_bEndOfMonth && bWasLast)
+        d = lNewDays;
+    if (d > lNewDays)
+        d = lNewDays;
     SetNumber((y2 * 100 + m) * 100 + d);
 }
 
 void CDate::AddMonth(int p_iMonths, bool p_bEndOfMonth) {
-    if (!m_bValid) return;
+    if (!m_bValid)
+        return;
     int64_t y = Year(), m = Month(), d = Day();
     bool bWasLast = d >= MonthDays(y, m);
     int64_t m2 = m + p_iMonths;
     NormaliseMonth(y, m2);
     int64_t lNewDays = MonthDays(y, m2);
-    if (p_bEndOfMonth && bWasLast) d = lNewDays;
-    if (d > lNewDays) d = lNewDays;
+    if (p_bEndOfMonth && bWasLast)
+        d = lNewDays;
+    if (d > lNewDays)
+        d = lNewDays;
     SetNumber((y * 100 + m2) * 100 + d);
 }
 
 void CDate::AddDay(int p_iDays) {
-    if (!m_bValid) return;
+    if (!m_bValid)
+        return;
     int64_t y = Year(), m = Month();
     NormaliseMonth(y, m);
     int64_t d = int64_t{Day()} + p_iDays;
     // Stepping month by month until d fits lands on the date d - 1 days
     // after the first of the month; take it in one step.
-    if (d < 1 || d > MonthDays(y, m)) CivilFromDays(DaysFromCivil(y, m, 1) + d - 1, y, m, d);
+    if (d < 1 || d > MonthDays(y, m))
+        CivilFromDays(DaysFromCivil(y, m, 1) + d - 1, y, m, d);
     SetNumber((y * 100 + m) * 100 + d);
 }
 
 CDate CDate::GetLastDateOfMonth() const {
-    if (!m_bValid) return *this;
+    if (!m_bValid)
+        return *this;
     int y = Year(), m = Month();
     return CDate(y, m, MonthDays(y, m));
 }

@@ -18,7 +18,8 @@ struct ValueArrayTraits<double> : ValueArrayDefaults<double> {
     // A strict order even with NaNs, which go last: sorting with a plain
     // '<' over NaNs is undefined.
     static bool Less(double p_dA, double p_dB) {
-        if (std::isnan(p_dA)) return false;
+        if (std::isnan(p_dA))
+            return false;
         return std::isnan(p_dB) || p_dA < p_dB;
     }
 };

@@ -5,7 +5,8 @@
 #include "vorant/hashes.hpp"
 
 int CHashBagBase::HashFunc(const char* p_szKey, int p_iLength) {
-    if (!p_szKey) return 0;
+    if (!p_szKey)
+        return 0;
     uint32_t h = 0;
     for (int i = 0; i < p_iLength; ++i) {
         // Bytes are signed and sign-extended.
@@ -23,9 +24,11 @@ int CHashBagBase::HashFunc(const char* p_szKey, int p_iLength) {
 }
 
 void CHashBagBase::CheckKey(const char* p_szKey) {
-    if (!p_szKey) throw CException("CString::Compare - invalid string", 0);
+    if (!p_szKey)
+        throw CException("CString::Compare - invalid string", 0);
 }
 
 void CHashBagBase::CheckBucketCount(const char* p_szClass, int p_iBuckets) {
-    if (p_iBuckets < 1) throw CException(0, "%s() Invalid size(%d)", p_szClass, p_iBuckets);
+    if (p_iBuckets < 1)
+        throw CException(0, "%s() Invalid size(%d)", p_szClass, p_iBuckets);
 }

@@ -20,9 +20,7 @@ namespace vorant {
 // Value lists keep no adopt flag; item lists take the hash's.
 template <typename TList>
 void SetListAdopt(TList&, bool) {}
-inline void SetListAdopt(CPtrArray& p_List, bool p_bAdopt) {
-    p_List.SetAdoptFlag(p_bAdopt);
-}
+inline void SetListAdopt(CPtrArray& p_List, bool p_bAdopt) { p_List.SetAdoptFlag(p_bAdopt); }
 
 // Replaces the whole list by p_Value.
 template <typename TList, typename TValue>
@@ -34,7 +32,8 @@ void ReplaceList(TList& p_List, TValue p_Value) {
 inline void ReplaceList(CPtrArray& p_List, CPtrArrayItem* p_pItem) {
     const bool bAdopt = p_List.GetAdoptFlag();
     p_List.SetAdoptFlag(false);
-    for (int i; (i = p_List.Find(p_pItem)) >= 0;) p_List.RemoveAt(i);
+    for (int i; (i = p_List.Find(p_pItem)) >= 0;)
+        p_List.RemoveAt(i);
     p_List.SetAdoptFlag(bAdopt);
     p_List.RemoveAll();
     p_List.Add(p_pItem);
@@ -47,8 +46,7 @@ inline void AppendNumber(std::string& p_Out, int p_iValue) {
 
 inline int KeyHash(const char* p_szKey, int p_iBuckets) {
     const size_t iLength = std::strlen(p_szKey);
-    return CHashBagBase::HashFunc(p_szKey, iLength > INT_MAX ? INT_MAX : static_cast<int>(iLength)) %
-           p_iBuckets;
+    return CHashBagBase::HashFunc(p_szKey, iLength > INT_MAX ? INT_MAX : static_cast<int>(iLength)) % p_iBuckets;
 }
 
 }  // namespace vorant
@@ -85,7 +83,8 @@ CHashBag<TList, TValue, TOut>::CHashBag(const char* p_szClass, int p_iBuckets)
     : m_pBuckets(nullptr), m_iBucketCount(0), m_iDataCount(0) {
     CheckBucketCount(p_szClass, p_iBuckets);
     m_pBuckets = new (std::nothrow) CNode*[p_iBuckets]();
-    if (!m_pBuckets) throw CException(0, "%s() Out of memory", p_szClass);
+    if (!m_pBuckets)
+        throw CException(0, "%s() Out of memory", p_szClass);
     m_iBucketCount = p_iBuckets;
 }
 
@@ -103,9 +102,12 @@ CHashBag<TList, TValue, TOut>::~CHashBag() {
 
 template <typename TList, typename TValue, typename TOut>
 CHashBag<TList, TValue, TOut>& CHashBag<TList, TValue, TOut>::operator=(const CHashBag& p_Other) {
-    if (this == &p_Other) return *this;
+    if (this == &p_Other)
+        return *this;
     const int iCount = p_Other.m_iBucketCount;
+    // clang-format off
     CNode** pBuckets = VORANT_NEW("dat_class/hash_bag", CNode*[iCount]());
+    // clang-format on
     try {
         for (int i = 0; i < iCount; ++i) {
             CNode** ppTail = &pBuckets[i];
@@ -130,16 +132,16 @@ CHashBag<TList, TValue, TOut>& CHashBag<TList, TValue, TOut>::operator=(const CH
 
 template <typename TList, typename TValue, typename TOut>
 void CHashBag<TList, TValue, TOut>::FreeNodes() {
-    if (m_pBuckets) vorant::FreeChains(m_pBuckets, m_iBucketCount);
+    if (m_pBuckets)
+        vorant::FreeChains(m_pBuckets, m_iBucketCount);
 }
 
 template <typename TList, typename TValue, typename TOut>
-typename CHashBag<TList, TValue, TOut>::CNode* CHashBag<TList, TValue, TOut>::FindNode(
-    const char* p_szKey) const {
+typename CHashBag<TList, TValue, TOut>::CNode* CHashBag<TList, TValue, TOut>::FindNode(const char* p_szKey) const {
     CheckKey(p_szKey);
-    for (CNode* pNode = m_pBuckets[vorant::KeyHash(p_szKey, m_iBucketCount)]; pNode;
-         pNode = pNode->m_pNext) {
-        if (std::strcmp(pNode->m_strKey.ToStr(), p_szKey) == 0) return pNode;
+    for (CNode* pNode = m_pBuckets[vorant::KeyHash(p_szKey, m_iBucketCount)]; pNode; pNode = pNode->m_pNext) {
+        if (std::strcmp(pNode->m_strKey.ToStr(), p_szKey) == 0)
+            return pNode;
     }
     return nullptr;
 }
@@ -156,14 +158,14 @@ int CHashBag<TList, TValue, TOut>::Set(const char* p_szKey, TValue p_Value, bool
 }
 
 template <typename TList, typename TValue, typename TOut>
-int CHashBag<TList, TValue, TOut>::SetValue(const char* p_szKey, TValue p_Value, bool p_bReplace,
-                                            bool p_bAdoptNew) {
+int CHashBag<TList, TValue, TOut>::SetValue(const char* p_szKey, TValue p_Value, bool p_bReplace, bool p_bAdoptNew) {
     CheckKey(p_szKey);
     const int iHash = vorant::KeyHash(p_szKey, m_iBucketCount);
     CNode** ppLink = &m_pBuckets[iHash];
     for (; *ppLink; ppLink = &(*ppLink)->m_pNext) {
         TList& list = (*ppLink)->m_List;
-        if (std::strcmp((*ppLink)->m_strKey.ToStr(), p_szKey) != 0) continue;
+        if (std::strcmp((*ppLink)->m_strKey.ToStr(), p_szKey) != 0)
+            continue;
         if (p_bReplace) {
             m_iDataCount -= list.GetSize();
             vorant::ReplaceList(list, p_Value);
@@ -191,7 +193,8 @@ int CHashBag<TList, TValue, TOut>::SetValue(const char* p_szKey, TValue p_Value,
 template <typename TList, typename TValue, typename TOut>
 int CHashBag<TList, TValue, TOut>::Get(const char* p_szKey, TList* p_pOut) const {
     const TList* pList = FindList(p_szKey);
-    if (!pList || !p_pOut) return -1;
+    if (!pList || !p_pOut)
+        return -1;
     *p_pOut = *pList;
     return 0;
 }
@@ -199,7 +202,8 @@ int CHashBag<TList, TValue, TOut>::Get(const char* p_szKey, TList* p_pOut) const
 template <typename TList, typename TValue, typename TOut>
 int CHashBag<TList, TValue, TOut>::Get(const char* p_szKey, TOut* p_pOut) const {
     const TList* pList = FindList(p_szKey);
-    if (!pList || !p_pOut) return -1;
+    if (!pList || !p_pOut)
+        return -1;
     *p_pOut = pList->GetAt(0);
     return 0;
 }
@@ -210,7 +214,8 @@ int CHashBag<TList, TValue, TOut>::Remove(const char* p_szKey) {
     for (CNode** ppLink = &m_pBuckets[vorant::KeyHash(p_szKey, m_iBucketCount)]; *ppLink;
          ppLink = &(*ppLink)->m_pNext) {
         CNode* pNode = *ppLink;
-        if (std::strcmp(pNode->m_strKey.ToStr(), p_szKey) != 0) continue;
+        if (std::strcmp(pNode->m_strKey.ToStr(), p_szKey) != 0)
+            continue;
         *ppLink = pNode->m_pNext;
         m_iDataCount -= pNode->m_List.GetSize();
         delete pNode;
@@ -246,7 +251,8 @@ void CHashBag<TList, TValue, TOut>::SetListsAdopt(bool p_bAdopt) {
 
 template <typename TList, typename TValue, typename TOut>
 void CHashBag<TList, TValue, TOut>::Dump(CStream* p_pStream) const {
-    if (!p_pStream) return;
+    if (!p_pStream)
+        return;
     using vorant::AppendNumber;
     std::string strOut = "Total HashBag size : ";
     AppendNumber(strOut, m_iBucketCount);
@@ -255,7 +261,8 @@ void CHashBag<TList, TValue, TOut>::Dump(CStream* p_pStream) const {
     strOut += '\n';
     for (int i = 0; i < m_iBucketCount; ++i) {
         const CNode* pFirst = m_pBuckets[i];
-        if (!pFirst) continue;
+        if (!pFirst)
+            continue;
         strOut += "Hash : ";
         AppendNumber(strOut, pFirst->m_iHash);
         strOut += '\n';

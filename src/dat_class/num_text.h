@@ -53,9 +53,7 @@ int WritePadded(char* p_szBuf, int64_t p_lValue, int p_iWidth);
 // too few; ExpSize(p_iPrec) always suffices.
 int WriteExp(char* p_szBuf, int p_iSize, double p_dValue, int p_iPrec);
 // "%.15e" of p_dValue into a buffer of at least kDblSize bytes.
-inline int WriteDbl(char* p_szBuf, double p_dValue) {
-    return WriteExp(p_szBuf, kDblSize, p_dValue, 15);
-}
+inline int WriteDbl(char* p_szBuf, double p_dValue) { return WriteExp(p_szBuf, kDblSize, p_dValue, 15); }
 // "%.*f" of p_dValue. Returns the length, or -1 (empty text) when p_iSize
 // bytes are too few; FixedSize(p_iPrec) always suffices.
 int WriteFixed(char* p_szBuf, int p_iSize, double p_dValue, int p_iPrec);

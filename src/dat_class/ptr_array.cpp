@@ -17,23 +17,22 @@ CPtrArrayItem::~CPtrArrayItem() = default;
 
 CPtrArray::CPtrArray() : CPtrArray(true) {}
 
-CPtrArray::CPtrArray(bool p_bAdopt)
-    : m_pData(nullptr), m_iSize(0), m_iBufferSize(0), m_bAdopt(p_bAdopt) {}
+CPtrArray::CPtrArray(bool p_bAdopt) : m_pData(nullptr), m_iSize(0), m_iBufferSize(0), m_bAdopt(p_bAdopt) {}
 
 CPtrArray::CPtrArray(int p_iCount, CPtrArrayItem* p_pItem, bool p_bAdopt) : CPtrArray(p_bAdopt) {
     Reset(p_iCount, p_pItem);
 }
 
-CPtrArray::~CPtrArray() {
-    RemoveAll();
-}
+CPtrArray::~CPtrArray() { RemoveAll(); }
 
 CPtrArray& CPtrArray::operator=(const CPtrArray& p_Other) {
-    if (this == &p_Other) return *this;
+    if (this == &p_Other)
+        return *this;
     CPtrArrayItem** pNew = nullptr;
     if (p_Other.m_pData) {
         pNew = new (std::nothrow) CPtrArrayItem*[p_Other.m_iBufferSize]();
-        if (!pNew) throw CException("CPtrArray::operator= : Out of memory", 0);
+        if (!pNew)
+            throw CException("CPtrArray::operator= : Out of memory", 0);
         std::copy(p_Other.m_pData, p_Other.m_pData + p_Other.m_iSize, pNew);
     }
     try {
@@ -51,23 +50,21 @@ CPtrArray& CPtrArray::operator=(const CPtrArray& p_Other) {
 }
 
 void CPtrArray::Reallocate(int p_iCapacity, const char* p_szFailure) {
-    CPtrArrayItem** pNew =
-        p_iCapacity > m_iSize ? new (std::nothrow) CPtrArrayItem*[p_iCapacity]() : nullptr;
-    if (!pNew) throw CException(p_szFailure, 0);
+    CPtrArrayItem** pNew = p_iCapacity > m_iSize ? new (std::nothrow) CPtrArrayItem*[p_iCapacity]() : nullptr;
+    if (!pNew)
+        throw CException(p_szFailure, 0);
     std::copy(m_pData, m_pData + m_iSize, pNew);
     delete[] m_pData;
     m_pData = pNew;
     m_iBufferSize = p_iCapacity;
 }
 
-void CPtrArray::AllocFirst() {
-    Reallocate(16, "CPtrArray::Add : Out of memory");
-}
+void CPtrArray::AllocFirst() { Reallocate(16, "CPtrArray::Add : Out of memory"); }
 
 void CPtrArray::GrowBuffer(int p_iWanted) {
-    if (p_iWanted >= 1 && p_iWanted <= m_iBufferSize) return;
-    Reallocate(vorant::GrownCapacity(m_iSize, m_iBufferSize, p_iWanted),
-               "CPtrArray::GrowBuffer : Out of memory");
+    if (p_iWanted >= 1 && p_iWanted <= m_iBufferSize)
+        return;
+    Reallocate(vorant::GrownCapacity(m_iSize, m_iBufferSize, p_iWanted), "CPtrArray::GrowBuffer : Out of memory");
 }
 
 int CPtrArray::Add(CPtrArrayItem* p_pItem) {
@@ -81,8 +78,10 @@ int CPtrArray::Add(CPtrArrayItem* p_pItem) {
 }
 
 int CPtrArray::InsertAt(int p_iIndex, CPtrArrayItem* p_pItem) {
-    if (p_iIndex < 0) return -1;
-    if (p_iIndex > m_iSize) p_iIndex = m_iSize;
+    if (p_iIndex < 0)
+        return -1;
+    if (p_iIndex > m_iSize)
+        p_iIndex = m_iSize;
     if (!m_pData) {
         AllocFirst();
     } else if (m_iSize >= m_iBufferSize) {
@@ -99,7 +98,8 @@ int CPtrArray::InsertAt(int p_iIndex, CPtrArrayItem* p_pItem) {
 }
 
 int CPtrArray::RemoveAt(int p_iIndex) {
-    if (p_iIndex < 0 || p_iIndex >= m_iSize) return -1;
+    if (p_iIndex < 0 || p_iIndex >= m_iSize)
+        return -1;
     CPtrArrayItem* pItem = m_pData[p_iIndex];
     std::copy(m_pData + p_iIndex + 1, m_pData + m_iSize, m_pData + p_iIndex);
     m_pData[--m_iSize] = nullptr;
@@ -108,37 +108,44 @@ int CPtrArray::RemoveAt(int p_iIndex) {
 }
 
 void CPtrArray::RemoveLast() {
-    if (m_iSize <= 0) return;
+    if (m_iSize <= 0)
+        return;
     CPtrArrayItem* pItem = m_pData[--m_iSize];
     m_pData[m_iSize] = nullptr;
     Release(pItem);
 }
 
 CPtrArrayItem* CPtrArray::GetAt(int p_iIndex) const {
-    if (p_iIndex < 0 || p_iIndex >= m_iSize) ThrowInvalidIndex("GetAt", p_iIndex);
+    if (p_iIndex < 0 || p_iIndex >= m_iSize)
+        ThrowInvalidIndex("GetAt", p_iIndex);
     return m_pData[p_iIndex];
 }
 
 void CPtrArray::SetAt(int p_iIndex, CPtrArrayItem* p_pItem) {
-    if (p_iIndex < 0 || p_iIndex >= m_iSize) ThrowInvalidIndex("SetAt", p_iIndex);
+    if (p_iIndex < 0 || p_iIndex >= m_iSize)
+        ThrowInvalidIndex("SetAt", p_iIndex);
     CPtrArrayItem* pOld = m_pData[p_iIndex];
     m_pData[p_iIndex] = p_pItem;
-    if (pOld != p_pItem) Release(pOld);
+    if (pOld != p_pItem)
+        Release(pOld);
 }
 
 CPtrArrayItem* CPtrArray::operator[](int p_iIndex) const {
-    if (p_iIndex < 0 || p_iIndex >= m_iSize) ThrowInvalidIndex("operator[]", p_iIndex);
+    if (p_iIndex < 0 || p_iIndex >= m_iSize)
+        ThrowInvalidIndex("operator[]", p_iIndex);
     return m_pData[p_iIndex];
 }
 
 CPtrArrayItem* CPtrArray::GetAtLast() const {
-    if (m_iSize <= 0) throw CException("CPtrArray::GetAtLast : Empty", 0);
+    if (m_iSize <= 0)
+        throw CException("CPtrArray::GetAtLast : Empty", 0);
     return m_pData[m_iSize - 1];
 }
 
 int CPtrArray::Find(const CPtrArrayItem* p_pItem) const {
     for (int i = 0; i < m_iSize; ++i) {
-        if (m_pData[i] == p_pItem) return i;
+        if (m_pData[i] == p_pItem)
+            return i;
     }
     return -1;
 }
@@ -157,7 +164,8 @@ void CPtrArray::RemoveAll() {
 }
 
 void CPtrArray::Reset(int p_iCount, CPtrArrayItem* p_pItem) {
-    if (p_iCount > m_iBufferSize) GrowBuffer(p_iCount);
+    if (p_iCount > m_iBufferSize)
+        GrowBuffer(p_iCount);
     ReleaseAll(&p_pItem, 1);
     std::fill(m_pData, m_pData + m_iBufferSize, nullptr);
     m_iSize = std::max(p_iCount, 0);
@@ -165,11 +173,13 @@ void CPtrArray::Reset(int p_iCount, CPtrArrayItem* p_pItem) {
 }
 
 void CPtrArray::Release(CPtrArrayItem* p_pItem) {
-    if (m_bAdopt && p_pItem && !IsIn(p_pItem)) delete p_pItem;
+    if (m_bAdopt && p_pItem && !IsIn(p_pItem))
+        delete p_pItem;
 }
 
 void CPtrArray::ReleaseAll(CPtrArrayItem* const* p_pKeep, int p_iKeep) {
-    if (!m_bAdopt || m_iSize <= 0) return;
+    if (!m_bAdopt || m_iSize <= 0)
+        return;
     const std::less<const CPtrArrayItem*> less;
     std::vector<CPtrArrayItem*> sortedKeep;
     if (p_iKeep > 1) {
@@ -188,19 +198,19 @@ void CPtrArray::ReleaseAll(CPtrArrayItem* const* p_pKeep, int p_iKeep) {
     std::sort(m_pData, m_pData + m_iSize, less);
     for (int i = 0; i < m_iSize; ++i) {
         CPtrArrayItem* pItem = m_pData[i];
-        if (!pItem || (i > 0 && m_pData[i - 1] == pItem)) continue;
-        if (!isKept(pItem)) delete pItem;
+        if (!pItem || (i > 0 && m_pData[i - 1] == pItem))
+            continue;
+        if (!isKept(pItem))
+            delete pItem;
     }
 }
 
 CString CPtrArray::Repr(const char* p_szSep, bool p_bHeader) const {
-    return vorant::ArrayRepr("CPtrArr", m_iSize, m_iBufferSize, p_szSep, p_bHeader,
-                             [this](std::string& p_Out, int i) {
-                                 char szBuf[32];
-                                 const int iLength = std::snprintf(szBuf, sizeof szBuf, "%p",
-                                                                   static_cast<void*>(m_pData[i]));
-                                 p_Out.append(szBuf, iLength > 0 ? iLength : 0);
-                             });
+    return vorant::ArrayRepr("CPtrArr", m_iSize, m_iBufferSize, p_szSep, p_bHeader, [this](std::string& p_Out, int i) {
+        char szBuf[32];
+        const int iLength = std::snprintf(szBuf, sizeof szBuf, "%p", static_cast<void*>(m_pData[i]));
+        p_Out.append(szBuf, iLength > 0 ? iLength : 0);
+    });
 }
 
 void CPtrArray::ThrowInvalidIndex(const char* p_szMethod, int p_iIndex) const {

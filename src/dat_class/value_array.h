@@ -37,7 +37,8 @@ struct ValueArrayDefaults {
 template <typename T>
 T* NewValueSlots(int p_iCount, int p_iLine, const char* p_szCountName) {
     try {
-        if (p_iCount < 0) throw std::bad_array_new_length();
+        if (p_iCount < 0)
+            throw std::bad_array_new_length();
         return new T[p_iCount]();
     } catch (const std::bad_alloc& e) {
         std::string strExpr = std::string(ValueArrayTraits<T>::kElement) + "[" + p_szCountName + "]";
@@ -74,7 +75,8 @@ CValueArray<T>::~CValueArray() {
 
 template <typename T>
 CValueArray<T>& CValueArray<T>::operator=(const CValueArray& p_Other) {
-    if (this == &p_Other) return *this;
+    if (this == &p_Other)
+        return *this;
     T* pNew = nullptr;
     if (p_Other.m_pData) {
         pNew = vorant::NewValueSlots<T>(p_Other.m_iBufferSize, __LINE__, "m_iBufferSize");
@@ -89,7 +91,8 @@ CValueArray<T>& CValueArray<T>::operator=(const CValueArray& p_Other) {
 
 template <typename T>
 CValueArray<T>& CValueArray<T>::operator=(CValueArray&& p_Other) noexcept {
-    if (this == &p_Other) return *this;
+    if (this == &p_Other)
+        return *this;
     delete[] m_pData;
     m_pData = p_Other.m_pData;
     m_iSize = p_Other.m_iSize;
@@ -101,7 +104,8 @@ CValueArray<T>& CValueArray<T>::operator=(CValueArray&& p_Other) noexcept {
 
 template <typename T>
 void CValueArray<T>::GrowBuffer(int p_iWanted) {
-    if (p_iWanted >= 1 && p_iWanted <= m_iBufferSize) return;
+    if (p_iWanted >= 1 && p_iWanted <= m_iBufferSize)
+        return;
     const int iNewMax = vorant::GrownCapacity(m_iSize, m_iBufferSize, p_iWanted);
     T* pNew = vorant::NewValueSlots<T>(iNewMax, __LINE__, "iNewMax");
     std::copy(m_pData, m_pData + m_iSize, pNew);
@@ -114,7 +118,8 @@ template <typename T>
 int CValueArray<T>::Add(T p_Value) {
     if (!m_pData) {
         m_pData = new (std::nothrow) T[4]();
-        if (!m_pData) throw CException(0, "%s - Out of memory", vorant::ValueArrayTraits<T>::kClass);
+        if (!m_pData)
+            throw CException(0, "%s - Out of memory", vorant::ValueArrayTraits<T>::kClass);
         m_iBufferSize = 4;
     } else if (m_iSize >= m_iBufferSize) {
         GrowBuffer(0);
@@ -125,9 +130,12 @@ int CValueArray<T>::Add(T p_Value) {
 
 template <typename T>
 int CValueArray<T>::InsertAt(int p_iIndex, T p_Value) {
-    if (p_iIndex < 0 || p_iIndex > m_iSize) ThrowInvalidIndex("InsertAt", p_iIndex);
-    if (p_iIndex == m_iSize) return Add(p_Value);
-    if (m_iSize >= m_iBufferSize) GrowBuffer(0);
+    if (p_iIndex < 0 || p_iIndex > m_iSize)
+        ThrowInvalidIndex("InsertAt", p_iIndex);
+    if (p_iIndex == m_iSize)
+        return Add(p_Value);
+    if (m_iSize >= m_iBufferSize)
+        GrowBuffer(0);
     std::copy_backward(m_pData + p_iIndex, m_pData + m_iSize, m_pData + m_iSize + 1);
     m_pData[p_iIndex] = p_Value;
     ++m_iSize;
@@ -136,7 +144,8 @@ int CValueArray<T>::InsertAt(int p_iIndex, T p_Value) {
 
 template <typename T>
 int CValueArray<T>::RemoveAt(int p_iIndex) {
-    if (p_iIndex < 0 || p_iIndex >= m_iSize) ThrowInvalidIndex("RemoveAt", p_iIndex);
+    if (p_iIndex < 0 || p_iIndex >= m_iSize)
+        ThrowInvalidIndex("RemoveAt", p_iIndex);
     std::copy(m_pData + p_iIndex + 1, m_pData + m_iSize, m_pData + p_iIndex);
     RemoveLast();
     return p_iIndex;
@@ -144,44 +153,51 @@ int CValueArray<T>::RemoveAt(int p_iIndex) {
 
 template <typename T>
 void CValueArray<T>::RemoveLast() {
-    if (m_iSize <= 0) return;
+    if (m_iSize <= 0)
+        return;
     m_pData[--m_iSize] = vorant::ValueArrayTraits<T>::Vacated();
 }
 
 template <typename T>
 T CValueArray<T>::GetAt(int p_iIndex) const {
-    if (p_iIndex < 0 || p_iIndex >= m_iSize) ThrowInvalidIndex("GetAt", p_iIndex);
+    if (p_iIndex < 0 || p_iIndex >= m_iSize)
+        ThrowInvalidIndex("GetAt", p_iIndex);
     return m_pData[p_iIndex];
 }
 
 template <typename T>
 void CValueArray<T>::SetAt(int p_iIndex, T p_Value) {
-    if (p_iIndex < 0 || p_iIndex >= m_iSize) ThrowInvalidIndex("SetAt", p_iIndex);
+    if (p_iIndex < 0 || p_iIndex >= m_iSize)
+        ThrowInvalidIndex("SetAt", p_iIndex);
     m_pData[p_iIndex] = p_Value;
 }
 
 template <typename T>
 T& CValueArray<T>::operator[](int p_iIndex) {
-    if (p_iIndex < 0 || p_iIndex >= m_iSize) ThrowInvalidIndex("operator[]", p_iIndex);
+    if (p_iIndex < 0 || p_iIndex >= m_iSize)
+        ThrowInvalidIndex("operator[]", p_iIndex);
     return m_pData[p_iIndex];
 }
 
 template <typename T>
 const T& CValueArray<T>::operator[](int p_iIndex) const {
-    if (p_iIndex < 0 || p_iIndex >= m_iSize) ThrowInvalidIndex("operator[]", p_iIndex);
+    if (p_iIndex < 0 || p_iIndex >= m_iSize)
+        ThrowInvalidIndex("operator[]", p_iIndex);
     return m_pData[p_iIndex];
 }
 
 template <typename T>
 T CValueArray<T>::GetAtLast() const {
-    if (m_iSize <= 0) throw CException(0, "%s::GetAtLast : Empty", vorant::ValueArrayTraits<T>::kClass);
+    if (m_iSize <= 0)
+        throw CException(0, "%s::GetAtLast : Empty", vorant::ValueArrayTraits<T>::kClass);
     return m_pData[m_iSize - 1];
 }
 
 template <typename T>
 int CValueArray<T>::Find(T p_Value) const {
     for (int i = 0; i < m_iSize; ++i) {
-        if (vorant::ValueArrayTraits<T>::Equal(m_pData[i], p_Value)) return i;
+        if (vorant::ValueArrayTraits<T>::Equal(m_pData[i], p_Value))
+            return i;
     }
     return -1;
 }
@@ -214,22 +230,22 @@ void CValueArray<T>::Reset(int p_iCount, T p_Value) {
 
 template <typename T>
 void CValueArray<T>::Sort() {
-    if (m_iSize < 2) return;
+    if (m_iSize < 2)
+        return;
     std::sort(m_pData, m_pData + m_iSize, vorant::ValueArrayTraits<T>::Less);
 }
 
 template <typename T>
 CString CValueArray<T>::Repr(const char* p_szSep, bool p_bHeader) const {
-    return vorant::ArrayRepr(vorant::ValueArrayTraits<T>::kRepr, m_iSize, m_iBufferSize, p_szSep, p_bHeader,
-                     [this](std::string& p_Out, int i) {
-                         vorant::ValueArrayTraits<T>::Append(p_Out, m_pData[i]);
-                     });
+    return vorant::ArrayRepr(
+        vorant::ValueArrayTraits<T>::kRepr, m_iSize, m_iBufferSize, p_szSep, p_bHeader,
+        [this](std::string& p_Out, int i) { vorant::ValueArrayTraits<T>::Append(p_Out, m_pData[i]); });
 }
 
 template <typename T>
 void CValueArray<T>::ThrowInvalidIndex(const char* p_szMethod, int p_iIndex) const {
-    throw CException(0, "%s::%s : Invalid Index(%d:%d)", vorant::ValueArrayTraits<T>::kClass, p_szMethod,
-                     m_iSize - 1, p_iIndex);
+    throw CException(0, "%s::%s : Invalid Index(%d:%d)", vorant::ValueArrayTraits<T>::kClass, p_szMethod, m_iSize - 1,
+                     p_iIndex);
 }
 
 #endif  // VORANT_DAT_CLASS_VALUE_ARRAY_H

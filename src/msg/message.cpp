@@ -83,8 +83,8 @@ CMsgValue* CMsg::NewHashBag(int p_iTagNum) {
             iHeads = VALUE_HEADS;
         const int iFew = (iTags + 1) / 2;
         m_iHeadCount = iFew >= 1 && iFew < iHeads ? iFew : iHeads;
-        size_t iBytes = sizeof(CMsgValue*) * static_cast<size_t>(m_iHeadCount) +
-                        sizeof(CMsgValue) * static_cast<size_t>(iPool);
+        size_t iBytes =
+            sizeof(CMsgValue*) * static_cast<size_t>(m_iHeadCount) + sizeof(CMsgValue) * static_cast<size_t>(iPool);
         m_pValues = static_cast<CMsgValue**>(::operator new(iBytes, std::nothrow));
         if (!m_pValues)
             return nullptr;

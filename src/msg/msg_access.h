@@ -76,8 +76,7 @@ struct MsgAccess {
     // Stores one value read from message XML (p_szText holds p_iLength
     // characters and a terminator). p_pTag, when given, is the tag's
     // definition in p_Msg's own definition. Raises CException on failure.
-    static void StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, const char* p_szText,
-                          size_t p_iLength);
+    static void StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, const char* p_szText, size_t p_iLength);
     // The same for a text held in p_strText, whose buffer a single string
     // tag takes over (p_strText is then empty): a long text is not copied.
     static void StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CString& p_strText);

@@ -13,9 +13,9 @@ int ByName(CMsg& p_Msg, const char* p_szName, F p_Call) {
 
 }  // namespace
 
-#define VORANT_BY_NAME(value_type)                                                     \
-    int CMsg::SetValue(const char* p_szName, value_type p_Value) {                     \
-        return ByName(*this, p_szName, [&](int t) { return SetValue(t, p_Value); });   \
+#define VORANT_BY_NAME(value_type)                                                   \
+    int CMsg::SetValue(const char* p_szName, value_type p_Value) {                   \
+        return ByName(*this, p_szName, [&](int t) { return SetValue(t, p_Value); }); \
     }
 
 VORANT_BY_NAME(const char*)
@@ -30,9 +30,9 @@ VORANT_BY_NAME(CBool)
 VORANT_BY_NAME(CMsg*)
 #undef VORANT_BY_NAME
 
-#define VORANT_BY_NAME(out_type)                                                       \
-    int CMsg::GetValue(const char* p_szName, out_type p_pOut) {                        \
-        return ByName(*this, p_szName, [&](int t) { return GetValue(t, p_pOut); });    \
+#define VORANT_BY_NAME(out_type)                                                    \
+    int CMsg::GetValue(const char* p_szName, out_type p_pOut) {                     \
+        return ByName(*this, p_szName, [&](int t) { return GetValue(t, p_pOut); }); \
     }
 
 VORANT_BY_NAME(CString*)

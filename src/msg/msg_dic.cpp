@@ -73,8 +73,7 @@ CMsgInfo* CMsgDic::GetMsgInfo(int p_iMsgNum) const {
     return IsValidMsgNum(p_iMsgNum) ? m_pMsgInfo[p_iMsgNum] : nullptr;
 }
 
-void CMsgDic::SetMsgInfo(int p_iMsgNum, const CString& p_strName, const CString& p_strVer,
-                         const CString& p_strHash) {
+void CMsgDic::SetMsgInfo(int p_iMsgNum, const CString& p_strName, const CString& p_strVer, const CString& p_strHash) {
     if (!IsValidMsgNum(p_iMsgNum))
         throw CException(MA_ERR_MSGNUM_BOUNDARY, "msgnum=%d", p_iMsgNum);
     if (m_pMsgInfo[p_iMsgNum])
@@ -114,8 +113,8 @@ void CMsgDic::Dump(CStream* p_pOut) const {
         const CMsgInfo* pInfo = m_pMsgInfo[i];
         if (!pInfo)
             continue;
-        p_pOut->AppendData(CFormat("<msg no='%d' name='%s' hash='%d'>\n", pInfo->GetMsgNum(),
-                                   pInfo->GetName().ToStr(), pInfo->GetHashSize()));
+        p_pOut->AppendData(CFormat("<msg no='%d' name='%s' hash='%d'>\n", pInfo->GetMsgNum(), pInfo->GetName().ToStr(),
+                                   pInfo->GetHashSize()));
         pInfo->Dump(p_pOut);
         p_pOut->AppendData("</msg>\n\n", 8);
     }

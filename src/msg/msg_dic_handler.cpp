@@ -29,7 +29,9 @@ CString AttributeValue(const Attributes& p_Attrs, const XMLCh* p_pName, const ch
     return pValue ? NarrowXmlString(pValue) : CString(p_szDefault);
 }
 
-int ClampToInt(XMLFileLoc p_iValue) { return p_iValue > static_cast<XMLFileLoc>(INT_MAX) ? INT_MAX : static_cast<int>(p_iValue); }
+int ClampToInt(XMLFileLoc p_iValue) {
+    return p_iValue > static_cast<XMLFileLoc>(INT_MAX) ? INT_MAX : static_cast<int>(p_iValue);
+}
 
 }  // namespace
 
@@ -59,8 +61,9 @@ void MsgDicHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocal
     } else if (iDepth == 3) {
         if (std::strcmp(szName, "tag") == 0) {
             const CString no = AttributeValue(p_Attrs, u"no", "");
-            m_pDic->SetMsgDetail(m_iCurMsgNum, vorant::num_text::ParseInt(no.ToStr()), AttributeValue(p_Attrs, u"name", ""),
-                                 AttributeValue(p_Attrs, u"type", ""), AttributeValue(p_Attrs, u"array", "N"));
+            m_pDic->SetMsgDetail(m_iCurMsgNum, vorant::num_text::ParseInt(no.ToStr()),
+                                 AttributeValue(p_Attrs, u"name", ""), AttributeValue(p_Attrs, u"type", ""),
+                                 AttributeValue(p_Attrs, u"array", "N"));
         } else if (std::strcmp(szName, "constraint") != 0) {
             throw CException(MA_ERR_XML_PARSE, "Unknown child element - %s", szName);
         }

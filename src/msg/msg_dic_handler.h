@@ -25,8 +25,7 @@ public:
 
     void startElement(const XMLCh* const p_pUri, const XMLCh* const p_pLocalName, const XMLCh* const p_pQName,
                       const XERCES_CPP_NAMESPACE::Attributes& p_Attrs) override;
-    void endElement(const XMLCh* const p_pUri, const XMLCh* const p_pLocalName,
-                    const XMLCh* const p_pQName) override;
+    void endElement(const XMLCh* const p_pUri, const XMLCh* const p_pLocalName, const XMLCh* const p_pQName) override;
     void characters(const XMLCh* const, const XMLSize_t) override {}
     void ignorableWhitespace(const XMLCh* const, const XMLSize_t) override {}
     void startDocument() override {}

@@ -21,7 +21,15 @@ const char kUnknown[] = "Unknown error";
 const char* const kErrorTexts[kTableSize] = {
     kUnknown,
     "No Data found",
-    "N/A", "N/A", "N/A", "N/A", "N/A", "N/A", "N/A", "N/A", "N/A",
+    "N/A",
+    "N/A",
+    "N/A",
+    "N/A",
+    "N/A",
+    "N/A",
+    "N/A",
+    "N/A",
+    "N/A",
     "Memory error",
     "Parameter is NULL",
     "TagDic error",
@@ -48,25 +56,40 @@ const char* const kErrorTexts[kTableSize] = {
     "Config file error",
     "Not Initialized",
     "Dictionary loading failed",
-    kUnknown, kUnknown, kUnknown, kUnknown, kUnknown, kUnknown, kUnknown,
-    kUnknown, kUnknown, kUnknown, kUnknown, kUnknown, kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
 };
 
 char g_szNoError[1] = {'\0'};
 
 // The caller's details, formatted in 1024-byte steps without an upper limit.
 CString FormatDetails(const char* p_szFormat, va_list p_Args) {
-    if (!p_szFormat) return CString();
+    if (!p_szFormat)
+        return CString();
     char szShort[kDetailStep];
     va_list args;
     va_copy(args, p_Args);
     int iResult = vsnprintf(szShort, sizeof szShort, p_szFormat, args);
     va_end(args);
-    if (iResult < 0) return CString();
-    if (iResult < kDetailStep) return CString(szShort);
+    if (iResult < 0)
+        return CString();
+    if (iResult < kDetailStep)
+        return CString(szShort);
 
     int64_t iLen64 = (static_cast<int64_t>(iResult) / kDetailStep + 1) * kDetailStep;
-    if (iLen64 > INT_MAX) vorant::ThrowAllocFailure(kUnit, __LINE__, "char[iLen]", std::bad_array_new_length());
+    if (iLen64 > INT_MAX)
+        vorant::ThrowAllocFailure(kUnit, __LINE__, "char[iLen]", std::bad_array_new_length());
     int iLen = static_cast<int>(iLen64);
     std::unique_ptr<char[]> pBuffer(VORANT_NEW(kUnit, char[iLen]));
     va_copy(args, p_Args);
@@ -78,7 +101,8 @@ CString FormatDetails(const char* p_szFormat, va_list p_Args) {
 }  // namespace
 
 const char* MA_GetErrorStr(int p_iCode) {
-    if (p_iCode == INT_MIN) return kUnknown;
+    if (p_iCode == INT_MIN)
+        return kUnknown;
     int iIndex = p_iCode < 0 ? -p_iCode : p_iCode;
     return iIndex < kTableSize ? kErrorTexts[iIndex] : kUnknown;
 }
@@ -97,7 +121,8 @@ CLastError::CLastError(const CLastError& p_Other)
 CLastError::CLastError(CLastError&& p_Other) noexcept : m_pError(p_Other.m_pError) { p_Other.m_pError = nullptr; }
 
 CLastError& CLastError::operator=(const CLastError& p_Other) {
-    if (this == &p_Other) return *this;
+    if (this == &p_Other)
+        return *this;
     if (!p_Other.m_pError) {
         delete m_pError;
         m_pError = nullptr;
@@ -125,7 +150,8 @@ char* CLastError::GetLastError() const { return m_pError ? static_cast<char*>(m_
 int CLastError::GetLastErrorCode() const { return m_pError ? m_pError->m_iCode : 0; }
 
 void CLastError::SetLastError(int p_iCode, const char* p_szFormat, ...) {
-    if (!m_pError) m_pError = VORANT_NEW(kUnit, Error);
+    if (!m_pError)
+        m_pError = VORANT_NEW(kUnit, Error);
     m_pError->m_iCode = p_iCode;
 
     va_list args;
@@ -138,6 +164,5 @@ void CLastError::SetLastError(int p_iCode, const char* p_szFormat, ...) {
         throw;
     }
     va_end(args);
-    m_pError->m_strText =
-        CFormat("MSG_Error(%d) : %s {%s}", p_iCode, MA_GetErrorStr(p_iCode), strDetails.ToStr());
+    m_pError->m_strText = CFormat("MSG_Error(%d) : %s {%s}", p_iCode, MA_GetErrorStr(p_iCode), strDetails.ToStr());
 }

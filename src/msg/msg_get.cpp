@@ -16,7 +16,9 @@ struct ReadOne {
     static void Reset(T* p_pOut) { *p_pOut = T(); }
     static void Single(CMsgValue& p_Bag, T* p_pOut) { *p_pOut = MsgValueKind<T>::Single(p_Bag); }
     static void First(CMsgValue& p_Bag, T* p_pOut) { *p_pOut = MsgValueKind<T>::Items(p_Bag)->GetAt(0); }
-    static void At(CMsgValue& p_Bag, int p_iIndex, T* p_pOut) { *p_pOut = MsgValueKind<T>::Items(p_Bag)->GetAt(p_iIndex); }
+    static void At(CMsgValue& p_Bag, int p_iIndex, T* p_pOut) {
+        *p_pOut = MsgValueKind<T>::Items(p_Bag)->GetAt(p_iIndex);
+    }
 };
 
 // Strings and dates are copied into the caller's object, which is not reset.
@@ -26,7 +28,9 @@ struct ReadOne<CString> {
     static void Reset(CString*) {}
     static void Single(CMsgValue& p_Bag, CString* p_pOut) { p_pOut->Set(*p_Bag.m_Value.pStr); }
     static void First(CMsgValue& p_Bag, CString* p_pOut) { p_pOut->Set(p_Bag.m_Value.pStrArr->GetAt(0)); }
-    static void At(CMsgValue& p_Bag, int p_iIndex, CString* p_pOut) { p_pOut->Set(p_Bag.m_Value.pStrArr->GetAt(p_iIndex)); }
+    static void At(CMsgValue& p_Bag, int p_iIndex, CString* p_pOut) {
+        p_pOut->Set(p_Bag.m_Value.pStrArr->GetAt(p_iIndex));
+    }
 };
 
 template <>
@@ -46,7 +50,9 @@ struct ReadOne<CMsg*> {
     static void Reset(CMsg** p_ppOut) { *p_ppOut = nullptr; }
     static void Single(CMsgValue& p_Bag, CMsg** p_ppOut) { *p_ppOut = p_Bag.m_Value.pMsg; }
     static void First(CMsgValue& p_Bag, CMsg** p_ppOut) { *p_ppOut = p_Bag.m_Value.pMsgArr->GetAt(0); }
-    static void At(CMsgValue& p_Bag, int p_iIndex, CMsg** p_ppOut) { *p_ppOut = p_Bag.m_Value.pMsgArr->GetAt(p_iIndex); }
+    static void At(CMsgValue& p_Bag, int p_iIndex, CMsg** p_ppOut) {
+        *p_ppOut = p_Bag.m_Value.pMsgArr->GetAt(p_iIndex);
+    }
 };
 
 // One value of a tag: GetValue (p_bAt false: an array gives its first

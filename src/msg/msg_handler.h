@@ -34,16 +34,14 @@ public:
 
     void characters(const XMLCh* const p_pChars, const XMLSize_t p_iLength) override;
     void endDocument() override {}
-    void endElement(const XMLCh* const p_pUri, const XMLCh* const p_pLocalName,
-                    const XMLCh* const p_pQName) override;
+    void endElement(const XMLCh* const p_pUri, const XMLCh* const p_pLocalName, const XMLCh* const p_pQName) override;
     void ignorableWhitespace(const XMLCh* const, const XMLSize_t) override {}
     void startDocument() override {}
     // Messages carry no DTD; refusing it keeps entities and attribute
     // defaults from multiplying a small hostile answer.
-    void startDTD(const XMLCh* const p_pName, const XMLCh* const p_pPublicId,
-                  const XMLCh* const p_pSystemId) override;
-    void startElement(const XMLCh* const p_pUri, const XMLCh* const p_pLocalName,
-                      const XMLCh* const p_pQName, const XERCES_CPP_NAMESPACE::Attributes& p_Attrs) override;
+    void startDTD(const XMLCh* const p_pName, const XMLCh* const p_pPublicId, const XMLCh* const p_pSystemId) override;
+    void startElement(const XMLCh* const p_pUri, const XMLCh* const p_pLocalName, const XMLCh* const p_pQName,
+                      const XERCES_CPP_NAMESPACE::Attributes& p_Attrs) override;
 
     void warning(const XERCES_CPP_NAMESPACE::SAXParseException& p_Error) override;
     void error(const XERCES_CPP_NAMESPACE::SAXParseException& p_Error) override;
@@ -72,7 +70,7 @@ private:
     int m_iMsgNum;
     bool m_bByName;
     int m_iCurTagNum;
-    const CTagInfo* m_pCurTag;       // its definition, found in m_pCurTagOwner
+    const CTagInfo* m_pCurTag;  // its definition, found in m_pCurTagOwner
     const CMsgInfo* m_pCurTagOwner;
     CMsg* m_pRootMsg;
     CMsg* m_pCurMsg;
@@ -80,7 +78,7 @@ private:
     // Per open field element, whether it is a sub-message: an end tag names
     // the element its start tag opened, so it needs no second lookup.
     std::vector<bool> m_OpenSubMsgs;
-    std::string m_strText;     // the characters since the last markup event
+    std::string m_strText;  // the characters since the last markup event
     // A run that starts with a long piece is gathered here instead, so that
     // a single string tag takes it over without a second copy.
     CString m_strLongText;

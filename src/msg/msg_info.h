@@ -29,8 +29,8 @@ public:
 
     int m_iTagNum;
     CString m_strName;
-    int m_iType;       // TagType, 1 to 6
-    int m_iSubMsg;     // sub-message number for TAG_TYPE_SUBMSG, else 0
+    int m_iType;    // TagType, 1 to 6
+    int m_iSubMsg;  // sub-message number for TAG_TYPE_SUBMSG, else 0
     bool m_bArray;
     CTagInfo* m_pNext;  // next tag of the same bucket
 };

@@ -97,16 +97,13 @@ void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CS
     pBag->m_bSet = true;
 }
 
-void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, const char* p_szText,
-                          size_t p_iLength) {
+void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, const char* p_szText, size_t p_iLength) {
     CMsgValue* pBag = StoreBag(p_Msg, p_iTagNum, p_pTag);
     switch (pBag->m_iType) {
         case TAG_TYPE_STRING: StoreString(pBag, p_szText); break;
         case TAG_TYPE_INT: StoreInPlace<int>(pBag, vorant::num_text::ParseInt(p_szText)); break;
         case TAG_TYPE_DBL: StoreInPlace<double>(pBag, vorant::num_text::ParseDbl(p_szText)); break;
-        case TAG_TYPE_BOOL:
-            StoreInPlace<bool>(pBag, p_iLength == 4 && std::memcmp(p_szText, "true", 4) == 0);
-            break;
+        case TAG_TYPE_BOOL: StoreInPlace<bool>(pBag, p_iLength == 4 && std::memcmp(p_szText, "true", 4) == 0); break;
         case TAG_TYPE_DATE: StoreDate(pBag, CDate(p_szText)); break;
         default: throw CException(MA_ERR_TAG_TYPE, "tagnum=%d,type=%d", p_iTagNum, pBag->m_iType);
     }

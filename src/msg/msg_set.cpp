@@ -155,8 +155,8 @@ int CMsg::SetValue(int p_iTagNum, CMsg* p_pMsg) {
         if (pHeld && !pHeld->m_bArray && pHeld->m_iType == TAG_TYPE_SUBMSG && pHeld->m_Value.pMsg == p_pMsg)
             return 0;
         // A second owner (or a cycle) would free the message twice.
-        SetLastError(MA_ERR_SERVICE_INPUT, "tagnum=%d,msgnum=%d,sub-message already belongs to a tree",
-                     p_iTagNum, m_iSelfNum);
+        SetLastError(MA_ERR_SERVICE_INPUT, "tagnum=%d,msgnum=%d,sub-message already belongs to a tree", p_iTagNum,
+                     m_iSelfNum);
         return MA_ERR_SERVICE_INPUT;
     }
     if (p_pMsg->IsEmpty()) {

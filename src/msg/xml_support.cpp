@@ -135,9 +135,7 @@ static XMLSize_t NarrowLength(const XMLCh* p_pText, XMLSize_t p_iLength) {
     return n;
 }
 
-CString NarrowXmlString(const XMLCh* p_pText) {
-    return NarrowXmlString(p_pText, static_cast<XMLSize_t>(-1));
-}
+CString NarrowXmlString(const XMLCh* p_pText) { return NarrowXmlString(p_pText, static_cast<XMLSize_t>(-1)); }
 
 CString NarrowXmlString(const XMLCh* p_pText, XMLSize_t p_iLength) {
     CString result;

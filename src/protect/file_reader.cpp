@@ -30,7 +30,8 @@ int Fail(CStream& p_Out, CString& p_strErr, int p_iCode, const char* p_szText) {
 int ReadWholeFile(const char* p_szFileName, CStream& p_Out, CString& p_strErr) {
     p_Out.Clear();
     p_strErr.Empty();
-    if (p_szFileName == nullptr) return Fail(p_Out, p_strErr, -1, "p_szFileName is NULL");
+    if (p_szFileName == nullptr)
+        return Fail(p_Out, p_strErr, -1, "p_szFileName is NULL");
 
     struct stat st;
     if (stat(p_szFileName, &st) != 0)
@@ -48,12 +49,14 @@ int ReadWholeFile(const char* p_szFileName, CStream& p_Out, CString& p_strErr) {
     CFileCloser closer(pFile);
 
     char* pBuffer = p_Out.GetBuffer(iSize + 1);
-    if (pBuffer == nullptr) return Fail(p_Out, p_strErr, -4, "Out of memory");
+    if (pBuffer == nullptr)
+        return Fail(p_Out, p_strErr, -4, "Out of memory");
 
     int iRead = 0;
     while (iRead < iSize) {
         const size_t n = fread(pBuffer + iRead, 1, static_cast<size_t>(iSize - iRead), pFile);
-        if (n == 0) break;
+        if (n == 0)
+            break;
         iRead += static_cast<int>(n);
     }
     // A file cut or extended since stat would give bytes that are not the

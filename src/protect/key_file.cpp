@@ -34,7 +34,8 @@ int DecodeUserKey(const CStream& p_Data, CString& p_strKey, CString& p_strErr) {
     }
 
     CStream plain;
-    if (DecryptProtectedData(cipher, iCipherSize, plain, p_strErr) < 0) return -1;
+    if (DecryptProtectedData(cipher, iCipherSize, plain, p_strErr) < 0)
+        return -1;
     // The plain bytes are zero-terminated, so the key ends at the first zero.
     p_strKey = plain.GetData();
     return 0;

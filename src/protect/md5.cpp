@@ -21,9 +21,7 @@ constexpr uint32_t kT[64] = {
 // Left-rotation amounts, four per round.
 constexpr int kShift[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
 
-inline uint32_t RotateLeft(uint32_t p_x, int p_n) {
-    return (p_x << p_n) | (p_x >> (32 - p_n));
-}
+inline uint32_t RotateLeft(uint32_t p_x, int p_n) { return (p_x << p_n) | (p_x >> (32 - p_n)); }
 
 }  // namespace
 
@@ -31,7 +29,8 @@ CMd5::CMd5() : m_aState{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476}, m_nLeng
 
 void CMd5::Transform(const uint8_t* p_pBlock) {
     uint32_t x[16];
-    for (int i = 0; i < 16; ++i) x[i] = LoadLe32(p_pBlock + 4 * i);
+    for (int i = 0; i < 16; ++i)
+        x[i] = LoadLe32(p_pBlock + 4 * i);
 
     uint32_t a = m_aState[0], b = m_aState[1], c = m_aState[2], d = m_aState[3];
     for (int i = 0; i < 64; ++i) {
@@ -39,10 +38,22 @@ void CMd5::Transform(const uint8_t* p_pBlock) {
         uint32_t f;
         int k;
         switch (round) {
-            case 0: f = (b & c) | (~b & d); k = i; break;
-            case 1: f = (b & d) | (c & ~d); k = (1 + 5 * i) % 16; break;
-            case 2: f = b ^ c ^ d; k = (5 + 3 * i) % 16; break;
-            default: f = c ^ (b | ~d); k = (7 * i) % 16; break;
+            case 0:
+                f = (b & c) | (~b & d);
+                k = i;
+                break;
+            case 1:
+                f = (b & d) | (c & ~d);
+                k = (1 + 5 * i) % 16;
+                break;
+            case 2:
+                f = b ^ c ^ d;
+                k = (5 + 3 * i) % 16;
+                break;
+            default:
+                f = c ^ (b | ~d);
+                k = (7 * i) % 16;
+                break;
         }
         const uint32_t t = d;
         d = c;
@@ -66,11 +77,14 @@ void CMd5::Update(const void* p_pData, size_t p_nSize) {
         p += take;
         p_nSize -= take;
         used += take;
-        if (used < 64) return;
+        if (used < 64)
+            return;
         Transform(m_aBuffer);
     }
-    for (; p_nSize >= 64; p += 64, p_nSize -= 64) Transform(p);
-    if (p_nSize != 0) memcpy(m_aBuffer, p, p_nSize);
+    for (; p_nSize >= 64; p += 64, p_nSize -= 64)
+        Transform(p);
+    if (p_nSize != 0)
+        memcpy(m_aBuffer, p, p_nSize);
 }
 
 void CMd5::Final(uint8_t p_aDigest[DIGEST_SIZE]) {
@@ -82,7 +96,8 @@ void CMd5::Final(uint8_t p_aDigest[DIGEST_SIZE]) {
     StoreLe32(uint32_t(bits), length);
     StoreLe32(uint32_t(bits >> 32), length + 4);
     Update(length, 8);
-    for (int i = 0; i < 4; ++i) StoreLe32(m_aState[i], p_aDigest + 4 * i);
+    for (int i = 0; i < 4; ++i)
+        StoreLe32(m_aState[i], p_aDigest + 4 * i);
 }
 
 void CMd5::Digest(const void* p_pData, size_t p_nSize, uint8_t p_aDigest[DIGEST_SIZE]) {

@@ -15,17 +15,18 @@ public:
     CBuiltinKey() {
         static const uint32_t kScrambled[4] = {0xa5e74801, 0x3c2bf89e, 0x6213b4d6, 0x7d910c5a};
         static const unsigned char kExchanges[12][2] = {
-            {0, 9}, {3, 14}, {5, 12}, {1, 7}, {10, 2}, {15, 4},
-            {6, 11}, {13, 8}, {0, 5}, {2, 15}, {7, 12}, {9, 3},
+            {0, 9}, {3, 14}, {5, 12}, {1, 7}, {10, 2}, {15, 4}, {6, 11}, {13, 8}, {0, 5}, {2, 15}, {7, 12}, {9, 3},
         };
         unsigned char bytes[16];
-        for (int i = 0; i < 4; ++i) StoreLe32(kScrambled[i], bytes + 4 * i);
+        for (int i = 0; i < 4; ++i)
+            StoreLe32(kScrambled[i], bytes + 4 * i);
         for (const auto& x : kExchanges) {
             const unsigned char t = bytes[x[0]];
             bytes[x[0]] = bytes[x[1]];
             bytes[x[1]] = t;
         }
-        for (int i = 0; i < 4; ++i) m_aWords[i] = LoadLe32(bytes + 4 * i);
+        for (int i = 0; i < 4; ++i)
+            m_aWords[i] = LoadLe32(bytes + 4 * i);
         Wipe(bytes, sizeof bytes);
     }
     ~CBuiltinKey() { Wipe(m_aWords, sizeof m_aWords); }
@@ -38,7 +39,8 @@ public:
 private:
     static void Wipe(void* p_p, size_t p_n) {
         volatile unsigned char* p = static_cast<unsigned char*>(p_p);
-        while (p_n-- != 0) *p++ = 0;
+        while (p_n-- != 0)
+            *p++ = 0;
     }
 
     uint32_t m_aWords[4];
@@ -50,14 +52,18 @@ CProtectCipher::CProtectCipher() : m_Seed(CBuiltinKey().Words()) {}
 
 void CProtectCipher::EncryptBlock(const unsigned char* p_pIn, unsigned char* p_pOut) const {
     uint32_t w[4];
-    for (int i = 0; i < 4; ++i) w[i] = LoadLe32(p_pIn + 4 * i);
+    for (int i = 0; i < 4; ++i)
+        w[i] = LoadLe32(p_pIn + 4 * i);
     m_Seed.EncryptBlock(w);
-    for (int i = 0; i < 4; ++i) StoreLe32(w[i], p_pOut + 4 * i);
+    for (int i = 0; i < 4; ++i)
+        StoreLe32(w[i], p_pOut + 4 * i);
 }
 
 void CProtectCipher::DecryptBlock(const unsigned char* p_pIn, unsigned char* p_pOut) const {
     uint32_t w[4];
-    for (int i = 0; i < 4; ++i) w[i] = LoadLe32(p_pIn + 4 * i);
+    for (int i = 0; i < 4; ++i)
+        w[i] = LoadLe32(p_pIn + 4 * i);
     m_Seed.DecryptBlock(w);
-    for (int i = 0; i < 4; ++i) StoreLe32(w[i], p_pOut + 4 * i);
+    for (int i = 0; i < 4; ++i)
+        StoreLe32(w[i], p_pOut + 4 * i);
 }

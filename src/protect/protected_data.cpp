@@ -27,7 +27,8 @@ int DecryptProtectedData(const char* p_pIn, int p_iSize, CStream& p_Out, CString
         return -2;
     }
     const unsigned char* pIn = reinterpret_cast<const unsigned char*>(p_pIn);
-    for (int i = 0; i < p_iSize; i += kBlock) cipher.DecryptBlock(pIn + i, pOut + i);
+    for (int i = 0; i < p_iSize; i += kBlock)
+        cipher.DecryptBlock(pIn + i, pOut + i);
 
     int iLength = p_iSize;
     if (p_iSize > 0) {
@@ -62,11 +63,13 @@ int EncryptProtectedData(const char* p_pIn, int p_iSize, CStream& p_Out, CString
         p_strErr = "Out of memory";
         return -2;
     }
-    if (p_iSize > 0) memcpy(pOut, p_pIn, static_cast<size_t>(p_iSize));
+    if (p_iSize > 0)
+        memcpy(pOut, p_pIn, static_cast<size_t>(p_iSize));
     memset(pOut + p_iSize, iPad, static_cast<size_t>(iPad));
 
     const CProtectCipher cipher;
-    for (int i = 0; i < iOutSize; i += kBlock) cipher.EncryptBlock(pOut + i, pOut + i);
+    for (int i = 0; i < iOutSize; i += kBlock)
+        cipher.EncryptBlock(pOut + i, pOut + i);
     p_Out.ReleaseBuffer(iOutSize);
     return 0;
 }

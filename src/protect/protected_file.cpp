@@ -16,7 +16,9 @@ int ReadProtectedFile(const char* p_szFileName, CStream& p_Out, CString& p_strEr
         return -3;
     }
     const int iDecrypted = DecryptProtectedData(cipher, p_Out, p_strErr);
-    if (iDecrypted == -2) return -4;
-    if (iDecrypted < 0) return -7;
+    if (iDecrypted == -2)
+        return -4;
+    if (iDecrypted < 0)
+        return -7;
     return 0;
 }

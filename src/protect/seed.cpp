@@ -9,9 +9,11 @@ namespace {
 constexpr uint8_t GfMul(uint8_t p_a, uint8_t p_b) {
     unsigned a = p_a, r = 0;
     for (unsigned b = p_b; b != 0; b >>= 1) {
-        if (b & 1) r ^= a;
+        if (b & 1)
+            r ^= a;
         a <<= 1;
-        if (a & 0x100) a ^= 0x163;
+        if (a & 0x100)
+            a ^= 0x163;
     }
     return static_cast<uint8_t>(r);
 }
@@ -19,7 +21,8 @@ constexpr uint8_t GfMul(uint8_t p_a, uint8_t p_b) {
 constexpr uint8_t GfPow(uint8_t p_x, unsigned p_e) {
     uint8_t r = 1;
     for (; p_e != 0; p_e >>= 1) {
-        if (p_e & 1) r = GfMul(r, p_x);
+        if (p_e & 1)
+            r = GfMul(r, p_x);
         p_x = GfMul(p_x, p_x);
     }
     return r;
@@ -27,7 +30,8 @@ constexpr uint8_t GfPow(uint8_t p_x, unsigned p_e) {
 
 constexpr unsigned Parity(unsigned p_v) {
     unsigned r = 0;
-    for (; p_v != 0; p_v >>= 1) r ^= p_v & 1;
+    for (; p_v != 0; p_v >>= 1)
+        r ^= p_v & 1;
     return r;
 }
 
@@ -36,7 +40,8 @@ constexpr unsigned Parity(unsigned p_v) {
 constexpr uint8_t SBox(const uint8_t (&p_aRows)[8], unsigned p_e, uint8_t p_c, uint8_t p_x) {
     const uint8_t y = p_x == 0 ? 0 : GfPow(p_x, p_e);
     unsigned z = 0;
-    for (int i = 0; i < 8; ++i) z |= Parity(p_aRows[i] & y) << (7 - i);
+    for (int i = 0; i < 8; ++i)
+        z |= Parity(p_aRows[i] & y) << (7 - i);
     return static_cast<uint8_t>(z ^ p_c);
 }
 
@@ -72,14 +77,12 @@ constexpr SsTables MakeSsTables() {
 constexpr SsTables kSs = MakeSsTables();
 
 inline uint32_t G(uint32_t p_x) {
-    return kSs.ss[0][p_x & 0xff] ^ kSs.ss[1][(p_x >> 8) & 0xff] ^ kSs.ss[2][(p_x >> 16) & 0xff] ^
-           kSs.ss[3][p_x >> 24];
+    return kSs.ss[0][p_x & 0xff] ^ kSs.ss[1][(p_x >> 8) & 0xff] ^ kSs.ss[2][(p_x >> 16) & 0xff] ^ kSs.ss[3][p_x >> 24];
 }
 
 // The round function on the right half (r0, r1) with round keys k0, k1;
 // writes the result into f0, f1.
-inline void F(uint32_t p_r0, uint32_t p_r1, uint32_t p_k0, uint32_t p_k1, uint32_t& p_f0,
-              uint32_t& p_f1) {
+inline void F(uint32_t p_r0, uint32_t p_r1, uint32_t p_k0, uint32_t p_k1, uint32_t& p_f0, uint32_t& p_f1) {
     const uint32_t a = p_r0 ^ p_k0;
     const uint32_t b = p_r1 ^ p_k1;
     const uint32_t d = G(a ^ b);
@@ -89,9 +92,7 @@ inline void F(uint32_t p_r0, uint32_t p_r1, uint32_t p_k0, uint32_t p_k1, uint32
 }
 
 // KC_i: the golden-ratio constant rotated left by i bits.
-constexpr uint32_t Kc(int p_i) {
-    return p_i == 0 ? 0x9e3779b9u : (0x9e3779b9u << p_i) | (0x9e3779b9u >> (32 - p_i));
-}
+constexpr uint32_t Kc(int p_i) { return p_i == 0 ? 0x9e3779b9u : (0x9e3779b9u << p_i) | (0x9e3779b9u >> (32 - p_i)); }
 
 }  // namespace
 
@@ -117,16 +118,13 @@ CSeed::CSeed(const uint32_t p_aKey[4]) {
 CSeed::~CSeed() {
     // Round keys are key material: do not leave them behind on the stack.
     volatile uint32_t* p = m_aRoundKeys;
-    for (size_t i = 0; i < 32; ++i) p[i] = 0;
+    for (size_t i = 0; i < 32; ++i)
+        p[i] = 0;
 }
 
-void CSeed::EncryptBlock(uint32_t p_aBlock[4]) const {
-    Crypt(p_aBlock, false);
-}
+void CSeed::EncryptBlock(uint32_t p_aBlock[4]) const { Crypt(p_aBlock, false); }
 
-void CSeed::DecryptBlock(uint32_t p_aBlock[4]) const {
-    Crypt(p_aBlock, true);
-}
+void CSeed::DecryptBlock(uint32_t p_aBlock[4]) const { Crypt(p_aBlock, true); }
 
 // Sixteen Feistel rounds without the final swap; decryption takes the round
 // keys in reverse order.

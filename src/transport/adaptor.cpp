@@ -34,9 +34,7 @@ int InitWinSock() {
     return 0;
 }
 
-bool IsWinSockStarted() {
-    return g_bWinSockStarted.load();
-}
+bool IsWinSockStarted() { return g_bWinSockStarted.load(); }
 
 CAdaptor::CAdaptor()
     : m_iPort(0),
@@ -51,9 +49,7 @@ CAdaptor::CAdaptor()
       m_llResolveMicros(0),
       m_llConnectMicros(0) {}
 
-CAdaptor::~CAdaptor() {
-    Close();
-}
+CAdaptor::~CAdaptor() { Close(); }
 
 void CAdaptor::Close() {
     CloseSocket(m_iSock);
@@ -206,9 +202,7 @@ void CAdaptor::StartDeadline(int64_t p_llMillis) {
     m_llDeadlineAt = p_llMillis > 0 ? MonotonicMillis() + p_llMillis : 0;
 }
 
-void CAdaptor::SetConnectTimeoutMillis(int64_t p_llMillis) {
-    m_llConnectTimeoutMs = p_llMillis < 1 ? 1 : p_llMillis;
-}
+void CAdaptor::SetConnectTimeoutMillis(int64_t p_llMillis) { m_llConnectTimeoutMs = p_llMillis < 1 ? 1 : p_llMillis; }
 
 int CAdaptor::SendData(const char* p_pData, int p_iLength, int p_iTimeout) {
     if (m_iSock < 0) {
@@ -245,8 +239,7 @@ int CAdaptor::SendData(const char* p_pData, int p_iLength, int p_iTimeout) {
             continue;
         }
         if (iErrno != EWOULDBLOCK && iErrno != EAGAIN) {
-            SetError(ADAPTOR_SEND, "(send errno=%d,%s)", iErrno,
-                     ErrnoText(iErrno, szErr, sizeof szErr));
+            SetError(ADAPTOR_SEND, "(send errno=%d,%s)", iErrno, ErrnoText(iErrno, szErr, sizeof szErr));
             return ADAPTOR_SEND;
         }
         const int iWait = WaitForProgress(POLLOUT, llTimeout, "send");
@@ -363,26 +356,19 @@ void CAdaptor::SetError(int p_iCode, const char* p_szFormat, ...) {
             iSize = (n / kDetailStep + 1) * kDetailStep;
         }
     }
-    m_pError->m_strText =
-        CFormat("%s(%d)(%s)", AdaptorErrorText(p_iCode), p_iCode, strDetails.ToStr());
+    m_pError->m_strText = CFormat("%s(%d)(%s)", AdaptorErrorText(p_iCode), p_iCode, strDetails.ToStr());
 }
 
-const char* CAdaptor::GetLastError() const {
-    return m_pError ? m_pError->m_strText.ToStr() : "";
-}
+const char* CAdaptor::GetLastError() const { return m_pError ? m_pError->m_strText.ToStr() : ""; }
 
-int CAdaptor::GetLastErrorCode() const {
-    return m_pError ? m_pError->m_iCode : 0;
-}
+int CAdaptor::GetLastErrorCode() const { return m_pError ? m_pError->m_iCode : 0; }
 
 void CAdaptor::SetDefaultTimeouts(int p_iSendSeconds, int p_iRecvSeconds) {
     m_llSendTimeoutMs = p_iSendSeconds < 0 ? 0 : p_iSendSeconds * int64_t{1000};
     m_llRecvTimeoutMs = p_iRecvSeconds < 0 ? 0 : p_iRecvSeconds * int64_t{1000};
 }
 
-void CAdaptor::SetRecvTimeoutMillis(int64_t p_llMillis) {
-    m_llRecvTimeoutMs = p_llMillis < 0 ? 0 : p_llMillis;
-}
+void CAdaptor::SetRecvTimeoutMillis(int64_t p_llMillis) { m_llRecvTimeoutMs = p_llMillis < 0 ? 0 : p_llMillis; }
 
 CString SecondsText(int64_t p_llMillis) {
     if (p_llMillis % 1000 == 0) {

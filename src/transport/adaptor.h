@@ -86,8 +86,7 @@ public:
 
     // Records an error (a later one replaces it). Raises CException -11
     // when the record or the detail text cannot be allocated.
-    void SetError(int p_iCode, const char* p_szFormat, ...)
-        __attribute__((format(printf, 3, 4)));
+    void SetError(int p_iCode, const char* p_szFormat, ...) __attribute__((format(printf, 3, 4)));
     // The last record text; "" when nothing failed yet. Owned by the adaptor.
     const char* GetLastError() const;
     // The last recorded code; 0 when nothing failed yet.

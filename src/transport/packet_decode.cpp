@@ -29,8 +29,8 @@ std::string Format(const char* p_szFormat, ...) {
 
 }  // namespace
 
-int DecodeHeader(const char* p_pHeader, int p_iMaxPacketLength, CPacketInfo* p_pInfo,
-                 Frame* p_pFrame, std::string* p_pDetails) {
+int DecodeHeader(const char* p_pHeader, int p_iMaxPacketLength, CPacketInfo* p_pInfo, Frame* p_pFrame,
+                 std::string* p_pDetails) {
     if (std::memcmp(p_pHeader, BEGIN_STRING, static_cast<size_t>(BEGIN.m_iWidth)) != 0) {
         // "%.*s" stops at a zero byte, as the adaptor's text does.
         const size_t nLen = strnlen(p_pHeader, static_cast<size_t>(BEGIN.m_iWidth));
@@ -42,14 +42,12 @@ int DecodeHeader(const char* p_pHeader, int p_iMaxPacketLength, CPacketInfo* p_p
     const char* pLengthField = p_pHeader + PACKET_LENGTH.m_iOffset;
     long long llPacket = 0;
     if (!ReadHeaderNumber(pLengthField, PACKET_LENGTH.m_iWidth, &llPacket)) {
-        *p_pDetails = std::string("packet length[") +
-                      PrintableField(pLengthField, PACKET_LENGTH.m_iWidth).ToStr() +
+        *p_pDetails = std::string("packet length[") + PrintableField(pLengthField, PACKET_LENGTH.m_iWidth).ToStr() +
                       "] is not a number";
         return ADAPTOR_CORRUPTED;
     }
     if (llPacket < HEADER_SIZE || llPacket > p_iMaxPacketLength) {
-        *p_pDetails =
-            Format("packet length %lld outside %d..%d", llPacket, HEADER_SIZE, p_iMaxPacketLength);
+        *p_pDetails = Format("packet length %lld outside %d..%d", llPacket, HEADER_SIZE, p_iMaxPacketLength);
         return ADAPTOR_CORRUPTED;
     }
     long long llBody = llPacket - HEADER_SIZE;
@@ -57,13 +55,11 @@ int DecodeHeader(const char* p_pHeader, int p_iMaxPacketLength, CPacketInfo* p_p
         const char* pBodyField = p_pHeader + BODY_LENGTH.m_iOffset;
         if (!ReadHeaderNumber(pBodyField, BODY_LENGTH.m_iWidth, &llBody)) {
             *p_pDetails = std::string("uncompressed length[") +
-                          PrintableField(pBodyField, BODY_LENGTH.m_iWidth).ToStr() +
-                          "] is not a number";
+                          PrintableField(pBodyField, BODY_LENGTH.m_iWidth).ToStr() + "] is not a number";
             return ADAPTOR_CORRUPTED;
         }
         if (llBody < 0 || llBody > p_iMaxPacketLength) {
-            *p_pDetails =
-                Format("uncompressed length %lld outside 0..%d", llBody, p_iMaxPacketLength);
+            *p_pDetails = Format("uncompressed length %lld outside 0..%d", llBody, p_iMaxPacketLength);
             return ADAPTOR_CORRUPTED;
         }
     }
@@ -88,9 +84,8 @@ int DecodeBody(const char* p_pHeader, const char* p_pWire, const char* p_pSum, c
             return ADAPTOR_MEMORY;
         }
         uLongf uBody = static_cast<uLongf>(p_Frame.m_iBody);
-        const int iZ =
-            UncompressBody(reinterpret_cast<Bytef*>(pBody), &uBody,
-                           reinterpret_cast<const Bytef*>(p_pWire), static_cast<uLong>(iWire));
+        const int iZ = UncompressBody(reinterpret_cast<Bytef*>(pBody), &uBody, reinterpret_cast<const Bytef*>(p_pWire),
+                                      static_cast<uLong>(iWire));
         if (iZ != Z_OK) {
             char szBuf[64];
             snprintf(szBuf, sizeof szBuf, "ReceiveFrom(%d)(%ld)", iZ, static_cast<long>(uBody));
@@ -103,21 +98,18 @@ int DecodeBody(const char* p_pHeader, const char* p_pWire, const char* p_pSum, c
     const int iComputed = (CheckSum(p_pHeader, HEADER_SIZE) + CheckSum(p_pWire, iWire)) % 256;
     long long llExpected = 0;
     if (!ReadHeaderNumber(p_pSum, CHECKSUM_SIZE, &llExpected)) {
-        *p_pDetails = "(M:" + std::to_string(iComputed) + ",C:[" +
-                      PrintableField(p_pSum, CHECKSUM_SIZE).ToStr() + "])";
+        *p_pDetails = "(M:" + std::to_string(iComputed) + ",C:[" + PrintableField(p_pSum, CHECKSUM_SIZE).ToStr() + "])";
         return ADAPTOR_CHECKSUM;
     }
     if (llExpected != iComputed) {
-        *p_pDetails = "(M:" + std::to_string(iComputed) +
-                      ",C:" + std::to_string(static_cast<int>(llExpected)) + ")";
+        *p_pDetails = "(M:" + std::to_string(iComputed) + ",C:" + std::to_string(static_cast<int>(llExpected)) + ")";
         return ADAPTOR_CHECKSUM;
     }
     return 0;
 }
 
 std::string ErrorRecord(int p_iCode, const std::string& p_strDetails) {
-    return std::string(AdaptorErrorText(p_iCode)) + "(" + std::to_string(p_iCode) + ")(" +
-           p_strDetails + ")";
+    return std::string(AdaptorErrorText(p_iCode)) + "(" + std::to_string(p_iCode) + ")(" + p_strDetails + ")";
 }
 
 }  // namespace packet

@@ -21,8 +21,8 @@ struct Frame {
 // uncompressed lengths against p_iMaxPacketLength) and copies its fields
 // into *p_pInfo (also when a length is wrong). 0, or ADAPTOR_HEADER or
 // ADAPTOR_CORRUPTED with the record's details in *p_pDetails.
-int DecodeHeader(const char* p_pHeader, int p_iMaxPacketLength, CPacketInfo* p_pInfo,
-                 Frame* p_pFrame, std::string* p_pDetails);
+int DecodeHeader(const char* p_pHeader, int p_iMaxPacketLength, CPacketInfo* p_pInfo, Frame* p_pFrame,
+                 std::string* p_pDetails);
 
 // Inflates (when compressed) the p_Frame.m_iWireBody bytes at p_pWire into
 // p_pInfo->m_Body, then checks them with the header against the

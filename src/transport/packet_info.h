@@ -13,12 +13,12 @@ public:
     int m_iSvcNum = 0;
     int m_iMsgNum = 0;
     int m_iRefNum = 0;
-    CString m_strTimeStamp;   // yyyymmdd-hhmmss, local time
-    CString m_strUserKey;     // at most 20 characters travel
-    CString m_strReserved1;   // 13 characters
+    CString m_strTimeStamp;  // yyyymmdd-hhmmss, local time
+    CString m_strUserKey;    // at most 20 characters travel
+    CString m_strReserved1;  // 13 characters
     bool m_bCompressed = false;
-    CString m_strReserved2;   // 8 characters
-    CString m_strReserved3;   // 21 characters
+    CString m_strReserved2;  // 8 characters
+    CString m_strReserved3;  // 21 characters
     CStream m_Body;
 };
 

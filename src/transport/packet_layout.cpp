@@ -31,18 +31,15 @@ const char BEGIN_STRING[] = "QRB-XMP-V1.0";
 namespace {
 
 // Room left in the header buffer from a field's offset, terminator included.
-size_t RoomFrom(const Field& p_Field) {
-    return static_cast<size_t>(HEADER_SIZE + 1 - p_Field.m_iOffset);
-}
+size_t RoomFrom(const Field& p_Field) { return static_cast<size_t>(HEADER_SIZE + 1 - p_Field.m_iOffset); }
 
 int PutNumber(char* p_szHeader, const Field& p_Field, long long p_llValue) {
-    return snprintf(p_szHeader + p_Field.m_iOffset, RoomFrom(p_Field), "%0*lld", p_Field.m_iWidth,
-                    p_llValue);
+    return snprintf(p_szHeader + p_Field.m_iOffset, RoomFrom(p_Field), "%0*lld", p_Field.m_iWidth, p_llValue);
 }
 
 int PutText(char* p_szHeader, const Field& p_Field, const char* p_szText) {
-    return snprintf(p_szHeader + p_Field.m_iOffset, RoomFrom(p_Field), "%-*.*s", p_Field.m_iWidth,
-                    p_Field.m_iWidth, p_szText ? p_szText : "");
+    return snprintf(p_szHeader + p_Field.m_iOffset, RoomFrom(p_Field), "%-*.*s", p_Field.m_iWidth, p_Field.m_iWidth,
+                    p_szText ? p_szText : "");
 }
 
 // The field as "%.*s" reads it: its bytes up to the width or a zero byte.
@@ -81,8 +78,8 @@ CString CurrentTimeStamp() {
     tm tmLocal;
     std::memset(&tmLocal, 0, sizeof tmLocal);
     localtime_r(&tNow, &tmLocal);
-    return CFormat("%04d%02d%02d-%02d%02d%02d", tmLocal.tm_year + 1900, tmLocal.tm_mon + 1,
-                   tmLocal.tm_mday, tmLocal.tm_hour, tmLocal.tm_min, tmLocal.tm_sec);
+    return CFormat("%04d%02d%02d-%02d%02d%02d", tmLocal.tm_year + 1900, tmLocal.tm_mon + 1, tmLocal.tm_mday,
+                   tmLocal.tm_hour, tmLocal.tm_min, tmLocal.tm_sec);
 }
 
 int FormatHeader(const CPacketInfo& p_Info, long long p_llWireBody, char* p_szHeader) {

@@ -75,8 +75,7 @@ int CTcpAdaptor::BuildPacket(CPacketInfo* p_pInfo, CStream* p_pPacket) {
     char szHeader[HEADER_SIZE + 1];
     const int iTotal = vorant::packet::FormatHeader(*p_pInfo, llWire, szHeader);
     if (iTotal != HEADER_SIZE) {
-        SetError(ADAPTOR_HEADER, "(%s) size mismatch(%d, %d)[%s]", "SendTo", HEADER_SIZE, iTotal,
-                 szHeader);
+        SetError(ADAPTOR_HEADER, "(%s) size mismatch(%d, %d)[%s]", "SendTo", HEADER_SIZE, iTotal, szHeader);
         return ADAPTOR_HEADER;
     }
     // A packet must fit one stream (an int of bytes) with its terminator.
@@ -138,8 +137,7 @@ int CTcpAdaptor::ReceiveFrom(CPacketInfo* p_pInfo, int p_iTimeout) {
         return ADAPTOR_CORRUPTED;
     }
     if (llPacket < HEADER_SIZE || llPacket > m_iMaxPacketLength) {
-        SetError(ADAPTOR_CORRUPTED, "packet length %lld outside %d..%d", llPacket, HEADER_SIZE,
-                 m_iMaxPacketLength);
+        SetError(ADAPTOR_CORRUPTED, "packet length %lld outside %d..%d", llPacket, HEADER_SIZE, m_iMaxPacketLength);
         return ADAPTOR_CORRUPTED;
     }
     long long llBody = llPacket - HEADER_SIZE;
@@ -154,15 +152,14 @@ int CTcpAdaptor::ReceiveFrom(CPacketInfo* p_pInfo, int p_iTimeout) {
             return ADAPTOR_CORRUPTED;
         }
         if (llBody < 0 || llBody > m_iMaxPacketLength) {
-            SetError(ADAPTOR_CORRUPTED, "uncompressed length %lld outside 0..%d", llBody,
-                     m_iMaxPacketLength);
+            SetError(ADAPTOR_CORRUPTED, "uncompressed length %lld outside 0..%d", llBody, m_iMaxPacketLength);
             return ADAPTOR_CORRUPTED;
         }
     }
 
     int iBodySum = 0;
-    iResult = ReceiveBody(p_pInfo, static_cast<int>(llPacket - HEADER_SIZE),
-                          static_cast<int>(llBody), p_iTimeout, &iBodySum);
+    iResult =
+        ReceiveBody(p_pInfo, static_cast<int>(llPacket - HEADER_SIZE), static_cast<int>(llBody), p_iTimeout, &iBodySum);
     if (iResult < 0) {
         return iResult;
     }
@@ -204,8 +201,8 @@ int CTcpAdaptor::ReceiveRest(char* p_pBuffer, int p_iLength, int p_iTimeout, con
 // Reads the p_iWireLength body bytes into p_pInfo->m_Body, inflating them to
 // at most p_iBodyLength bytes when compressed; *p_pBodySum is the checksum of the
 // bytes as they travelled.
-int CTcpAdaptor::ReceiveBody(CPacketInfo* p_pInfo, int p_iWireLength, int p_iBodyLength,
-                             int p_iTimeout, int* p_pBodySum) {
+int CTcpAdaptor::ReceiveBody(CPacketInfo* p_pInfo, int p_iWireLength, int p_iBodyLength, int p_iTimeout,
+                             int* p_pBodySum) {
     CStream& body = p_pInfo->m_Body;
     if (!p_pInfo->m_bCompressed) {
         char* pBody = body.GetBuffer(p_iWireLength + 1);
@@ -248,8 +245,7 @@ int CTcpAdaptor::ReceiveBody(CPacketInfo* p_pInfo, int p_iWireLength, int p_iBod
         return ADAPTOR_MEMORY;
     }
     uLongf uBody = static_cast<uLongf>(p_iBodyLength);
-    const int iZ = UncompressBody(reinterpret_cast<Bytef*>(pBody), &uBody,
-                                  reinterpret_cast<const Bytef*>(pWire.get()),
+    const int iZ = UncompressBody(reinterpret_cast<Bytef*>(pBody), &uBody, reinterpret_cast<const Bytef*>(pWire.get()),
                                   static_cast<uLong>(p_iWireLength));
     if (iZ != Z_OK) {
         SetError(ADAPTOR_COMPRESSION, "ReceiveFrom(%d)(%ld)", iZ, static_cast<long>(uBody));

@@ -28,8 +28,7 @@ public:
 
 private:
     int ReceiveRest(char* p_pBuffer, int p_iLength, int p_iTimeout, const char* p_szPart);
-    int ReceiveBody(CPacketInfo* p_pInfo, int p_iWireLength, int p_iBodyLength, int p_iTimeout,
-                    int* p_pBodySum);
+    int ReceiveBody(CPacketInfo* p_pInfo, int p_iWireLength, int p_iBodyLength, int p_iTimeout, int* p_pBodySum);
 };
 
 #endif  // VORANT_TRANSPORT_TCP_ADAPTOR_H

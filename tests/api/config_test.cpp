@@ -24,8 +24,9 @@ Parsed ParseConfig(const std::string& text) {
 const char kBase[] = "msg_dic=d.xml\nkey_file=k.key\n";
 
 TEST(Config, CommentsBlanksAndDefaults) {
-    Parsed p = ParseConfig("# settings\nmsg_dic = dic.xml   # dictionary\n\n   \nkey_file=user.key\r\n"
-                           "server=10.0.0.5 7000\n");
+    Parsed p = ParseConfig(
+        "# settings\nmsg_dic = dic.xml   # dictionary\n\n   \nkey_file=user.key\r\n"
+        "server=10.0.0.5 7000\n");
     ASSERT_EQ(p.result, 0) << p.err.GetText().ToStr();
     EXPECT_STREQ(p.settings.m_strMsgDic, "dic.xml");
     EXPECT_STREQ(p.settings.m_strKeyFile, "user.key");
@@ -36,8 +37,11 @@ TEST(Config, CommentsBlanksAndDefaults) {
 
 TEST(Config, TimeoutHasALowerBoundAndTheFirstValueWins) {
     const std::pair<const char*, int> cases[] = {
-        {"timeout=30\n", 60},  {"timeout=60\n", 60}, {"timeout=abc\n", 60},
-        {"timeout=61\n", 61},  {"timeout=100\ntimeout=200\n", 100},
+        {"timeout=30\n", 60},
+        {"timeout=60\n", 60},
+        {"timeout=abc\n", 60},
+        {"timeout=61\n", 61},
+        {"timeout=100\ntimeout=200\n", 100},
     };
     for (const auto& c : cases) {
         Parsed p = ParseConfig(std::string(kBase) + "server=h 1\n" + c.first);
@@ -128,8 +132,9 @@ TEST(Config, MissingFile) {
 
 TEST(Config, LinePieces) {
     CConfig config;
-    ASSERT_EQ(config.Load(WriteScratch("pieces.conf", "key_file=a#b\nbare\nempty=\n=orphan\na = b = c\n"
-                                                      "dup=1\ndup=2\n")
+    ASSERT_EQ(config.Load(WriteScratch("pieces.conf",
+                                       "key_file=a#b\nbare\nempty=\n=orphan\na = b = c\n"
+                                       "dup=1\ndup=2\n")
                               .c_str()),
               0);
     CString value;

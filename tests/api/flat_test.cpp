@@ -253,8 +253,9 @@ TEST_F(Flat, Dump) {
     EXPECT_EQ(info.code, 99);
     std::stringstream text;
     text << std::ifstream(path).rdbuf();
-    const std::string once = "Msg Dump ======================================\n  MsgNum : 1001\n    Type : index\n"
-                             "     Ver : \n    [2](qty) 5\n===============================================\n";
+    const std::string once =
+        "Msg Dump ======================================\n  MsgNum : 1001\n    Type : index\n"
+        "     Ver : \n    [2](qty) 5\n===============================================\n";
     EXPECT_EQ(text.str(), once + once);
 
     EXPECT_EQ(MSG_Dump(msg, (ScratchDir() + "/no/such/dir/x").c_str(), &info), -1);

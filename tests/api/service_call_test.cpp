@@ -236,11 +236,11 @@ TEST_F(ServiceCall, RejectTagsThatCannotBeRead) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.prefix);
         CMsgDic dic;
-        dic.InitDictionary(WriteScratch("reject_dic.xml",
-                                        std::string("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"
-                                                    "<msg_dictionary><msg no=\"10\" name=\"Reject\">") +
-                                            c.tags + "</msg></msg_dictionary>")
-                               .c_str());
+        dic.InitDictionary(
+            WriteScratch("reject_dic.xml", std::string("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"
+                                                       "<msg_dictionary><msg no=\"10\" name=\"Reject\">") +
+                                               c.tags + "</msg></msg_dictionary>")
+                .c_str());
         const std::string answer = std::string("<msg no=\"10\" ver=\"\">") + c.answer + "</msg>";
         Server().SetScript([answer](const std::string&) { return AnswerPacket(answer); });
         MsgPtr in(NewExampleOrder());

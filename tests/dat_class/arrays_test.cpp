@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <string>
@@ -9,31 +8,6 @@
 #include "counted_item.h"
 #include "expect_raises.h"
 #include "vorant/arrays.hpp"
-
-namespace {
-
-// Runs p_fn, which must raise CException -11 with the allocation-failure
-// text naming p_strUnit and p_strExpr.
-template <typename Fn>
-void ExpectAllocFailure(Fn p_fn, const std::string& p_strUnit, const std::string& p_strExpr) {
-    try {
-        p_fn();
-        ADD_FAILURE() << "no allocation failure raised";
-    } catch (const CException& e) {
-        alloc_fault::FailArrayNew(0);
-        EXPECT_EQ(e.GetCode(), -11);
-        // "at <unit>(<line> lines), (new <expr>) failed(<what>)"
-        const std::string text = e.GetText(), head = "at " + p_strUnit + "(",
-                          tail = " lines), (new " + p_strExpr + ") failed(std::bad_alloc)";
-        const size_t iDigits = text.size() - std::min(text.size(), head.size() + tail.size());
-        EXPECT_TRUE(text.compare(0, head.size(), head) == 0 && iDigits > 0 &&
-                    text.find_first_not_of("0123456789", head.size()) == head.size() + iDigits &&
-                    text.compare(head.size() + iDigits, tail.size(), tail) == 0)
-            << text;
-    }
-}
-
-}  // namespace
 
 TEST(ValueArray, GrowsByAnEighthBetweenFourAnd1024) {
     CIntArray a;
@@ -141,12 +115,14 @@ TEST(ValueArray, CopiesAreDeep) {
 
 TEST(ValueArray, SortsAscending) {
     CIntArray a;
-    for (int v : {3, INT_MIN, INT_MAX, -1, 0}) a.Add(v);
+    for (int v : {3, INT_MIN, INT_MAX, -1, 0})
+        a.Add(v);
     a.Sort();
     EXPECT_STREQ(a.Repr(",", false), "-2147483648,-1,0,3,2147483647");
 
     CDblArray d;
-    for (double v : {2.0, double(NAN), -1.0, double(NAN), 0.5}) d.Add(v);
+    for (double v : {2.0, double(NAN), -1.0, double(NAN), 0.5})
+        d.Add(v);
     d.Sort();  // NaNs go last instead of breaking the sort
     EXPECT_EQ(d[0], -1.0);
     EXPECT_EQ(d[2], 2.0);
@@ -167,15 +143,14 @@ TEST(ValueArray, SortsAscending) {
 TEST(ValueArray, FailedAllocationLeavesTheArrayAsItWas) {
     CIntArray a(4, 7);
     alloc_fault::FailArrayNew(1);
-    ExpectAllocFailure([&] { a.Add(8); }, "dat_class/value_array", "int[iNewMax]");
+    EXPECT_ALLOC_FAILURE(a.Add(8), "dat_class/value_array", "int[iNewMax]");
     EXPECT_STREQ(a.Repr(",", true), "CIntArr:(4/4),7,7,7,7");
 
     alloc_fault::FailArrayNew(1);
-    ExpectAllocFailure([&] { a.Reset(9, 1); }, "dat_class/value_array", "int[p_iCount]");
+    EXPECT_ALLOC_FAILURE(a.Reset(9, 1), "dat_class/value_array", "int[p_iCount]");
     CDateArray copy;
     alloc_fault::FailArrayNew(1);
-    ExpectAllocFailure([&] { copy = CDateArray(3, CDate(1)); }, "dat_class/value_array",
-                       "CDate[p_iCount]");
+    EXPECT_ALLOC_FAILURE(copy = CDateArray(3, CDate(1)), "dat_class/value_array", "CDate[p_iCount]");
     EXPECT_EQ(a.GetSize(), 4);
 
     CDblArray d;
@@ -239,7 +214,8 @@ TEST(StrArray, LenientIndexesExceptOperatorBracket) {
 
 TEST(StrArray, CopiesSortAndAllocationFailure) {
     CStrArray s;
-    for (const char* t : {"b", "\xe9", "B", "a", ""}) s.Add(t);
+    for (const char* t : {"b", "\xe9", "B", "a", ""})
+        s.Add(t);
     CStrArray copy(s);
     s.Sort();
     EXPECT_STREQ(s.Join(","), ",B,a,b,\xe9");  // unsigned bytes
@@ -251,22 +227,25 @@ TEST(StrArray, CopiesSortAndAllocationFailure) {
 
     CStrArray full(5);
     alloc_fault::FailArrayNew(1);
-    ExpectAllocFailure([&] { full.Add("x"); }, "dat_class/str_array", "CString*[iNewMax]");
+    EXPECT_ALLOC_FAILURE(full.Add("x"), "dat_class/str_array", "CString*[iNewMax]");
     EXPECT_STREQ(full.Repr(",", true), "CStrArr:(5/5),,,,,");
     CStrArray none;
     alloc_fault::FailArrayNew(1);
-    ExpectAllocFailure([&] { none.Add("x"); }, "dat_class/str_array", "CString*[m_iBufferSize]");
+    EXPECT_ALLOC_FAILURE(none.Add("x"), "dat_class/str_array", "CString*[m_iBufferSize]");
+    alloc_fault::FailArrayNew(0);
     EXPECT_EQ(none.GetCapacity(), 0);
 }
 
 TEST(PtrArray, GrowthAndIndexErrors) {
     CPtrArray a(false);
-    for (int i = 0; i < 16; ++i) a.Add(nullptr);
+    for (int i = 0; i < 16; ++i)
+        a.Add(nullptr);
     EXPECT_EQ(a.GetCapacity(), 16);
     a.Add(nullptr);
     EXPECT_EQ(a.GetCapacity(), 20);
     CPtrArray b(false);
-    for (int i = 0; i < 17; ++i) b.InsertAt(0, nullptr);
+    for (int i = 0; i < 17; ++i)
+        b.InsertAt(0, nullptr);
     EXPECT_EQ(b.GetCapacity(), 32);
     EXPECT_EQ(b.InsertAt(-1, nullptr), -1);
     EXPECT_RAISES(b.SetAt(17, nullptr), 0, "CPtrArray::SetAt : Invalid Index(16:17)");

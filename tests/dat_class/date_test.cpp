@@ -1,7 +1,7 @@
 // CDate and CTime: texts, comparison, and the calendar against the C
 // library's own calendar.
-#include "vorant/arrays.hpp"
 #include "vorant/date.hpp"
+#include "vorant/arrays.hpp"
 
 #include <gtest/gtest.h>
 
@@ -129,16 +129,18 @@ TEST(Date, MonthAndYearArithmetic) {
         bool endOfMonth;
         const char* result;
     } cases[] = {
-        {20240131, 0, 1, false, "20240229"}, {20230228, 0, 1, true, "20230331"},
-        {20230228, 0, 1, false, "20230328"}, {20240229, 1, 0, false, "20250228"},
-        {20230228, 1, 0, true, "20240229"},  {20240115, 0, -13, false, "20221215"},
-        {20241215, 0, 1, false, "20250115"}, {20240131, 0, -2, true, "20231130"},
+        {20240131, 0, 1, false, "20240229"},       {20230228, 0, 1, true, "20230331"},
+        {20230228, 0, 1, false, "20230328"},       {20240229, 1, 0, false, "20250228"},
+        {20230228, 1, 0, true, "20240229"},        {20240115, 0, -13, false, "20221215"},
+        {20241215, 0, 1, false, "20250115"},       {20240131, 0, -2, true, "20231130"},
         {20240115, 0, INT_MIN, false, "-1789549"},  // year -178954947: no overflow, text cut to 8
     };
     for (const auto& c : cases) {
         CDate d(c.start);
-        if (c.years) d.AddYear(c.years, c.endOfMonth);
-        if (c.months) d.AddMonth(c.months, c.endOfMonth);
+        if (c.years)
+            d.AddYear(c.years, c.endOfMonth);
+        if (c.months)
+            d.AddMonth(c.months, c.endOfMonth);
         EXPECT_EQ(Text(d), c.result) << c.start << " " << c.years << " " << c.months;
     }
     CDate unset;
@@ -211,8 +213,8 @@ TEST(Time, TextsFollowTheLocalBreakdown) {
     time_t t = static_cast<time_t>(now.GetTimeVal());
     localtime_r(&t, &want);
     char buf[64];
-    snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.000|000000|xyz", want.tm_year + 1900,
-             want.tm_mon + 1, want.tm_mday, want.tm_hour, want.tm_min, want.tm_sec);
+    snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.000|000000|xyz", want.tm_year + 1900, want.tm_mon + 1,
+             want.tm_mday, want.tm_hour, want.tm_min, want.tm_sec);
     EXPECT_STREQ(now.ToFmtStr("Y-M-D h:m:s.l|u|xyz").ToStr(), buf);
     snprintf(buf, sizeof buf, "%02d:%02d:%02d.000000", want.tm_hour, want.tm_min, want.tm_sec);
     EXPECT_STREQ(now.Repr().ToStr(), buf);

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "alloc_fault.h"
 #include "counted_item.h"
 #include "expect_raises.h"
 #include "vorant/hashes.hpp"
@@ -141,6 +142,12 @@ TEST(Hash, CopiesAreDeep) {
     EXPECT_EQ(DumpOf(h),
               "Total HashBag size : 4, DataCnt : 1\nHash : 1\n  Key : [a](1)\n      : [7]\n"
               "      (Hash(1) Cnt : 1)\n");
+
+    // A failed copy names its allocation and leaves the target as it was.
+    alloc_fault::FailArrayNew(1);
+    EXPECT_ALLOC_FAILURE(assigned = h, "dat_class/hash_bag", "CNode*[iCount]()");
+    alloc_fault::FailArrayNew(0);
+    EXPECT_EQ(DumpOf(assigned), DumpOf(copy));
 }
 
 TEST(PtrHash, AdoptingHashDeletesItsItems) {

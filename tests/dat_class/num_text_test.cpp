@@ -4,15 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <locale.h>
+#include <sys/stat.h>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <locale.h>
 #include <random>
 #include <string>
-#include <sys/stat.h>
 
 #include "vorant/scalars.hpp"
 
@@ -26,7 +26,8 @@ std::string PrintfExp(double v, int prec) {
     snprintf(buf, sizeof buf, "%.*e", prec, v);
     std::string s(buf);
     size_t e = s.rfind('e');
-    if (e != std::string::npos && s.size() - e == 4) s.insert(e + 2, "0");
+    if (e != std::string::npos && s.size() - e == 4)
+        s.insert(e + 2, "0");
     return s;
 }
 
@@ -117,8 +118,8 @@ TEST(NumText, IntegerTexts) {
     WritePadded(buf, 123456789, 8);
     EXPECT_STREQ(buf, "123456789");
     const char* digits = "1234567890";
-    const char* grouped[] = {"", "1", "12", "123", "1,234", "12,345", "123,456",
-                             "1,234,567", "12,345,678", "123,456,789", "1,234,567,890"};
+    const char* grouped[] = {"",        "1",         "12",         "123",         "1,234",        "12,345",
+                             "123,456", "1,234,567", "12,345,678", "123,456,789", "1,234,567,890"};
     for (int n = 0; n <= 10; ++n) {
         char out[GroupedSize(10)];
         EXPECT_EQ(WriteGrouped(out, digits, n), static_cast<int>(strlen(grouped[n])));
@@ -144,10 +145,19 @@ TEST(NumText, ParseIntLikeAtoi) {
 }
 
 TEST(NumText, ParseDblLikeAtof) {
-    const char* inputs[] = {"1.5", "  -2.5e3xyz", ".5", "5.", "1e", "1e+", "1,5", "+7",
-                            "0x1p4", "-0X10", "0x", "inf", "-Infinity", "INFINITE", "nan",
-                            "-nan(12)", "1e400", "-1e400", "1e-400", "-1e-400", "4e-320",
-                            "", "abc", "-", "\t 0.1", "123456789012345678901234567890"};
+    const char* inputs[] = {"1.5",       "  -2.5e3xyz",
+                            ".5",        "5.",
+                            "1e",        "1e+",
+                            "1,5",       "+7",
+                            "0x1p4",     "-0X10",
+                            "0x",        "inf",
+                            "-Infinity", "INFINITE",
+                            "nan",       "-nan(12)",
+                            "1e400",     "-1e400",
+                            "1e-400",    "-1e-400",
+                            "4e-320",    "",
+                            "abc",       "-",
+                            "\t 0.1",    "123456789012345678901234567890"};
     for (const char* s : inputs) {
         double want = strtod(s, nullptr);
         double got = ParseDbl(s);
@@ -169,34 +179,40 @@ class CommaLocale {
 public:
     CommaLocale() {
         const char* names[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8",
-                               "de_DE", "fr_FR", "nl_NL.UTF-8", "ru_RU.UTF-8"};
+                               "de_DE",       "fr_FR",      "nl_NL.UTF-8", "ru_RU.UTF-8"};
         for (const char* name : names)
-            if (TrySet(name)) return;
+            if (TrySet(name))
+                return;
         struct stat st;
-        if (stat("/usr/share/i18n/locales/de_DE", &st) != 0) return;
+        if (stat("/usr/share/i18n/locales/de_DE", &st) != 0)
+            return;
         std::string dir = testing::TempDir() + "vorant_locale";
         mkdir(dir.c_str(), 0700);
         struct stat built;
         bool bBuilt = stat((dir + "/de_DE.UTF-8/LC_NUMERIC").c_str(), &built) == 0;
         std::string cmd = "localedef -i de_DE -f UTF-8 '" + dir + "/de_DE.UTF-8' >/dev/null 2>&1";
-        if (!bBuilt && system(cmd.c_str()) != 0) return;
+        if (!bBuilt && system(cmd.c_str()) != 0)
+            return;
         setenv("LOCPATH", dir.c_str(), 1);
         m_bLocPath = true;
         TrySet("de_DE.UTF-8");
     }
     ~CommaLocale() {
         setlocale(LC_NUMERIC, "C");
-        if (m_bLocPath) unsetenv("LOCPATH");
+        if (m_bLocPath)
+            unsetenv("LOCPATH");
     }
     bool Active() const { return m_bActive; }
 
 private:
     bool TrySet(const char* name) {
-        if (setlocale(LC_NUMERIC, name) == nullptr) return false;
+        if (setlocale(LC_NUMERIC, name) == nullptr)
+            return false;
         char buf[16];
         snprintf(buf, sizeof buf, "%.1f", 1.5);
         m_bActive = strcmp(buf, "1,5") == 0;
-        if (!m_bActive) setlocale(LC_NUMERIC, "C");
+        if (!m_bActive)
+            setlocale(LC_NUMERIC, "C");
         return m_bActive;
     }
     bool m_bActive = false;
@@ -207,11 +223,12 @@ private:
 
 TEST(NumText, TextsIgnoreTheProcessLocale) {
     CommaLocale locale;
-    if (!locale.Active()) GTEST_SKIP() << "no comma-decimal locale available";
+    if (!locale.Active())
+        GTEST_SKIP() << "no comma-decimal locale available";
     EXPECT_EQ(Exp(1.25, 15), "1.250000000000000e+000");
     EXPECT_EQ(Fixed(-1234.5, 2), "-1234.50");
     EXPECT_EQ(ParseDbl("1.5"), 1.5);
-    EXPECT_EQ(ParseDbl("1e400"), HUGE_VAL);   // the strtod fallback too
+    EXPECT_EQ(ParseDbl("1e400"), HUGE_VAL);  // the strtod fallback too
     EXPECT_EQ(ParseDbl("0x1.8p1"), 3.0);
     EXPECT_STREQ(CDbl(2.5).Repr('e', 3).ToStr(), "<CDbl: 2.500e+000>");
     EXPECT_STREQ(CDbl(2.5).Repr('f', 2).ToStr(), "<CDbl: 2.50>");

@@ -89,11 +89,17 @@ TEST(Scalars, IntFormattedWithCommas) {
     struct {
         int v;
         const char* commas;
-    } cases[] = {{0, "0"},           {999, "999"},         {-999, "-999"},
-                 {1000, "1,000"},    {-1000, "-1,000"},    {123456, "123,456"},
-                 {1234567, "1,234,567"}, {INT_MAX, "2,147,483,647"},
+    } cases[] = {{0, "0"},
+                 {999, "999"},
+                 {-999, "-999"},
+                 {1000, "1,000"},
+                 {-1000, "-1,000"},
+                 {123456, "123,456"},
+                 {1234567, "1,234,567"},
+                 {INT_MAX, "2,147,483,647"},
                  {INT_MIN, "-2,147,483,648"}};
-    for (const auto& c : cases) EXPECT_STREQ(CInt(c.v).ToFmtStr(true).ToStr(), c.commas) << c.v;
+    for (const auto& c : cases)
+        EXPECT_STREQ(CInt(c.v).ToFmtStr(true).ToStr(), c.commas) << c.v;
     EXPECT_STREQ(CInt(INT_MIN).ToFmtStr(false).ToStr(), "-2147483648");
     EXPECT_STREQ(CInt().ToFmtStr(true).ToStr(), "0");
 }

@@ -30,14 +30,14 @@ TEST(Split, StringSeparatorKeepsAnEmptyLastPieceUnlessTrimming) {
     EXPECT_EQ(Pieces(CString("").Split("::", &out, false), out), "1:");
     // No separator to cut at: the whole text is the one piece.
     EXPECT_EQ(Pieces(CString("a,b").Split("", &out, false), out), "1:a,b");
-    EXPECT_EQ(Pieces(CString("a,b").Split(static_cast<const char*>(nullptr), &out, false), out),
-              "1:a,b");
+    EXPECT_EQ(Pieces(CString("a,b").Split(static_cast<const char*>(nullptr), &out, false), out), "1:a,b");
     EXPECT_EQ(CString("a").Split(",", nullptr, false), -1);
 }
 
 TEST(Split, ClearsTheOutputButKeepsItsCapacity) {
     CStrArray out;
-    for (int i = 0; i < 7; ++i) out.Add("old");
+    for (int i = 0; i < 7; ++i)
+        out.Add("old");
     const int iCapacity = out.GetCapacity();
     EXPECT_EQ(Pieces(CString("x;y").Split(';', &out, false), out), "2:x|y");
     EXPECT_EQ(out.GetCapacity(), iCapacity);

@@ -77,11 +77,13 @@ TEST(CStream, ManyAppendsKeepEveryByteInWholeSteps) {
 TEST(CStream, AppendingItsOwnContentSurvivesGrowth) {
     CStream s(0, 4);
     s.AppendData("abc", 3);
-    for (int i = 0; i < 6; ++i) ASSERT_EQ(s.AppendData(s.GetData(), s.GetSize()), 0);
+    for (int i = 0; i < 6; ++i)
+        ASSERT_EQ(s.AppendData(s.GetData(), s.GetSize()), 0);
     EXPECT_EQ(s.GetSize(), 3 * 64);
     EXPECT_EQ(Content(s), [] {
         std::string r;
-        for (int i = 0; i < 64; ++i) r += "abc";
+        for (int i = 0; i < 64; ++i)
+            r += "abc";
         return r;
     }());
 }
@@ -200,8 +202,8 @@ TEST(AllocFailure, NamesUnitLineExpressionAndReason) {
         FAIL() << "no exception";
     } catch (const CException& e) {
         EXPECT_EQ(e.GetCode(), -11);
-        std::string expected = "at dat_class/str_array(" + std::to_string(iLine) +
-                               " lines), (new Unallocatable) failed(std::bad_alloc)";
+        std::string expected =
+            "at dat_class/str_array(" + std::to_string(iLine) + " lines), (new Unallocatable) failed(std::bad_alloc)";
         EXPECT_EQ(e.GetText(), expected);
     }
 

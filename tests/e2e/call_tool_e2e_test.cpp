@@ -49,8 +49,8 @@ std::string WriteFile(const std::string& name, const std::string& text) {
 // A configuration with the test key whose server nothing listens on: a
 // request that got as far as sending would fail with 1, not 2.
 std::string NoServerConfig() {
-    return WriteFile("noserver.conf", "msg_dic=" + DictionaryPath() + "\nkey_file=" + KeyFilePath() +
-                                          "\nserver=127.0.0.1 1\n");
+    return WriteFile("noserver.conf",
+                     "msg_dic=" + DictionaryPath() + "\nkey_file=" + KeyFilePath() + "\nserver=127.0.0.1 1\n");
 }
 
 std::string Call(const std::string& args) { return "-c " + ConfigPath() + " " + args; }
@@ -147,8 +147,8 @@ TEST(CallTool, VerboseShowsTheCallFromTheTraceHook) {
     ToolRun run = Tool(Call("-s 100 --msg 1001 --set acct=V -v --trace-packet"));
     ASSERT_EQ(run.status, 0) << run.err;
     for (const char* part : {"* connected to 127.0.0.1 port ", "> SvcNum        @22  [0100]",
-                             "> Compressed    @88  [N]", "< MsgNum        @26  [1001]", "> body ", "* timings: ",
-                             "* result 0, code 0, answer message 1001", "|QRB-XMP-V1.0"})
+                             "> Compressed    @88  [N]", "< MsgNum        @26  [1001]", "> body ",
+                             "* timings: ", "* result 0, code 0, answer message 1001", "|QRB-XMP-V1.0"})
         EXPECT_TRUE(Contains(run.err, part)) << part << "\n" << run.err;
     EXPECT_TRUE(Contains(run.out, "(acct) V")) << run.out;
 }
@@ -159,7 +159,7 @@ TEST(CallTool, OpenModelShowsQueueingAtARateTheServerCannotServe) {
     // where a closed loop would report 1 s.
     const std::string svg = ScratchDir() + "/run.svg";
     ToolRun run = Tool(Call("-s " + std::to_string(kSlowEchoService) +
-                        " --msg 1001 --rate 10 --duration 1.5 --max-in-flight 1 --json --report " + svg));
+                            " --msg 1001 --rate 10 --duration 1.5 --max-in-flight 1 --json --report " + svg));
     EXPECT_EQ(run.status, 1) << run.err;  // not every scheduled call was made
     const json summary = json::parse(run.out);
     EXPECT_EQ(summary["mode"], "open");

@@ -23,7 +23,6 @@ const char kRules[] =
     "402 header-only echo\n"
     "901 delay 1 echo\n";
 
-
 // The encrypted example dictionary when it has been made, else the plain one.
 std::string ExampleDictionary() {
     std::string exml = VORANT_SOURCE_DIR "/examples/msg_dic.exml";
@@ -56,8 +55,8 @@ public:
                                 << "\nserver=127.0.0.1 " << g_server->GetPort() << "\n";
 
         CVorantError err;
-        ASSERT_EQ(CVorant::Initialize(g_keyFile.c_str(), ExampleDictionary().c_str(), "127.0.0.1",
-                                      g_server->GetPort(), kE2eTimeout, &err),
+        ASSERT_EQ(CVorant::Initialize(g_keyFile.c_str(), ExampleDictionary().c_str(), "127.0.0.1", g_server->GetPort(),
+                                      kE2eTimeout, &err),
                   0)
             << err.GetText().ToStr();
     }

@@ -35,16 +35,14 @@ ProcessRun RunCommand(const std::string& command) {
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TEST(ProgramsE2e, CClientThroughTheSharedLibrary) {
-    ProcessRun run = RunCommand(std::string(E2E_C_CLIENT) + " " + ConfigPath() + " " + std::to_string(kEchoService) + " " +
-                         std::to_string(kRejectService));
+    ProcessRun run = RunCommand(std::string(E2E_C_CLIENT) + " " + ConfigPath() + " " + std::to_string(kEchoService) +
+                                " " + std::to_string(kRejectService));
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_TRUE(Contains(run.output, "c-client ok")) << run.output;
 }
 
 #ifdef VORANT_CALL
-std::string CallTool(const std::string& args) {
-    return std::string(VORANT_CALL) + " -c " + ConfigPath() + " " + args;
-}
+std::string CallTool(const std::string& args) { return std::string(VORANT_CALL) + " -c " + ConfigPath() + " " + args; }
 
 TEST(ProgramsE2e, CallToolAnswersAndErrors) {
     ProcessRun run = RunCommand(CallTool("-s 100 " VORANT_SOURCE_DIR "/examples/order.xml"));
@@ -52,8 +50,9 @@ TEST(ProgramsE2e, CallToolAnswersAndErrors) {
     EXPECT_TRUE(Contains(run.output, "  MsgNum : 1001\n")) << run.output;
     EXPECT_TRUE(Contains(run.output, "    [1](acct) A-17\n")) << run.output;
 
-    run = RunCommand(CallTool("-s 100 --msg 1001 --set acct=B-2 --set memo=x --set memo=y "
-                              "--set lines.code=X1 --set lines[1].count=4 --xml"));
+    run =
+        RunCommand(CallTool("-s 100 --msg 1001 --set acct=B-2 --set memo=x --set memo=y "
+                            "--set lines.code=X1 --set lines[1].count=4 --xml"));
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(run.output,
               "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"1001\" type=\"name\" ver=\"\">"
@@ -74,8 +73,8 @@ TEST(ProgramsE2e, CallToolAnswersAndErrors) {
 
     run = RunCommand(std::string(VORANT_CALL) + " --help");
     EXPECT_EQ(run.status, 0);
-    for (const char* option : {"--config", "--service", "--msg", "--set", "--xml", "--repeat", "--threads", "--connect-timeout",
-                               "--deadline"})
+    for (const char* option : {"--config", "--service", "--msg", "--set", "--xml", "--repeat", "--threads",
+                               "--connect-timeout", "--deadline"})
         EXPECT_TRUE(Contains(run.output, option)) << option;
 }
 

@@ -113,8 +113,8 @@ TEST(ServiceE2e, EightThreadsAtOnceEachCheckingEveryAnswer) {
 // Each call's record is its own: a hook on many threads sees every call
 // once, with the sizes of that call's own request.
 void CheckTrace(const VorantTrace* p_pTrace, void* p_pUser) {
-    const bool ok = p_pTrace->result == 0 && p_pTrace->requestPacketSize ==
-                                                 static_cast<size_t>(p_pTrace->requestWireBytes) + 131 &&
+    const bool ok = p_pTrace->result == 0 &&
+                    p_pTrace->requestPacketSize == static_cast<size_t>(p_pTrace->requestWireBytes) + 131 &&
                     p_pTrace->answerBodyBytes == p_pTrace->requestBodyBytes;
     static_cast<std::atomic<int>*>(p_pUser)->fetch_add(ok ? 1 : 1000);
 }

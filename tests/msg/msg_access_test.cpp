@@ -58,15 +58,9 @@ TEST_F(AccessTest, CheckOrderAndDetails) {
     EXPECT_EQ(msg.SetValue(-1, 5), -18);
     EXPECT_EQ(msg.GetLastError(), Err(-18, "msgnum=40, tagnum=-1"));
     EXPECT_EQ(msg.SetValue(99, 5), -18);
-    EXPECT_EQ(msg.SetValue(1, 5), -17);
-    EXPECT_EQ(msg.GetLastError(), Err(-17, "Line:1233, tagnum=1,type=(string/integer)"));
-    EXPECT_EQ(msg.SetValue(2, "x"), -17);
-    EXPECT_EQ(msg.GetLastError(), Err(-17, "Line:1178, tagnum=2,type=(integer/string)"));
-    EXPECT_EQ(msg.SetValue(2, CDbl(1.5)), -17);
-    EXPECT_EQ(msg.GetLastError(), Err(-17, "Line:2165, tagnum=2,type=(integer/double)"));
+    // Type mismatches (their texts: TypeMismatchLinesOfEveryMember).
     std::unique_ptr<CMsg> pRefused(Line("a"));
     EXPECT_EQ(msg.SetValue(2, pRefused.get()), -17);  // not stored: still the caller's
-    EXPECT_EQ(msg.GetLastError(), Err(-17, "Line:1441, tagnum=2,type=(integer/submsg)"));
     EXPECT_EQ(pRefused->GetParentMsg(), nullptr);
 
     // Reading: never-set gives -1 before any type check; a set tag of another type -17.
@@ -74,12 +68,9 @@ TEST_F(AccessTest, CheckOrderAndDetails) {
     EXPECT_EQ(i, 0);
     EXPECT_EQ(msg.GetLastError(), Err(-1, "tagnum=1"));
     msg.SetValue(1, "text");
-    EXPECT_EQ(msg.GetValue(1, &i), -17);
-    EXPECT_EQ(msg.GetLastError(), Err(-17, "Line:740, tagnum=1,type=(string/integer)"));
     CInt ci(3);
     EXPECT_EQ(msg.GetValue(1, &ci), -17);
     EXPECT_FALSE(ci.IsValid());
-    EXPECT_EQ(msg.GetLastError(), Err(-17, "Line:1987, tagnum=1,type=(string/integer)"));
     CString s("keep");
     EXPECT_EQ(msg.GetValueAt(2, 0, &s), -1);
     EXPECT_STREQ(s.ToStr(), "keep");  // string outputs are not reset
@@ -104,15 +95,28 @@ TEST_F(AccessTest, TypeMismatchLinesOfEveryMember) {
         ByNum m_ByNum;
         ByName m_ByName;  // null where no by-name form exists
     };
-#define BOTH(decl, call) [&](CMsg& m, int K) { decl; return call; }, [&](CMsg& m, const char* K) { decl; return call; }
-#define NUM_ONLY(decl, call) [&](CMsg& m, int K) { decl; return call; }, nullptr
+#define BOTH(decl, call)              \
+    [&](CMsg& m, int K) {             \
+        decl;                         \
+        return call;                  \
+    },                                \
+        [&](CMsg& m, const char* K) { \
+            decl;                     \
+            return call;              \
+        }
+#define NUM_ONLY(decl, call) \
+    [&](CMsg& m, int K) {    \
+        decl;                \
+        return call;         \
+    },                       \
+        nullptr
     const Case cases[] = {
         {699, "string", BOTH(CString o, m.GetValue(K, &o))},
         {740, "integer", BOTH(int o, m.GetValue(K, &o))},
         {777, "double", BOTH(double o, m.GetValue(K, &o))},
         {814, "bool", BOTH(bool o, m.GetValue(K, &o))},
         {850, "date", BOTH(CDate o, m.GetValue(K, &o))},
-        {891, "submsg", BOTH(CMsg* o, m.GetValue(K, &o))},
+        {891, "submsg", BOTH(CMsg * o, m.GetValue(K, &o))},
         {891, "submsg", BOTH((void)m.GetValue(K), m.GetLastErrorCode())},
         {943, "string", BOTH(CStrArray o, m.GetValue(K, &o))},
         {983, "integer", BOTH(CIntArray o, m.GetValue(K, &o))},
@@ -138,7 +142,7 @@ TEST_F(AccessTest, TypeMismatchLinesOfEveryMember) {
         {2431, "double", NUM_ONLY(double o, m.GetValueAt(K, 0, &o))},
         {2469, "bool", NUM_ONLY(bool o, m.GetValueAt(K, 0, &o))},
         {2506, "date", NUM_ONLY(CDate o, m.GetValueAt(K, 0, &o))},
-        {2544, "submsg", NUM_ONLY(CMsg* o, m.GetValueAt(K, 0, &o))},
+        {2544, "submsg", NUM_ONLY(CMsg * o, m.GetValueAt(K, 0, &o))},
     };
 #undef BOTH
 #undef NUM_ONLY
@@ -297,7 +301,7 @@ TEST_F(AccessTest, ByNameForwardsToTheTagNumber) {
     EXPECT_EQ(msg.SetValue("nope", 1), -18);
     EXPECT_EQ(msg.GetLastError(), Err(-18, "msgnum=40, tagnum=-1"));
     EXPECT_EQ(msg.SetValue(static_cast<const char*>(nullptr), 1), -18);
-    EXPECT_EQ(msg.SetValue("nope", ""), 0);                      // absent value first
+    EXPECT_EQ(msg.SetValue("nope", ""), 0);  // absent value first
     EXPECT_EQ(msg.GetValue("nope", static_cast<int*>(nullptr)), -12);
     CIntArray out;
     out.Add(1);

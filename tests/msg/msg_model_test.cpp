@@ -14,8 +14,11 @@ class ModelTest : public ::testing::Test {
 protected:
     void SetUp() override {
         msgtest::DefineExample(m_Dic);
-        msgtest::DefineMsg(m_Dic, 5, 10, {{3, "a", "integer", false}, {13, "b", "integer", false},
-                                          {23, "c", "integer", false}, {4, "s", "m2001", false}});
+        msgtest::DefineMsg(m_Dic, 5, 10,
+                           {{3, "a", "integer", false},
+                            {13, "b", "integer", false},
+                            {23, "c", "integer", false},
+                            {4, "s", "m2001", false}});
     }
 
     CMsgDic m_Dic;
@@ -103,11 +106,14 @@ TEST(MsgArray, GrowthIndexErrorsAndOwnership) {
     EXPECT_EQ(arr.Add(nullptr), -12);
 
     EXPECT_EQ(arr.GetAt(-1), nullptr);
-    EXPECT_STREQ(arr.GetLastError(), "MSG_Error(-27) : Out of index boundary in array {<CMsgArray::GetAt:(0 <= -1 < 42)>}");
+    EXPECT_STREQ(arr.GetLastError(),
+                 "MSG_Error(-27) : Out of index boundary in array {<CMsgArray::GetAt:(0 <= -1 < 42)>}");
     EXPECT_EQ(arr.GetAt(42), nullptr);
-    EXPECT_STREQ(arr.GetLastError(), "MSG_Error(-27) : Out of index boundary in array {<CMsgArray::GetAt:(0 <= 42 < 42)>}");
+    EXPECT_STREQ(arr.GetLastError(),
+                 "MSG_Error(-27) : Out of index boundary in array {<CMsgArray::GetAt:(0 <= 42 < 42)>}");
     EXPECT_EQ(arr.SetAt(42, nullptr), -27);
-    EXPECT_STREQ(arr.GetLastError(), "MSG_Error(-27) : Out of index boundary in array {<CMsgArray::SetAt:(0 <= 42 < 42)>}");
+    EXPECT_STREQ(arr.GetLastError(),
+                 "MSG_Error(-27) : Out of index boundary in array {<CMsgArray::SetAt:(0 <= 42 < 42)>}");
 
     // Replacing deletes the old message (ASan sees a leak otherwise);
     // storing the same pointer again must not delete it.

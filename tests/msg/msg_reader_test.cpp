@@ -153,8 +153,9 @@ TEST_F(ReaderTest, AFailureKeepsWhatWasReadBeforeIt) {
 
 TEST_F(ReaderTest, HostileDocuments) {
     // External entities are refused; an external DTD is never fetched.
-    CException e = LoadError("<!DOCTYPE msg [<!ENTITY x SYSTEM 'file:///etc/hostname'>]>"
-                             "<msg no='50'><t1>&x;</t1></msg>");
+    CException e = LoadError(
+        "<!DOCTYPE msg [<!ENTITY x SYSTEM 'file:///etc/hostname'>]>"
+        "<msg no='50'><t1>&x;</t1></msg>");
     EXPECT_EQ(e.GetCode(), -21);
     // Any DOCTYPE is refused before its content is read: entities and attribute
     // defaults would let a small answer grow without bound.

@@ -4,22 +4,21 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "msg_test_support.h"
+#include "protect/temp_dir.h"
 
 namespace {
 
@@ -121,8 +120,9 @@ private:
     int Pick(int p_iLow, int p_iHigh) { return std::uniform_int_distribution<int>(p_iLow, p_iHigh)(m_Rng); }
 
     std::string MakeText() {
-        static const char* const kPieces[] = {"a", "Z", "9", " ", "\t", "\n", "\r", "<", ">", "&", "]]>", "]",
-                                              "\"", "'", "\xe9", "\xff", "\xa0", "\x80", "\x85", "&amp;", "<![CDATA["};
+        static const char* const kPieces[] = {"a",    "Z",    "9",    " ",    "\t",   "\n",    "\r",
+                                              "<",    ">",    "&",    "]]>",  "]",    "\"",    "'",
+                                              "\xe9", "\xff", "\xa0", "\x80", "\x85", "&amp;", "<![CDATA["};
         std::string text;
         int iPieces = Pick(0, 3) == 0 ? Pick(300, 1200) : Pick(1, 12);  // an empty text is no value
         for (int i = 0; i < iPieces; ++i)
@@ -245,9 +245,9 @@ std::string Render(const Node& p_Node, const Form& p_Form, bool p_bRead) {
     std::string out;
     for (size_t t = 0; t < p_Node.m_Values.size(); ++t) {
         const TagDef& tag = p_Node.m_pDef->m_Tags[t];
-        std::string name = p_Form.m_bByName ? tag.m_strName
-                                            : (tag.m_bArray && p_Form.m_bArrayItemTag ? "a" : "t") +
-                                                  std::to_string(tag.m_iNo);
+        std::string name = p_Form.m_bByName
+                               ? tag.m_strName
+                               : (tag.m_bArray && p_Form.m_bArrayItemTag ? "a" : "t") + std::to_string(tag.m_iNo);
         for (const Item& item : p_Node.m_Values[t]) {
             std::string content;
             switch (tag.m_iType) {
@@ -293,8 +293,7 @@ bool WellFormed(const std::vector<std::string>& p_Files, std::string* p_pOutput)
 
 TEST(RoundTrip, RandomMessagesInAllForms) {
     const Form kForms[] = {{false, false}, {true, false}, {false, true}};
-    char szDir[] = "/tmp/vorant-msg-rt-XXXXXX";
-    ASSERT_NE(mkdtemp(szDir), nullptr);
+    CTempDir tmp;
     std::vector<std::string> files;
     for (unsigned seed = 1; seed <= 60; ++seed) {
         CMsgDic dic;
@@ -316,10 +315,8 @@ TEST(RoundTrip, RandomMessagesInAllForms) {
                 CMsg again(0, 0, 0, &dic);
                 ASSERT_EQ(again.LoadXml(rewritten.c_str()), 0);
                 ASSERT_EQ(Xml(again, form.m_bArrayItemTag, form.m_bByName), rewritten);
-                if (files.size() < 400) {
-                    files.push_back(std::string(szDir) + "/" + std::to_string(files.size()) + ".xml");
-                    std::ofstream(files.back(), std::ios::binary) << written;
-                }
+                if (files.size() < 400)
+                    files.push_back(tmp.Write(std::to_string(files.size()) + ".xml", written));
             }
             // The indented dump reads back as the same message.
             CStream dump;
@@ -327,8 +324,7 @@ TEST(RoundTrip, RandomMessagesInAllForms) {
             CMsg fromDump(0, 0, 0, &dic);
             ASSERT_EQ(fromDump.LoadXml(dump.GetData()), 0);
             EXPECT_EQ(Xml(fromDump, false, false), Document(*pNode, kForms[0], true));
-            files.push_back(std::string(szDir) + "/" + std::to_string(files.size()) + ".xml");
-            std::ofstream(files.back(), std::ios::binary) << msgtest::Text(dump);
+            files.push_back(tmp.Write(std::to_string(files.size()) + ".xml", msgtest::Text(dump)));
         }
     }
     std::string output;
@@ -336,9 +332,6 @@ TEST(RoundTrip, RandomMessagesInAllForms) {
     if (bChecked) {
         EXPECT_TRUE(WellFormed(files, &output)) << output.substr(0, 2000);
     }
-    for (const std::string& file : files)
-        unlink(file.c_str());
-    rmdir(szDir);
     if (!bChecked)
         GTEST_SKIP() << "xmllint is not installed (Debian package libxml2-utils)";
 }

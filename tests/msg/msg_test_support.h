@@ -96,6 +96,12 @@ inline std::string Xml(CMsg& p_Msg, bool p_bArrayItemTag, bool p_bByName) {
     return Text(out);
 }
 
+inline std::string DumpOf(const CMsgDic& p_Dic) {
+    CStream out;
+    p_Dic.Dump(&out);
+    return Text(out);
+}
+
 // The exception a call raises; fails the test when it returns normally.
 template <class F>
 CException Raised(F p_Call) {

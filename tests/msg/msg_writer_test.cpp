@@ -102,11 +102,10 @@ TEST_F(WriterTest, StringsGoIntoCdataWhateverTheirLengthOrContent) {
     tricky.SetValue(7, "a]]>b");
     tricky.SetValue(7, "]]>]]>");
     tricky.SetValue(7, "x\r\ny");
-    EXPECT_EQ(Xml(tricky, false, false),
-              std::string(kProlog) +
-                  "<msg no=\"3001\" ver=\"\"><t7><![CDATA[a]]]]><![CDATA[>b]]></t7>"
-                  "<t7><![CDATA[]]]]><![CDATA[>]]]]><![CDATA[>]]></t7>"
-                  "<t7><![CDATA[x]]>&#13;<![CDATA[\ny]]></t7></msg>");
+    EXPECT_EQ(Xml(tricky, false, false), std::string(kProlog) +
+                                             "<msg no=\"3001\" ver=\"\"><t7><![CDATA[a]]]]><![CDATA[>b]]></t7>"
+                                             "<t7><![CDATA[]]]]><![CDATA[>]]]]><![CDATA[>]]></t7>"
+                                             "<t7><![CDATA[x]]>&#13;<![CDATA[\ny]]></t7></msg>");
 }
 
 TEST_F(WriterTest, DatesHoldingMarkupAreWrittenAsReferences) {
@@ -160,8 +159,9 @@ TEST_F(WriterTest, SetArraysWithoutItems) {
               "    [4](i) 3\n\n\n===============================================\n");
     CStream xml;
     msg.DumpXml(&xml, false, 1);
-    EXPECT_EQ(Text(xml), "<?xml version='1.0' encoding='ISO-8859-1' ?>\n<msg no='3001' type='index' ver=''>\n"
-                         "  <t4>3</t4>\n</msg>\n");
+    EXPECT_EQ(Text(xml),
+              "<?xml version='1.0' encoding='ISO-8859-1' ?>\n<msg no='3001' type='index' ver=''>\n"
+              "  <t4>3</t4>\n</msg>\n");
     EXPECT_EQ(Xml(msg, true, false), std::string(kProlog) + "<msg no=\"3001\" ver=\"\"><t4>3</t4></msg>");
     EXPECT_EQ(msg.GetArrSize(5), 0);
 }

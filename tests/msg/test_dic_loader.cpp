@@ -2,19 +2,19 @@
 // texts, and input that must never reach outside the file.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <fstream>
 #include <string>
 
 #include "msg/msg_info.h"
+#include "msg_test_support.h"
 #include "protect/protected_data.h"
+#include "protect/temp_dir.h"
 #include "vorant/exception.hpp"
 #include "vorant/msg_dic.hpp"
 #include "vorant/stream.hpp"
 
 namespace {
+
+using msgtest::DumpOf;
 
 const char kWorkedExample[] =
     "<?xml version=\"1.0\" encoding='UTF-8'?>\n"
@@ -44,32 +44,10 @@ const char kWorkedExampleDump[] =
     "\t<tag no='5' name='express' type='bool' array='N' />\n"
     "</msg>\n\n";
 
-std::string DumpOf(const CMsgDic& p_Dic) {
-    CStream out;
-    p_Dic.Dump(&out);
-    return out.GetData() ? std::string(out.GetData(), out.GetSize()) : std::string();
-}
-
 // A scratch directory for the files of one test.
 class DicLoaderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char dir[] = "/tmp/vorant-dic-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(dir));
-        m_Dir = dir;
-    }
-    void TearDown() override {
-        for (const std::string& f : m_Files)
-            unlink(f.c_str());
-        rmdir(m_Dir.c_str());
-    }
-
-    std::string Write(const std::string& p_Name, const std::string& p_Bytes) {
-        const std::string path = m_Dir + "/" + p_Name;
-        std::ofstream(path, std::ios::binary) << p_Bytes;
-        m_Files.push_back(path);
-        return path;
-    }
+    std::string Write(const std::string& p_Name, const std::string& p_Bytes) { return m_Tmp.Write(p_Name, p_Bytes); }
     std::string WriteEncrypted(const std::string& p_Name, const std::string& p_Plain) {
         CStream cipher;
         CString err;
@@ -90,8 +68,7 @@ protected:
         return "ok";
     }
 
-    std::string m_Dir;
-    std::vector<std::string> m_Files;
+    CTempDir m_Tmp;
     CMsgDic m_Dic;
 };
 
@@ -123,8 +100,7 @@ TEST(ExampleDictionaryTest, EncryptedExampleMatchesItsSource) {
 TEST_F(DicLoaderTest, DocumentStructureErrors) {
     EXPECT_EQ("-21|InitDictionary(Handler error : Unknown root element - dictionary)",
               Load(Write("a.xml", "<dictionary/>")));
-    EXPECT_EQ("-21|InitDictionary(Handler error : Unknown element - message)",
-              Load(Dictionary("<message no='1'/>")));
+    EXPECT_EQ("-21|InitDictionary(Handler error : Unknown element - message)", Load(Dictionary("<message no='1'/>")));
     EXPECT_EQ("-21|InitDictionary(Handler error : Unknown child element - note)",
               Load(Dictionary("<msg no='2' name='M'><note/></msg>")));
     EXPECT_EQ("-15|InitDictionary(Handler error : msgnum=0)", Load(Dictionary("<msg name='NoNumber'/>")));
@@ -144,11 +120,12 @@ TEST_F(DicLoaderTest, AttributesAndIgnoredContent) {
                                     "text<tag name='zero' type='string'><deeper><any/></deeper></tag>"
                                     "<tag no='7' name='list' type='date' array='Y'/>"
                                     "<constraint><whatever/></constraint></msg>")));
-    EXPECT_EQ("<msg no='4' name='caf\xE9 & co' hash='8'>\n"
-              "\t<tag no='0' name='zero' type='string' array='N' />\n"
-              "\t<tag no='7' name='list' type='date' array='Y' />\n"
-              "</msg>\n\n",
-              DumpOf(m_Dic));
+    EXPECT_EQ(
+        "<msg no='4' name='caf\xE9 & co' hash='8'>\n"
+        "\t<tag no='0' name='zero' type='string' array='N' />\n"
+        "\t<tag no='7' name='list' type='date' array='Y' />\n"
+        "</msg>\n\n",
+        DumpOf(m_Dic));
 }
 
 TEST_F(DicLoaderTest, DefinitionsBeforeAFailureStay) {
@@ -161,23 +138,25 @@ TEST_F(DicLoaderTest, DefinitionsBeforeAFailureStay) {
     EXPECT_NE(nullptr, m_Dic.GetMsgInfo(12));
     // A second file into the same dictionary stops at its first known number.
     EXPECT_EQ("-22|InitDictionary(Handler error : msgnum=12,msgname=Again)",
-              Load(Write("b.xml", "<msg_dictionary><msg no='13' name='New'/><msg no='12' name='Again'/>"
-                                  "<msg no='14' name='Later'/></msg_dictionary>")));
+              Load(Write("b.xml",
+                         "<msg_dictionary><msg no='13' name='New'/><msg no='12' name='Again'/>"
+                         "<msg no='14' name='Later'/></msg_dictionary>")));
     EXPECT_NE(nullptr, m_Dic.GetMsgInfo(13));
     EXPECT_EQ(nullptr, m_Dic.GetMsgInfo(14));
 }
 
 TEST_F(DicLoaderTest, UnreadableFiles) {
-    const std::string missing = m_Dir + "/none.xml";
+    const std::string missing = m_Tmp.Path("none.xml");
     const std::string text = Load(missing);
     EXPECT_EQ(0u, text.find("-21|InitDictionary(Handler error : [F]" + missing + " (L:0, C:0) : ")) << text;
 
-    const std::string missingEnc = m_Dir + "/none.exml";
+    const std::string missingEnc = m_Tmp.Path("none.exml");
     EXPECT_EQ("-36|InitDictionary(Handler error : File not found(" + missingEnc + "))", Load(missingEnc));
     EXPECT_EQ("-36|InitDictionary(Handler error : File may be corrupted)",
               Load(Write("short.exml", std::string(17, 'x'))));
     EXPECT_EQ(0u, Load(Write("empty.exml", "")).find("-21|InitDictionary(Handler error : [F]MsgDic.xml (L:"));
-    EXPECT_EQ(0u, Load(Write("noise.exml", std::string(32, '\x5a'))).find("-21|InitDictionary(Handler error : [F]MsgDic.xml (L:"));
+    EXPECT_EQ(0u, Load(Write("noise.exml", std::string(32, '\x5a')))
+                      .find("-21|InitDictionary(Handler error : [F]MsgDic.xml (L:"));
 
     const std::string broken = Write("broken.xml", "<msg_dictionary>\n<msg no='1'>\n</msg_dictionary>\n");
     EXPECT_EQ(0u, Load(broken).find("-21|InitDictionary(Handler error : [F]" + broken + " (L:3, C:"));
@@ -192,8 +171,8 @@ TEST_F(DicLoaderTest, NothingOutsideTheDocumentIsRead) {
     EXPECT_EQ(0u, text.find("-21|InitDictionary(Handler error : [F]" + entity + " (L:2, C:")) << text;
     EXPECT_EQ(nullptr, m_Dic.GetMsgInfo(5));
 
-    const std::string param = Write("param.xml", "<!DOCTYPE msg_dictionary [<!ENTITY % p SYSTEM '" + secret +
-                                                     "'> %p;]><msg_dictionary/>");
+    const std::string param =
+        Write("param.xml", "<!DOCTYPE msg_dictionary [<!ENTITY % p SYSTEM '" + secret + "'> %p;]><msg_dictionary/>");
     EXPECT_EQ(0u, Load(param).find("-21|InitDictionary(Handler error : [F]"));
 
     // An external DTD is never opened: this one would not even parse.

@@ -5,11 +5,14 @@
 #include <type_traits>
 
 #include "msg/msg_info.h"
+#include "msg_test_support.h"
 #include "vorant/exception.hpp"
 #include "vorant/msg_dic.hpp"
 #include "vorant/stream.hpp"
 
 namespace {
+
+using msgtest::DumpOf;
 
 // Runs p_Action and returns "<code>|<text>" of the CException it raises.
 template <typename F>
@@ -20,12 +23,6 @@ std::string Raised(F p_Action) {
         return std::to_string(e.GetCode()) + "|" + e.GetText();
     }
     return "no exception";
-}
-
-std::string DumpOf(const CMsgDic& p_Dic) {
-    CStream out;
-    p_Dic.Dump(&out);
-    return out.GetData() ? std::string(out.GetData(), out.GetSize()) : std::string();
 }
 
 TEST(MsgDicTest, MessageDefinitionsAndTheirBounds) {
@@ -49,8 +46,8 @@ TEST(MsgDicTest, BucketCountFromHashText) {
     const struct {
         const char* text;
         int buckets;
-    } cases[] = {{"", 128}, {"0", 128}, {"-3", 128}, {"abc", 128}, {"64", 64}, {"1", 1},
-                 {"128", 128}, {"129", 128}, {"99999999999", 128}, {"16x", 16}};
+    } cases[] = {{"", 128}, {"0", 128},   {"-3", 128},  {"abc", 128},         {"64", 64},
+                 {"1", 1},  {"128", 128}, {"129", 128}, {"99999999999", 128}, {"16x", 16}};
     CMsgDic dic;
     int msgnum = 1;
     for (const auto& c : cases) {
@@ -139,14 +136,15 @@ TEST(MsgDicTest, RepeatedTagsAndNamesResolveToTheFirstDefinition) {
     EXPECT_EQ(1, tagnum);
 
     // Both entries of tag 3 list its first definition.
-    EXPECT_EQ("<msg no='2' name='M' hash='2'>\n"
-              "\t<tag no='3' name='amount' type='integer' array='N' />\n"
-              "\t<tag no='9' name='amount' type='double' array='N' />\n"
-              "\t<tag no='1' name='Amount' type='date' array='N' />\n"
-              "\t<tag no='3' name='amount' type='integer' array='N' />\n"
-              "\t<tag no='2147483647' name='max' type='bool' array='N' />\n"
-              "</msg>\n\n",
-              DumpOf(dic));
+    EXPECT_EQ(
+        "<msg no='2' name='M' hash='2'>\n"
+        "\t<tag no='3' name='amount' type='integer' array='N' />\n"
+        "\t<tag no='9' name='amount' type='double' array='N' />\n"
+        "\t<tag no='1' name='Amount' type='date' array='N' />\n"
+        "\t<tag no='3' name='amount' type='integer' array='N' />\n"
+        "\t<tag no='2147483647' name='max' type='bool' array='N' />\n"
+        "</msg>\n\n",
+        DumpOf(dic));
 }
 
 TEST(MsgDicTest, EmptyDictionaryListsNothingAndCannotBeCopied) {

@@ -22,7 +22,9 @@ TEST(XmlSupportTest, NarrowingKeepsTheLowByteUpToTheZeroOrTheLength) {
     NarrowXmlAppend(text, 6, out);
     NarrowXmlAppend(nullptr, 3, out);
     NarrowXmlAppend(text, 1, out);
-    EXPECT_EQ(std::string("<a\xE9\x41z" "a"), out);
+    EXPECT_EQ(std::string("<a\xE9\x41z"
+                          "a"),
+              out);
 }
 
 // Collects the local names of the elements it sees.

@@ -18,7 +18,8 @@ public:
     }
     ~CTempDir() {
         std::error_code ec;
-        if (!m_strPath.empty()) std::filesystem::remove_all(m_strPath, ec);
+        if (!m_strPath.empty())
+            std::filesystem::remove_all(m_strPath, ec);
     }
     CTempDir(const CTempDir&) = delete;
     CTempDir& operator=(const CTempDir&) = delete;

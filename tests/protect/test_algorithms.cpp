@@ -32,7 +32,8 @@ void Words(const char* p_szHex, uint32_t p_aWords[4]) {
 
 std::string WordsHex(const uint32_t p_aWords[4]) {
     uint8_t b[16];
-    for (int i = 0; i < 16; ++i) b[i] = uint8_t(p_aWords[i / 4] >> (24 - 8 * (i % 4)));
+    for (int i = 0; i < 16; ++i)
+        b[i] = uint8_t(p_aWords[i / 4] >> (24 - 8 * (i % 4)));
     return Hex(b, 16);
 }
 
@@ -43,14 +44,10 @@ TEST(Seed, PublishedVectorsEncryptAndDecrypt) {
         const char* cipher;
     };
     const Vector vectors[] = {
-        {"00000000000000000000000000000000", "000102030405060708090a0b0c0d0e0f",
-         "5ebac6e0054e166819aff1cc6d346cdb"},
-        {"000102030405060708090a0b0c0d0e0f", "00000000000000000000000000000000",
-         "c11f22f20140505084483597e4370f43"},
-        {"4706480851e61be85d74bfb3fd956185", "83a2f8a288641fb9a4e9a5cc2f131c7d",
-         "ee54d13ebcae706d226bc3142cd40d4a"},
-        {"28dbc3bc49ffd87dcfa509b11d422be7", "b41e6be2eba84a148e2eed84593c5ec7",
-         "9b9b7bfcd1813cb95d0b3618f40f5122"},
+        {"00000000000000000000000000000000", "000102030405060708090a0b0c0d0e0f", "5ebac6e0054e166819aff1cc6d346cdb"},
+        {"000102030405060708090a0b0c0d0e0f", "00000000000000000000000000000000", "c11f22f20140505084483597e4370f43"},
+        {"4706480851e61be85d74bfb3fd956185", "83a2f8a288641fb9a4e9a5cc2f131c7d", "ee54d13ebcae706d226bc3142cd40d4a"},
+        {"28dbc3bc49ffd87dcfa509b11d422be7", "b41e6be2eba84a148e2eed84593c5ec7", "9b9b7bfcd1813cb95d0b3618f40f5122"},
     };
     for (const Vector& v : vectors) {
         uint32_t key[4], block[4];
@@ -71,8 +68,7 @@ TEST(Md5, PublishedSuite) {
         {"abc", "900150983cd24fb0d6963f7d28e17f72"},
         {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
         {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
-        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
-         "d174ab98d277d9f5a5611c2c9f419d9f"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
         {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
          "57edf4a22be3c955ac49da2e2107b67a"},
     };
@@ -87,7 +83,8 @@ TEST(Md5, PublishedSuite) {
 // must give the one-shot digest.
 TEST(Md5, PiecewiseUpdatesMatchOneShot) {
     std::string data;
-    for (int i = 0; i < 300; ++i) data += char(i * 7 + 3);
+    for (int i = 0; i < 300; ++i)
+        data += char(i * 7 + 3);
     for (size_t split : {1u, 55u, 56u, 63u, 64u, 65u, 119u, 128u}) {
         for (size_t len : {55u, 56u, 64u, 120u, 300u}) {
             uint8_t whole[16], pieces[16];

@@ -82,13 +82,14 @@ TEST(KeyFile, AnyChangedByteFailsTheChecksumButTrailingBytesAreIgnored) {
     EXPECT_EQ(Decode(file + "anything at all").key, "abc");
 }
 
-TEST(KeyFile, ZeroInsideTheCipherBlocksIsCorrupted) {
+TEST(KeyFile, ZeroInsideTheCipherBlocksIsCorruptedOrEndsThem) {
     // One block: a zero before E[16]; two blocks: a zero after E[16].
     for (const char* key : {"short", "a-key-of-twenty-chars"}) {
         for (size_t at : {0u, 7u, 15u, 17u, 31u}) {
             std::string file = MakeKeyFile(key);
             const bool twoBlocks = file[4112 + 16] != '\0';
-            if (!twoBlocks && at > 15) continue;
+            if (!twoBlocks && at > 15)
+                continue;
             file[4112 + at] = '\0';
             Redigest(file);
             const Decoded d = Decode(file);
@@ -96,11 +97,9 @@ TEST(KeyFile, ZeroInsideTheCipherBlocksIsCorrupted) {
             EXPECT_EQ(d.text, "Corrupted UserKey data") << key << " " << at;
         }
     }
-}
-
-TEST(KeyFile, ZeroRightAfterOneBlockEndsTheCipherBytes) {
-    // A two-block key cut to its first block decodes that block alone; its
-    // last plain byte becomes the pad count.
+    // Right after the first block it ends the cipher bytes: a two-block key
+    // cut to its first block decodes that block alone, whose last plain byte
+    // becomes the pad count.
     std::string file = MakeKeyFile("0123456789abcdefXYZ");
     file[4112 + 16] = '\0';
     Redigest(file);

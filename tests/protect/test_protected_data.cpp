@@ -26,8 +26,10 @@ std::string Decrypt(const std::string& p_strCipher, int* p_pResult = nullptr, CS
     CStream out;
     CString err;
     const int r = DecryptProtectedData(p_strCipher.data(), int(p_strCipher.size()), out, err);
-    if (p_pResult) *p_pResult = r;
-    if (p_pErr) *p_pErr = err;
+    if (p_pResult)
+        *p_pResult = r;
+    if (p_pErr)
+        *p_pErr = err;
     return Bytes(out);
 }
 
@@ -35,9 +37,9 @@ std::string Decrypt(const std::string& p_strCipher, int* p_pResult = nullptr, CS
 // 4-byte group reversed around it: pins the built-in key, the little-endian
 // word order and the pad layout that stored files depend on.
 TEST(ProtectedData, KnownAnswerForBuiltInKey) {
-    const unsigned char kCipher[32] = {
-        0x39, 0x00, 0x74, 0x93, 0xc5, 0x97, 0x95, 0x99, 0x5d, 0x0a, 0x05, 0xaf, 0x19, 0x04, 0x1b, 0x8d,
-        0x2c, 0x4e, 0xdf, 0xc7, 0xd2, 0xe8, 0x91, 0x31, 0x5e, 0xef, 0xa0, 0x08, 0x5b, 0xd6, 0xfb, 0xb3};
+    const unsigned char kCipher[32] = {0x39, 0x00, 0x74, 0x93, 0xc5, 0x97, 0x95, 0x99, 0x5d, 0x0a, 0x05,
+                                       0xaf, 0x19, 0x04, 0x1b, 0x8d, 0x2c, 0x4e, 0xdf, 0xc7, 0xd2, 0xe8,
+                                       0x91, 0x31, 0x5e, 0xef, 0xa0, 0x08, 0x5b, 0xd6, 0xfb, 0xb3};
     const std::string cipher(reinterpret_cast<const char*>(kCipher), sizeof kCipher);
     EXPECT_EQ(Decrypt(cipher), "<msg_dictionary/>");
 

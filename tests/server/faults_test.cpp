@@ -50,9 +50,8 @@ TEST_F(ServerFaults, EachFaultIsReportedByTheAdaptor) {
     std::vector<std::thread> clients;
     for (size_t i = 0; i < results.size(); ++i) {
         const int iTimeout = cases[i].svc == 9 ? 3 : 1;
-        clients.emplace_back([&, i, iTimeout]() {
-            results[i] = Call(server.Port(), cases[i].svc, 1001, kQuoteXml, iTimeout);
-        });
+        clients.emplace_back(
+            [&, i, iTimeout]() { results[i] = Call(server.Port(), cases[i].svc, 1001, kQuoteXml, iTimeout); });
     }
     for (std::thread& t : clients) {
         t.join();
@@ -62,8 +61,7 @@ TEST_F(ServerFaults, EachFaultIsReportedByTheAdaptor) {
         EXPECT_EQ(cases[i].code, results[i]->m_iCode);
         const std::string& strWant = cases[i].text;
         if (!strWant.empty() && strWant.back() == '*') {
-            EXPECT_EQ(0u, results[i]->m_strError.find(strWant.substr(0, strWant.size() - 1)))
-                << results[i]->m_strError;
+            EXPECT_EQ(0u, results[i]->m_strError.find(strWant.substr(0, strWant.size() - 1))) << results[i]->m_strError;
         } else {
             EXPECT_EQ(strWant, results[i]->m_strError);
         }
@@ -94,12 +92,11 @@ TEST_F(ServerFaults, DamagedRequestGetsARejectNamingTheDamage) {
     ASSERT_EQ(0, a.ReceiveFrom(&answer, 2)) << a.GetLastError();
     int iCode = 0, iSvc = 0;
     std::string strReason;
-    ASSERT_TRUE(ReadReject(std::string(answer.m_Body.GetData(), answer.m_Body.GetSize()), &iCode,
-                           &strReason, &iSvc));
+    ASSERT_TRUE(ReadReject(std::string(answer.m_Body.GetData(), answer.m_Body.GetSize()), &iCode, &strReason, &iSvc));
     EXPECT_EQ(9002, iCode);
-    EXPECT_EQ("Checksum is incorrect(-13)((M:" + std::to_string(iSum) + ",C:" +
-                  std::to_string(iSum == 0 ? 1 : 0) + "))",
-              strReason);
+    EXPECT_EQ(
+        "Checksum is incorrect(-13)((M:" + std::to_string(iSum) + ",C:" + std::to_string(iSum == 0 ? 1 : 0) + "))",
+        strReason);
     EXPECT_EQ(100, iSvc);
 }
 

@@ -47,8 +47,7 @@ bool ClosedWithin(int p_iFd, int p_iMillis) {
 
 size_t CountLines(const std::vector<std::string>& p_Lines, const std::string& p_strPart) {
     return static_cast<size_t>(std::count_if(
-        p_Lines.begin(), p_Lines.end(),
-        [&](const std::string& s) { return s.find(p_strPart) != std::string::npos; }));
+        p_Lines.begin(), p_Lines.end(), [&](const std::string& s) { return s.find(p_strPart) != std::string::npos; }));
 }
 
 bool WaitOpen(const TestServer& p_Server, long long p_llOpen) {
@@ -119,14 +118,12 @@ TEST_F(ServerMisuse, SlowAndBrokenClientsNeverHoldUpTheOthers) {
     server.Stop();
     const std::vector<std::string> lines = server.LogLines();
     EXPECT_EQ(100u, CountLines(lines, "echo: sent"));
-    EXPECT_EQ(20u,
-              CountLines(lines, "request failed: Socket closed(-9)((Connection reset by peer))"));
+    EXPECT_EQ(20u, CountLines(lines, "request failed: Socket closed(-9)((Connection reset by peer))"));
     EXPECT_LE(20u, CountLines(lines, "request failed: Socket closed(-9)(OK)"));  // and idle ones
 }
 
 TEST_F(ServerMisuse, DribblersCloseAtTheDeadlineIdlersAtTheIdleLimit) {
-    TestServer deadline("100 echo\n", 2,
-                        [](vorant_server::CServerOptions* p_pOpts) { p_pOpts->m_iTimeout = 1; });
+    TestServer deadline("100 echo\n", 2, [](vorant_server::CServerOptions* p_pOpts) { p_pOpts->m_iTimeout = 1; });
     TestServer idle("100 echo\n", 2, [](vorant_server::CServerOptions* p_pOpts) {
         p_pOpts->m_iTimeout = 5;
         p_pOpts->m_iIdleTimeout = 1;
@@ -162,20 +159,16 @@ TEST_F(ServerMisuse, DribblersCloseAtTheDeadlineIdlersAtTheIdleLimit) {
     const std::vector<std::string> lines = deadline.LogLines();
     ASSERT_EQ(1u, lines.size());
     EXPECT_NE(std::string::npos,
-              lines[0].find(
-                  " out=- request failed: Socket timeout(-8)((recv to=1)): closed at the deadline"))
+              lines[0].find(" out=- request failed: Socket timeout(-8)((recv to=1)): closed at the deadline"))
         << lines[0];
-    EXPECT_EQ(1u, CountLines(idle.LogLines(),
-                             "request failed: Socket timeout(-8)((recv to=1)): closed idle"));
+    EXPECT_EQ(1u, CountLines(idle.LogLines(), "request failed: Socket timeout(-8)((recv to=1)): closed idle"));
     EXPECT_EQ(1u, CountLines(idle.LogLines(),
                              " svc=100 msg=0 key= in=0/N out=- request failed: Packet is "
                              "corrupted(-17)(uncompleted packet timeout(body)): closed idle"));
 }
 
 TEST_F(ServerMisuse, ConnectionsOverTheLimitAreClosedAtOnce) {
-    TestServer server("100 echo\n", 2, [](vorant_server::CServerOptions* p_pOpts) {
-        p_pOpts->m_iMaxConnections = 3;
-    });
+    TestServer server("100 echo\n", 2, [](vorant_server::CServerOptions* p_pOpts) { p_pOpts->m_iMaxConnections = 3; });
     std::vector<int> held;
     for (int i = 0; i < 3; ++i) {
         held.push_back(Open(server.Port()));

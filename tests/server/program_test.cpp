@@ -1,7 +1,7 @@
 // The vorant-server program: port on the first line, a log line per
 // request, a clean exit on SIGTERM, a clear refusal of bad arguments.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -66,14 +66,15 @@ struct Program {
 };
 
 TEST(ServerProgram, PrintsItsPortServesAndStopsOnSigterm) {
-    Program server({VORANT_SERVER_PROGRAM, "--dictionary", TestData("msg_dic.xml"), "--rules",
-                    TestData("rules.txt"), "--port", "0"});
+    Program server({VORANT_SERVER_PROGRAM, "--dictionary", TestData("msg_dic.xml"), "--rules", TestData("rules.txt"),
+                    "--port", "0"});
     ASSERT_GT(server.pid, 0);
     const int iPort = std::atoi(server.Line().c_str());
     ASSERT_GT(iPort, 0);
 
-    const std::string strXml = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>"
-                               "<msg no=\"1001\" ver=\"\"><t2>5</t2></msg>";
+    const std::string strXml =
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>"
+        "<msg no=\"1001\" ver=\"\"><t2>5</t2></msg>";
     auto echo = Call(iPort, 100, 1001, strXml);
     EXPECT_EQ(0, echo->m_iCode) << echo->m_strError;
     EXPECT_EQ(strXml, echo->Body());
@@ -104,15 +105,14 @@ TEST(ServerProgram, RefusesBadArguments) {
         EXPECT_TRUE(WIFEXITED(iStatus));
         EXPECT_EQ(2, WEXITSTATUS(iStatus));
     }
-    Program missing({VORANT_SERVER_PROGRAM, "-d", TestData("msg_dic.xml"), "-r",
-                     TestData("no-such-rules.txt")});
+    Program missing({VORANT_SERVER_PROGRAM, "-d", TestData("msg_dic.xml"), "-r", TestData("no-such-rules.txt")});
     EXPECT_EQ(1, WEXITSTATUS(missing.Wait()));
     // More connections than descriptors the process may ever have.
     rlimit limit;
     ASSERT_EQ(0, getrlimit(RLIMIT_NOFILE, &limit));
     if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < 1000000) {
-        Program tooMany({VORANT_SERVER_PROGRAM, "-d", TestData("msg_dic.xml"), "-r",
-                         TestData("rules.txt"), "--max-connections", "1000000"});
+        Program tooMany({VORANT_SERVER_PROGRAM, "-d", TestData("msg_dic.xml"), "-r", TestData("rules.txt"),
+                         "--max-connections", "1000000"});
         EXPECT_EQ(1, WEXITSTATUS(tooMany.Wait()));
     }
 }

@@ -9,8 +9,8 @@ std::string CallResult::Body() const {
     return std::string(body.GetData() ? body.GetData() : "", static_cast<size_t>(body.GetSize()));
 }
 
-std::unique_ptr<CallResult> Call(int p_iPort, int p_iSvcNum, int p_iMsgNum,
-                                 const std::string& p_strXml, int p_iTimeout) {
+std::unique_ptr<CallResult> Call(int p_iPort, int p_iSvcNum, int p_iMsgNum, const std::string& p_strXml,
+                                 int p_iTimeout) {
     std::unique_ptr<CallResult> pResult(new CallResult);
     CTcpAdaptor a;
     CPacketInfo request;
@@ -63,9 +63,8 @@ bool ReadReject(const std::string& p_strXml, int* p_pCode, std::string* p_pReaso
     try {
         CMsg msg(0, 0, 0, s_pDic);
         CString strReason;
-        if (msg.LoadXml(p_strXml.c_str()) < 0 || msg.GetMsgNum() != 10 ||
-            msg.GetValue(6, p_pCode) < 0 || msg.GetValue(7, &strReason) < 0 ||
-            msg.GetValue(8, p_pSvc) < 0) {
+        if (msg.LoadXml(p_strXml.c_str()) < 0 || msg.GetMsgNum() != 10 || msg.GetValue(6, p_pCode) < 0 ||
+            msg.GetValue(7, &strReason) < 0 || msg.GetValue(8, p_pSvc) < 0) {
             return false;
         }
         *p_pReason = strReason.ToStr();
@@ -75,6 +74,4 @@ bool ReadReject(const std::string& p_strXml, int* p_pCode, std::string* p_pReaso
     }
 }
 
-std::string TestData(const std::string& p_strName) {
-    return std::string(SERVER_TEST_DATA) + "/" + p_strName;
-}
+std::string TestData(const std::string& p_strName) { return std::string(SERVER_TEST_DATA) + "/" + p_strName; }

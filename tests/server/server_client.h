@@ -22,8 +22,8 @@ struct CallResult {
 };
 
 // Sends one request packet and reads the answer with time-out p_iTimeout.
-std::unique_ptr<CallResult> Call(int p_iPort, int p_iSvcNum, int p_iMsgNum,
-                                 const std::string& p_strXml, int p_iTimeout = 2);
+std::unique_ptr<CallResult> Call(int p_iPort, int p_iSvcNum, int p_iMsgNum, const std::string& p_strXml,
+                                 int p_iTimeout = 2);
 
 // A server on 127.0.0.1 with the test dictionary and the given rules,
 // collecting its log lines.

@@ -14,8 +14,9 @@ const char kQuoteXml[] =
     "<t1><![CDATA[ACME]]></t1><t2>42</t2><t3>1.250000000000000e+000</t3></msg>";
 
 std::string QuoteWithNotes(int p_iNotes) {
-    std::string s = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"1001\" ver=\"\">"
-                    "<t1><![CDATA[ACME]]></t1>";
+    std::string s =
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"1001\" ver=\"\">"
+        "<t1><![CDATA[ACME]]></t1>";
     for (int i = 0; i < p_iNotes; ++i) {
         s += "<t4><![CDATA[note " + std::to_string(i) + "]]></t4>";
     }
@@ -41,8 +42,9 @@ TEST_F(Server, EchoSendsTheRequestMessageBackCompressedWhenLarge) {
     EXPECT_TRUE(large->m_Answer.m_bCompressed);
 
     // Message 1 always travels compressed, however small.
-    const std::string strLogin = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>"
-                                 "<msg no=\"1\" ver=\"\"><t1><![CDATA[me]]></t1></msg>";
+    const std::string strLogin =
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>"
+        "<msg no=\"1\" ver=\"\"><t1><![CDATA[me]]></t1></msg>";
     auto login = Call(server.Port(), 100, 1, strLogin);
     ASSERT_EQ(0, login->m_iCode) << login->m_strError;
     EXPECT_TRUE(login->m_Answer.m_bCompressed);
@@ -67,8 +69,7 @@ TEST_F(Server, RefusalsAreRejectMessagesTheClientCanRead) {
     } cases[] = {
         {300, kQuoteXml, 501, "denied, see ]] > docs"},
         {555, kQuoteXml, 9001, "no rule for service 555"},
-        {100, "<msg no=\"77\" ver=\"\"></msg>", 9003,
-         "request does not parse: -21, Handler error : Unknown msgno(77)"},
+        {100, "<msg no=\"77\" ver=\"\"></msg>", 9003, "request does not parse: -21, Handler error : Unknown msgno(77)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.svc);
@@ -118,8 +119,7 @@ TEST_F(Server, LogsOneLinePerRequest) {
     }
     const std::string strSize = std::to_string(sizeof kQuoteXml - 1);
     EXPECT_NE(std::string::npos,
-              lines[0].find(" svc=100 msg=1001 key=TESTKEY in=" + strSize + "/N out=" + strSize +
-                            "/N echo: sent"))
+              lines[0].find(" svc=100 msg=1001 key=TESTKEY in=" + strSize + "/N out=" + strSize + "/N echo: sent"))
         << lines[0];
     EXPECT_NE(std::string::npos, lines[0].find(" 127.0.0.1:")) << lines[0];
     EXPECT_NE(std::string::npos, lines[1].find(" svc=300 ")) << lines[1];

@@ -18,9 +18,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using BoundedCall = FdLeakCheck;
 
-double SecondsSince(Clock::time_point p_Start) {
-    return std::chrono::duration<double>(Clock::now() - p_Start).count();
-}
+double SecondsSince(Clock::time_point p_Start) { return std::chrono::duration<double>(Clock::now() - p_Start).count(); }
 
 // A bound fires no earlier than its value and within a second of it.
 void ExpectFiredAt(double p_dSeconds, Clock::time_point p_Start) {
@@ -125,8 +123,7 @@ TEST_F(BoundedCall, DeadlineEndsADribblingAnswerThatNoWaitAloneWould) {
 // The deadline reports itself in every step, also once a packet's header is
 // in (where a per-wait time-out is a corrupted packet).
 TEST_F(BoundedCall, DeadlineInEveryStep) {
-    const std::string strHeaderOnly =
-        "QRB-XMP-V1.0000000013000010001000000000020240101-000000" + std::string(73, ' ');
+    const std::string strHeaderOnly = "QRB-XMP-V1.0000000013000010001000000000020240101-000000" + std::string(73, ' ');
     {
         ScriptedPeer silent([](PeerConnection& c) { c.WaitForClientClose(); });
         CTcpAdaptor a;

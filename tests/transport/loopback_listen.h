@@ -27,8 +27,7 @@ inline int ListenOnLoopback(const char* p_szAddress, int p_iBacklog, int* p_pPor
         abort();
     }
     const int iFd = socket(addr.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (iFd < 0 || bind(iFd, reinterpret_cast<sockaddr*>(&addr), nLen) != 0 ||
-        listen(iFd, p_iBacklog) != 0) {
+    if (iFd < 0 || bind(iFd, reinterpret_cast<sockaddr*>(&addr), nLen) != 0 || listen(iFd, p_iBacklog) != 0) {
         abort();
     }
     getsockname(iFd, reinterpret_cast<sockaddr*>(&addr), &nLen);

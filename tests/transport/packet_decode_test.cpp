@@ -22,15 +22,12 @@ Decoded Decode(const std::string& p_strPacket, int p_iMaxPacket = 64 * 1024 * 10
     CPacketInfo info;
     vorant::packet::Frame frame;
     std::string strDetails;
-    d.code =
-        vorant::packet::DecodeHeader(p_strPacket.data(), p_iMaxPacket, &info, &frame, &strDetails);
+    d.code = vorant::packet::DecodeHeader(p_strPacket.data(), p_iMaxPacket, &info, &frame, &strDetails);
     if (d.code == 0) {
         EXPECT_EQ(p_strPacket.size(), 128u + static_cast<size_t>(frame.m_iWireBody) + 3u);
         const char* p = p_strPacket.data();
-        d.code = vorant::packet::DecodeBody(p, p + 128, p + 128 + frame.m_iWireBody, frame, &info,
-                                            &strDetails);
-        d.body.assign(info.m_Body.GetData() ? info.m_Body.GetData() : "",
-                      static_cast<size_t>(info.m_Body.GetSize()));
+        d.code = vorant::packet::DecodeBody(p, p + 128, p + 128 + frame.m_iWireBody, frame, &info, &strDetails);
+        d.body.assign(info.m_Body.GetData() ? info.m_Body.GetData() : "", static_cast<size_t>(info.m_Body.GetSize()));
     }
     d.record = d.code == 0 ? "" : vorant::packet::ErrorRecord(d.code, strDetails);
     return d;
@@ -55,8 +52,7 @@ TEST(PacketDecode, WholePacketsDecodeAndDamageReadsAsTheAdaptorReportsIt) {
     std::vector<Case> cases;
     std::string s = strGood;
     s.replace(0, 12, "ABCDEFGHIJKL");
-    cases.push_back({"protocol name", s,
-                     "Header format is incorrect(-15)(Unknown BeginString[ABCDEFGHIJKL])", 0});
+    cases.push_back({"protocol name", s, "Header format is incorrect(-15)(Unknown BeginString[ABCDEFGHIJKL])", 0});
     s = strGood;
     s[130] ^= 1;
     cases.push_back({"body byte", s,
@@ -64,29 +60,28 @@ TEST(PacketDecode, WholePacketsDecodeAndDamageReadsAsTheAdaptorReportsIt) {
                          ",C:" + std::to_string(iSum) + "))",
                      0});
     s = strGood.substr(0, strGood.size() - 3) + "1x\x01";
-    cases.push_back({"checksum not digits", s,
-                     "Checksum is incorrect(-13)((M:" + std::to_string(iSum) + ",C:[1x?]))", 0});
+    cases.push_back(
+        {"checksum not digits", s, "Checksum is incorrect(-13)((M:" + std::to_string(iSum) + ",C:[1x?]))", 0});
     WireHeader h;
     h.packetLength = "0000000127";
-    cases.push_back({"length below header", Header(h, "", 0),
-                     Corrupted("packet length 127 outside 128..67108864"), 0});
+    cases.push_back({"length below header", Header(h, "", 0), Corrupted("packet length 127 outside 128..67108864"), 0});
     h.packetLength = "0000000200";
-    cases.push_back({"length beyond a set bound", Header(h, "", 0),
-                     Corrupted("packet length 200 outside 128..199"), 199});
+    cases.push_back(
+        {"length beyond a set bound", Header(h, "", 0), Corrupted("packet length 200 outside 128..199"), 199});
     h.packetLength = "00000abcde";
-    cases.push_back({"length not a number", Header(h, "", 0),
-                     Corrupted("packet length[00000abcde] is not a number"), 0});
+    cases.push_back(
+        {"length not a number", Header(h, "", 0), Corrupted("packet length[00000abcde] is not a number"), 0});
     h.packetLength = "0000000328";
     h.compressed = 'Y';
     h.bodyLength = "-000000001";
-    cases.push_back({"negative uncompressed length", Header(h, "", 0),
-                     Corrupted("uncompressed length -1 outside 0..67108864"), 0});
+    cases.push_back(
+        {"negative uncompressed length", Header(h, "", 0), Corrupted("uncompressed length -1 outside 0..67108864"), 0});
     h.bodyLength = "12 4      ";
     cases.push_back({"uncompressed length not a number", Header(h, "", 0),
                      Corrupted("uncompressed length[12 4      ] is not a number"), 0});
     z.bodyLength = Digits(100, 10);
-    cases.push_back({"inflates to more", Packet(z, std::string(200, 'y')),
-                     "Compression failed(-16)(ReceiveFrom(-5)(100))", 0});
+    cases.push_back(
+        {"inflates to more", Packet(z, std::string(200, 'y')), "Compression failed(-16)(ReceiveFrom(-5)(100))", 0});
     WireHeader g;
     g.compressed = 'Y';
     const std::string strGarbage = "this is not zlib data";
@@ -96,8 +91,7 @@ TEST(PacketDecode, WholePacketsDecodeAndDamageReadsAsTheAdaptorReportsIt) {
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.record,
-                  Decode(c.bytes, c.maxPacket > 0 ? c.maxPacket : 64 * 1024 * 1024).record);
+        EXPECT_EQ(c.record, Decode(c.bytes, c.maxPacket > 0 ? c.maxPacket : 64 * 1024 * 1024).record);
     }
 }
 

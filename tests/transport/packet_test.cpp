@@ -49,8 +49,8 @@ std::string SendAndCapture(CPacketInfo* p_pInfo, int* p_pResult, std::string* p_
 
 // Receives whatever p_strBytes is, after which the peer does p_iThen.
 enum Then { CLOSE, STAY_SILENT };
-int ReceiveAnswer(const std::string& p_strBytes, Then p_Then, CPacketInfo* p_pInfo,
-                  std::string* p_pError, int p_iMaxPacket = 0) {
+int ReceiveAnswer(const std::string& p_strBytes, Then p_Then, CPacketInfo* p_pInfo, std::string* p_pError,
+                  int p_iMaxPacket = 0) {
     ScriptedPeer peer([&](PeerConnection& c) {
         c.Send(p_strBytes);
         if (p_Then == STAY_SILENT) {
@@ -142,11 +142,9 @@ TEST_F(Packets, FieldsAreCutOrSignedAndAnOverflowingNumberSendsNothing) {
     EXPECT_EQ("", strGot);
     // The fifth digit spills into the message number, which then overwrites it.
     const std::string strHeader = "QRB-XMP-V1.0000000012812340000-000000042" +
-                                  std::string(info.m_strTimeStamp.ToStr()) +
-                                  "ABCDEFGHIJKLMNOPQRST" + std::string(13, ' ') + "N0000000000" +
-                                  std::string(8, ' ') + Pad("r3", 21);
-    EXPECT_EQ("Header format is incorrect(-15)((SendTo) size mismatch(128, 129)[" + strHeader + "])",
-              strError);
+                                  std::string(info.m_strTimeStamp.ToStr()) + "ABCDEFGHIJKLMNOPQRST" +
+                                  std::string(13, ' ') + "N0000000000" + std::string(8, ' ') + Pad("r3", 21);
+    EXPECT_EQ("Header format is incorrect(-15)((SendTo) size mismatch(128, 129)[" + strHeader + "])", strError);
 }
 
 TEST_F(Packets, LargeBodiesTravelWholeBothWays) {
@@ -222,9 +220,7 @@ struct BadAnswer {
     int maxPacket;
 };
 
-std::string WithBody(WireHeader h, const std::string& p_strBody) {
-    return Packet(h, p_strBody);
-}
+std::string WithBody(WireHeader h, const std::string& p_strBody) { return Packet(h, p_strBody); }
 
 std::vector<BadAnswer> BadAnswers() {
     std::vector<BadAnswer> v;
@@ -235,8 +231,8 @@ std::vector<BadAnswer> BadAnswers() {
 
     std::string s = strGood;
     s.replace(0, 12, "ABCDEFGHIJKL");
-    v.push_back({"protocol name", s, CLOSE, -15,
-                 "Header format is incorrect(-15)(Unknown BeginString[ABCDEFGHIJKL])", 0});
+    v.push_back(
+        {"protocol name", s, CLOSE, -15, "Header format is incorrect(-15)(Unknown BeginString[ABCDEFGHIJKL])", 0});
 
     s = strGood;
     s[130] ^= 1;
@@ -256,12 +252,10 @@ std::vector<BadAnswer> BadAnswers() {
 
     v.push_back({"closed in header", strGood.substr(0, 60), CLOSE, -9, "Socket closed(-9)(OK)", 0});
     v.push_back({"closed in body", strGood.substr(0, 131), CLOSE, -9, "Socket closed(-9)(OK)", 0});
-    v.push_back({"closed in checksum", strGood.substr(0, strGood.size() - 1), CLOSE, -9,
-                 "Socket closed(-9)(OK)", 0});
-    v.push_back({"silent in header", strGood.substr(0, 60), STAY_SILENT, -8,
-                 "Socket timeout(-8)((recv to=1))", 0});
-    v.push_back({"silent in body", strGood.substr(0, 131), STAY_SILENT, -17,
-                 Corrupted("uncompleted packet timeout(body)"), 0});
+    v.push_back({"closed in checksum", strGood.substr(0, strGood.size() - 1), CLOSE, -9, "Socket closed(-9)(OK)", 0});
+    v.push_back({"silent in header", strGood.substr(0, 60), STAY_SILENT, -8, "Socket timeout(-8)((recv to=1))", 0});
+    v.push_back(
+        {"silent in body", strGood.substr(0, 131), STAY_SILENT, -17, Corrupted("uncompleted packet timeout(body)"), 0});
     v.push_back({"silent before checksum", strGood.substr(0, strGood.size() - 3), STAY_SILENT, -17,
                  Corrupted("uncompleted packet timeout(checksum)"), 0});
     WireHeader h;
@@ -300,8 +294,8 @@ std::vector<BadAnswer> BadAnswers() {
     z.compressed = 'Y';
     const std::string strPlain = SampleBody(200);
     z.bodyLength = Digits(100, 10);
-    v.push_back({"inflates to more", WithBody(z, strPlain), CLOSE, -16,
-                 "Compression failed(-16)(ReceiveFrom(-5)(100))", 0});
+    v.push_back(
+        {"inflates to more", WithBody(z, strPlain), CLOSE, -16, "Compression failed(-16)(ReceiveFrom(-5)(100))", 0});
     WireHeader g;
     g.compressed = 'Y';
     const std::string strGarbage = "this is not zlib data";
@@ -328,8 +322,7 @@ TEST(CompressCapacity, IsTheBodyPlusTwelvePlusOnePerMilleAndOne) {
     EXPECT_EQ(13u, vorant::packet::CompressCapacity(0));
     // Never below what zlib may need for incompressible input.
     for (int iSize : {1, 1000, 4096, 65536, 1 << 24}) {
-        EXPECT_GE(vorant::packet::CompressCapacity(iSize), compressBound(static_cast<uLong>(iSize)))
-            << iSize;
+        EXPECT_GE(vorant::packet::CompressCapacity(iSize), compressBound(static_cast<uLong>(iSize))) << iSize;
     }
 }
 

@@ -30,8 +30,7 @@ bool WaitReadable(int p_iFd) {
 bool PeerConnection::Send(const std::string& p_strBytes) {
     size_t nDone = 0;
     while (nDone < p_strBytes.size()) {
-        const ssize_t n = send(m_iFd, p_strBytes.data() + nDone, p_strBytes.size() - nDone,
-                               MSG_NOSIGNAL);
+        const ssize_t n = send(m_iFd, p_strBytes.data() + nDone, p_strBytes.size() - nDone, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -109,9 +108,7 @@ ScriptedPeer::ScriptedPeer(std::function<void(PeerConnection&)> p_fnScript, cons
     });
 }
 
-ScriptedPeer::~ScriptedPeer() {
-    Join();
-}
+ScriptedPeer::~ScriptedPeer() { Join(); }
 
 void ScriptedPeer::Join() {
     if (m_Thread.joinable()) {

@@ -33,8 +33,7 @@ private:
 // destructor joins it.
 class ScriptedPeer {
 public:
-    explicit ScriptedPeer(std::function<void(PeerConnection&)> p_fnScript,
-                          const char* p_szAddress = "127.0.0.1");
+    explicit ScriptedPeer(std::function<void(PeerConnection&)> p_fnScript, const char* p_szAddress = "127.0.0.1");
     ~ScriptedPeer();
     ScriptedPeer(const ScriptedPeer&) = delete;
     ScriptedPeer& operator=(const ScriptedPeer&) = delete;

@@ -142,8 +142,7 @@ TEST_F(SocketLayer, SendingToAClosedPeerIsAnErrorNotASignal) {
         iResult = a.SendData(strChunk.data(), static_cast<int>(strChunk.size()), 1);
     }
     EXPECT_EQ(-6, iResult);
-    EXPECT_EQ(0, std::strncmp(a.GetLastError(), "Failed in send()(-6)((send errno=", 33))
-        << a.GetLastError();
+    EXPECT_EQ(0, std::strncmp(a.GetLastError(), "Failed in send()(-6)((send errno=", 33)) << a.GetLastError();
 }
 
 TEST_F(SocketLayer, PeerThatStopsReadingMakesSendTimeOut) {

@@ -19,8 +19,8 @@ std::string Digits(long long p_llValue, int p_iWidth) {
 std::string Deflate(const std::string& p_strData) {
     uLongf uLen = compressBound(p_strData.size());
     std::string out(uLen, '\0');
-    compress(reinterpret_cast<Bytef*>(&out[0]), &uLen,
-             reinterpret_cast<const Bytef*>(p_strData.data()), p_strData.size());
+    compress(reinterpret_cast<Bytef*>(&out[0]), &uLen, reinterpret_cast<const Bytef*>(p_strData.data()),
+             p_strData.size());
     out.resize(uLen);
     return out;
 }
@@ -35,8 +35,7 @@ int ByteSum(const std::string& p_strData) {
 
 std::string Header(const WireHeader& h, const std::string& p_strWire, int p_iPlainSize) {
     std::string s = h.begin;
-    s += h.packetLength.empty() ? Digits(128 + static_cast<long long>(p_strWire.size()), 10)
-                                : h.packetLength;
+    s += h.packetLength.empty() ? Digits(128 + static_cast<long long>(p_strWire.size()), 10) : h.packetLength;
     s += h.svc + h.msg + h.ref;
     s += Pad(h.timeStamp, 15) + Pad(h.userKey, 20) + Pad(h.reserved1, 13);
     s += h.compressed;

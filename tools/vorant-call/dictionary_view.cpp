@@ -68,8 +68,7 @@ const CMsgInfo* FindMessage(const std::string& p_strNumberOrName) {
     char* end = nullptr;
     const long number = std::strtol(p_strNumberOrName.c_str(), &end, 10);
     if (!p_strNumberOrName.empty() && *end == '\0')
-        return CMsgDic::IsValidMsgNum(static_cast<int>(number)) ? dic->GetMsgInfo(static_cast<int>(number))
-                                                                   : nullptr;
+        return CMsgDic::IsValidMsgNum(static_cast<int>(number)) ? dic->GetMsgInfo(static_cast<int>(number)) : nullptr;
     for (int n = 1; n <= CMsgDic::MAX_MSG_NUM; ++n) {
         const CMsgInfo* info = dic->GetMsgInfo(n);
         if (info != nullptr && p_strNumberOrName == info->GetName().ToStr())

@@ -7,9 +7,7 @@ namespace {
 
 const int kTopBit = 40;  // values are cut to below 2^41 us
 
-int HighestBit(uint64_t p_ullValue) {
-    return 63 - __builtin_clzll(p_ullValue);
-}
+int HighestBit(uint64_t p_ullValue) { return 63 - __builtin_clzll(p_ullValue); }
 
 }  // namespace
 
@@ -24,7 +22,7 @@ size_t LatencyHistogram::IndexOf(int64_t p_llMicros) const {
     if (value < sub)
         return static_cast<size_t>(value);
     const int shift = HighestBit(value) - m_iSubBits;  // 0 for [sub, 2 sub)
-    const uint64_t mantissa = value >> shift;           // sub .. 2 sub - 1
+    const uint64_t mantissa = value >> shift;          // sub .. 2 sub - 1
     return static_cast<size_t>(sub + static_cast<uint64_t>(shift) * sub + (mantissa - sub));
 }
 
@@ -57,9 +55,7 @@ void LatencyHistogram::Add(const LatencyHistogram& p_Other) {
     m_ullCount += p_Other.m_ullCount;
 }
 
-double LatencyHistogram::Mean() const {
-    return m_ullCount ? m_dSum / static_cast<double>(m_ullCount) : 0.0;
-}
+double LatencyHistogram::Mean() const { return m_ullCount ? m_dSum / static_cast<double>(m_ullCount) : 0.0; }
 
 int64_t LatencyHistogram::Percentile(double p_dPercent) const {
     if (m_ullCount == 0)

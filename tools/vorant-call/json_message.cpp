@@ -118,8 +118,8 @@ bool JsonToRequestXml(const std::string& p_strJson, const std::string& p_strMsg,
     if (doc.contains("msg")) {
         const json& given = doc["msg"];
         const std::string text = given.is_number_integer() ? std::to_string(given.get<long long>())
-                                 : given.is_string()         ? given.get<std::string>()
-                                                             : given.dump();
+                                 : given.is_string()       ? given.get<std::string>()
+                                                           : given.dump();
         if (!msg.empty() && FindMessage(msg) != FindMessage(text)) {
             *p_pError = "the JSON request is message " + text + ", not " + msg;
             return false;
@@ -142,6 +142,4 @@ bool JsonToRequestXml(const std::string& p_strJson, const std::string& p_strMsg,
     return true;
 }
 
-std::string JsonText(const json& p_Value) {
-    return p_Value.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
-}
+std::string JsonText(const json& p_Value) { return p_Value.dump(2, ' ', false, json::error_handler_t::replace) + "\n"; }

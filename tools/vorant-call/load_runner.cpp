@@ -110,14 +110,11 @@ std::string Millis(int64_t p_llMicros) {
     return text;
 }
 
-double MillisValue(int64_t p_llMicros) {
-    return std::round(static_cast<double>(p_llMicros)) / 1000.0;
-}
+double MillisValue(int64_t p_llMicros) { return std::round(static_cast<double>(p_llMicros)) / 1000.0; }
 
 }  // namespace
 
-LoadResult RunLoad(const LoadPlan& p_Plan, const std::atomic<bool>* p_pStop, int p_iGraceMillis,
-                   bool* p_pAbandoned) {
+LoadResult RunLoad(const LoadPlan& p_Plan, const std::atomic<bool>* p_pStop, int p_iGraceMillis, bool* p_pAbandoned) {
     auto shared = std::make_shared<Shared>();
     shared->plan = p_Plan;
     shared->stop = p_pStop;
@@ -147,8 +144,7 @@ LoadResult RunLoad(const LoadPlan& p_Plan, const std::atomic<bool>* p_pStop, int
             std::printf("\r%lld/%lld calls, %lld failed", static_cast<long long>(shared->done.load()),
                         static_cast<long long>(scheduled), static_cast<long long>(shared->failed.load()));
             if (open)
-                std::printf(", %lld in flight",
-                            static_cast<long long>(shared->started.load() - shared->done.load()));
+                std::printf(", %lld in flight", static_cast<long long>(shared->started.load() - shared->done.load()));
             std::fflush(stdout);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -197,9 +193,9 @@ std::string LoadSummaryText(const LoadPlan& p_Plan, const LoadResult& r) {
             out += line;
         }
     } else {
-        std::snprintf(line, sizeof line, "calls      : %d over %d thread%s: %lld answered, %lld failed\n",
-                      p_Plan.calls, p_Plan.threads, p_Plan.threads == 1 ? "" : "s",
-                      static_cast<long long>(r.answered), static_cast<long long>(r.failed));
+        std::snprintf(line, sizeof line, "calls      : %d over %d thread%s: %lld answered, %lld failed\n", p_Plan.calls,
+                      p_Plan.threads, p_Plan.threads == 1 ? "" : "s", static_cast<long long>(r.answered),
+                      static_cast<long long>(r.failed));
         out += line;
     }
     if (r.interrupted)
@@ -210,8 +206,8 @@ std::string LoadSummaryText(const LoadPlan& p_Plan, const LoadResult& r) {
     std::snprintf(line, sizeof line, "throughput : %.1f calls/s\n", r.seconds > 0 ? done / r.seconds : 0.0);
     out += line;
     out += "latency    : p50 " + Millis(r.latency.Percentile(50)) + ", p90 " + Millis(r.latency.Percentile(90)) +
-           ", p99 " + Millis(r.latency.Percentile(99)) + ", p99.9 " + Millis(r.latency.Percentile(99.9)) +
-           ", max " + Millis(r.latency.Max()) + "\n";
+           ", p99 " + Millis(r.latency.Percentile(99)) + ", p99.9 " + Millis(r.latency.Percentile(99.9)) + ", max " +
+           Millis(r.latency.Max()) + "\n";
     if (!r.errorsByCode.empty()) {
         out += "errors     :";
         for (const auto& entry : r.errorsByCode)

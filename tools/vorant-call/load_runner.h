@@ -36,14 +36,14 @@ struct LoadPlan {
 struct LoadResult {
     bool open = false;
     bool interrupted = false;
-    int64_t scheduled = 0;   // calls the plan asked for
+    int64_t scheduled = 0;  // calls the plan asked for
     int64_t started = 0;
     int64_t answered = 0;
     int64_t failed = 0;
-    double seconds = 0;      // from the first start to the last end
-    LatencyHistogram latency;                 // answered calls, microseconds
-    std::map<int, int64_t> errorsByCode;      // error record code -> failed calls
-    std::string firstError;                   // the first failure, as printed
+    double seconds = 0;                   // from the first start to the last end
+    LatencyHistogram latency;             // answered calls, microseconds
+    std::map<int, int64_t> errorsByCode;  // error record code -> failed calls
+    std::string firstError;               // the first failure, as printed
     // Per second of the run (by scheduled start in the open model, by
     // start otherwise): p50 and p99 of the calls answered, microseconds.
     std::vector<LatencyHistogram> perSecond;
@@ -55,8 +55,7 @@ struct LoadResult {
 // was measured so far, once *p_pStop becomes true (calls under way are
 // waited for up to p_iGraceMillis, then given up on: *p_pAbandoned is true
 // and the process must not return through static destructors).
-LoadResult RunLoad(const LoadPlan& p_Plan, const std::atomic<bool>* p_pStop, int p_iGraceMillis,
-                   bool* p_pAbandoned);
+LoadResult RunLoad(const LoadPlan& p_Plan, const std::atomic<bool>* p_pStop, int p_iGraceMillis, bool* p_pAbandoned);
 
 // The summary as text lines, and as the JSON object scripts read.
 std::string LoadSummaryText(const LoadPlan& p_Plan, const LoadResult& p_Result);

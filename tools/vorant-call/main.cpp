@@ -138,9 +138,7 @@ struct Options {
 
 std::atomic<bool> g_bStop{false};
 
-void OnInterrupt(int) {
-    g_bStop.store(true);
-}
+void OnInterrupt(int) { g_bStop.store(true); }
 
 int Usage(const std::string& problem) {
     std::fprintf(stderr, "vorant-call: %s\n(vorant-call --help explains the options)\n", problem.c_str());

@@ -78,12 +78,11 @@ std::string MessageText(const CMsgInfo* info) {
 }
 
 // The tag called name in info, or null with a reason.
-const CTagInfo* FindTag(const CMsgInfo* info, const std::string& path, const std::string& name,
-                        std::string* error) {
+const CTagInfo* FindTag(const CMsgInfo* info, const std::string& path, const std::string& name, std::string* error) {
     int tagNum = 0;
     if (info->GetTagNum(name.c_str(), &tagNum) < 0) {
-        *error = "unknown tag '" + name + "' in " + MessageText(info) + " (at '" + path +
-                 "'; vorant-call --describe " + std::to_string(info->GetMsgNum()) + " lists its tags)";
+        *error = "unknown tag '" + name + "' in " + MessageText(info) + " (at '" + path + "'; vorant-call --describe " +
+                 std::to_string(info->GetMsgNum()) + " lists its tags)";
         return nullptr;
     }
     return info->GetTagInfo(tagNum);
@@ -189,8 +188,9 @@ bool RequestBuilder::SetJson(const json& p_Fields, std::string* p_pError) {
 bool RequestBuilder::AddJsonFields(Node* p_pNode, const std::string& p_strPath, const json& p_Fields,
                                    std::string* p_pError) {
     if (!p_Fields.is_object()) {
-        *p_pError = "the fields of " + MessageText(p_pNode->info) + (p_strPath.empty() ? "" : " at '" + p_strPath + "'") +
-                    " must be a JSON object, got " + p_Fields.dump();
+        *p_pError = "the fields of " + MessageText(p_pNode->info) +
+                    (p_strPath.empty() ? "" : " at '" + p_strPath + "'") + " must be a JSON object, got " +
+                    p_Fields.dump();
         return false;
     }
     for (const auto& member : p_Fields.items()) {
@@ -216,15 +216,9 @@ bool RequestBuilder::AddJsonFields(Node* p_pNode, const std::string& p_strPath, 
             bool bTyped = true;
             switch (tag->m_iType) {
                 case TAG_TYPE_STRING:
-                case TAG_TYPE_DATE:
-                    bTyped = item.is_string();
-                    break;
-                case TAG_TYPE_INT:
-                    bTyped = item.is_number_integer();
-                    break;
-                case TAG_TYPE_DBL:
-                    bTyped = item.is_number();
-                    break;
+                case TAG_TYPE_DATE: bTyped = item.is_string(); break;
+                case TAG_TYPE_INT: bTyped = item.is_number_integer(); break;
+                case TAG_TYPE_DBL: bTyped = item.is_number(); break;
                 case TAG_TYPE_BOOL:
                     bTyped = item.is_boolean() || (item.is_number_integer() && (item == 0 || item == 1));
                     break;
@@ -246,8 +240,8 @@ bool RequestBuilder::AddJsonFields(Node* p_pNode, const std::string& p_strPath, 
                             (tag->m_iType == TAG_TYPE_STRING ? std::string("a JSON string")
                              : tag->m_iType == TAG_TYPE_DATE ? std::string("a string \"yyyymmdd\"")
                              : tag->m_iType == TAG_TYPE_BOOL ? std::string("true or false")
-                                                              : tag->m_iType == TAG_TYPE_INT  ? std::string("a JSON integer")
-                                                              : std::string("a JSON number")) +
+                             : tag->m_iType == TAG_TYPE_INT  ? std::string("a JSON integer")
+                                                             : std::string("a JSON number")) +
                             ", got " + item.dump();
                 return false;
             }

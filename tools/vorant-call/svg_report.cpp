@@ -68,8 +68,8 @@ std::string Polyline(const std::vector<Point>& p_Points, const char* p_szColour)
 std::string Panel(double p_dTop, double p_dMaxMs, const std::string& p_strTitle, const std::string& p_strXLabel) {
     const double right = kWidth - kRight, bottom = p_dTop + kPanelHeight;
     std::string out = Text(kWidth / 2, p_dTop - 12, p_strTitle, "middle", 14);
-    out += "<rect x=\"" + Num(kLeft) + "\" y=\"" + Num(p_dTop) + "\" width=\"" + Num(right - kLeft) +
-           "\" height=\"" + Num(kPanelHeight) + "\" fill=\"#fafafa\" stroke=\"#888\"/>\n";
+    out += "<rect x=\"" + Num(kLeft) + "\" y=\"" + Num(p_dTop) + "\" width=\"" + Num(right - kLeft) + "\" height=\"" +
+           Num(kPanelHeight) + "\" fill=\"#fafafa\" stroke=\"#888\"/>\n";
     for (int i = 0; i <= 4; ++i) {
         const double y = bottom - kPanelHeight * i / 4;
         out += Line(kLeft, y, right, y, "#ddd");
@@ -89,7 +89,8 @@ std::string LoadReportSvg(const LoadPlan& p_Plan, const LoadResult& p_Result) {
     const double plotWidth = kWidth - kLeft - kRight;
     std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
                       Num(kWidth) + "\" height=\"" + Num(height) + "\" viewBox=\"0 0 " + Num(kWidth) + " " +
-                      Num(height) + "\" font-family=\"sans-serif\">\n<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+                      Num(height) +
+                      "\" font-family=\"sans-serif\">\n<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
     char title[256];
     if (p_Result.open)
         std::snprintf(title, sizeof title, "service %d: %.1f calls/s scheduled for %.1f s, %lld answered, %lld failed",

@@ -14,12 +14,12 @@ struct NamedField {
 };
 
 const NamedField kHeader[] = {
-    {"BeginString", vorant::packet::BEGIN},       {"PacketLength", vorant::packet::PACKET_LENGTH},
-    {"SvcNum", vorant::packet::SVC_NUM},          {"MsgNum", vorant::packet::MSG_NUM},
-    {"RefNum", vorant::packet::REF_NUM},          {"TimeStamp", vorant::packet::TIME_STAMP},
-    {"UserKey", vorant::packet::USER_KEY},        {"Reserved1", vorant::packet::RESERVED1},
-    {"Compressed", vorant::packet::COMPRESSED},   {"BodyLength", vorant::packet::BODY_LENGTH},
-    {"Reserved2", vorant::packet::RESERVED2},     {"Reserved3", vorant::packet::RESERVED3},
+    {"BeginString", vorant::packet::BEGIN},     {"PacketLength", vorant::packet::PACKET_LENGTH},
+    {"SvcNum", vorant::packet::SVC_NUM},        {"MsgNum", vorant::packet::MSG_NUM},
+    {"RefNum", vorant::packet::REF_NUM},        {"TimeStamp", vorant::packet::TIME_STAMP},
+    {"UserKey", vorant::packet::USER_KEY},      {"Reserved1", vorant::packet::RESERVED1},
+    {"Compressed", vorant::packet::COMPRESSED}, {"BodyLength", vorant::packet::BODY_LENGTH},
+    {"Reserved2", vorant::packet::RESERVED2},   {"Reserved3", vorant::packet::RESERVED3},
 };
 
 std::string Printable(const unsigned char* p_pData, size_t p_nSize) {
@@ -49,17 +49,15 @@ std::string Body(const char* p_szPrefix, const char* p_szVerb, long long p_llBod
     if (p_llBody < 0 && p_llWire < 0)
         return "";
     if (p_iCompressed)
-        std::snprintf(line, sizeof line, "%s body %lld bytes, %s zlib-compressed as %lld bytes\n", p_szPrefix,
-                      p_llBody, p_szVerb, p_llWire);
+        std::snprintf(line, sizeof line, "%s body %lld bytes, %s zlib-compressed as %lld bytes\n", p_szPrefix, p_llBody,
+                      p_szVerb, p_llWire);
     else
         std::snprintf(line, sizeof line, "%s body %lld bytes, %s uncompressed\n", p_szPrefix,
                       p_llBody >= 0 ? p_llBody : p_llWire, p_szVerb);
     return line;
 }
 
-std::string Us(long long p_llMicros) {
-    return p_llMicros < 0 ? std::string("-") : std::to_string(p_llMicros) + " us";
-}
+std::string Us(long long p_llMicros) { return p_llMicros < 0 ? std::string("-") : std::to_string(p_llMicros) + " us"; }
 
 }  // namespace
 
@@ -90,7 +88,8 @@ std::string FormatTrace(const VorantTrace& t, bool p_bPackets) {
         out += line;
     }
     if (t.address[0] != '\0') {
-        std::snprintf(line, sizeof line, "* connected to %s port %d in %s\n", t.address, t.port, Us(t.connectUs).c_str());
+        std::snprintf(line, sizeof line, "* connected to %s port %d in %s\n", t.address, t.port,
+                      Us(t.connectUs).c_str());
         out += line;
     }
     if (t.requestPacketSize > 0) {

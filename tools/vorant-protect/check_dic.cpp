@@ -7,7 +7,8 @@
 #include "vorant/stream.hpp"
 
 int CmdCheckDic(const ArgList& p_Args) {
-    if (p_Args.size() != 1) return UsageError("check-dic takes FILE");
+    if (p_Args.size() != 1)
+        return UsageError("check-dic takes FILE");
     CMsgDic dic;
     CStream out;
     try {
@@ -17,6 +18,7 @@ int CmdCheckDic(const ArgList& p_Args) {
         fprintf(stderr, "vorant-protect: error %d: %s\n", e.GetCode(), e.GetText());
         return EXIT_FAILED;
     }
-    if (out.GetSize() > 0) fwrite(out.GetData(), 1, static_cast<size_t>(out.GetSize()), stdout);
+    if (out.GetSize() > 0)
+        fwrite(out.GetData(), 1, static_cast<size_t>(out.GetSize()), stdout);
     return EXIT_OK;
 }

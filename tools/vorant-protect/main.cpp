@@ -27,7 +27,7 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"encrypt", CmdEncrypt}, {"decrypt", CmdDecrypt},   {"keyfile", CmdKeyFile},
+    {"encrypt", CmdEncrypt}, {"decrypt", CmdDecrypt},    {"keyfile", CmdKeyFile},
     {"showkey", CmdShowKey}, {"check-dic", CmdCheckDic},
 };
 
@@ -39,7 +39,8 @@ int UsageError(const std::string& p_strText) {
 }
 
 int main(int argc, char** argv) {
-    if (argc < 2) return UsageError("no command given");
+    if (argc < 2)
+        return UsageError("no command given");
     const std::string name = argv[1];
     if (name == "help" || name == "--help" || name == "-h") {
         fputs(kUsage, stdout);
@@ -49,7 +50,8 @@ int main(int argc, char** argv) {
     for (const Command& c : kCommands) {
         if (name == c.name) {
             const int status = c.run(args);
-            if (fflush(stdout) != 0 && status == EXIT_OK) return Failure("cannot write the output");
+            if (fflush(stdout) != 0 && status == EXIT_OK)
+                return Failure("cannot write the output");
             return status;
         }
     }

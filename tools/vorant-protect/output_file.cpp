@@ -36,7 +36,8 @@ bool WriteOutputFile(const std::string& p_strPath, const char* p_pData, size_t p
     int err = ok ? 0 : errno;
     for (size_t done = 0; ok && done < p_nSize;) {
         const ssize_t n = write(fd, p_pData + done, p_nSize - done);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0) {
             ok = false;
             err = n < 0 ? errno : EIO;

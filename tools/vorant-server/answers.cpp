@@ -41,13 +41,12 @@ CAnswer RejectAnswer(int p_iCode, const std::string& p_strReason, int p_iSvcNum)
     CAnswer answer;
     answer.m_iMsgNum = REJECT_MSG_NUM;
     answer.m_strXml = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"10\" ver=\"\"><t6>" +
-                      std::to_string(p_iCode) + "</t6><t7><![CDATA[" + strReason +
-                      "]]></t7><t8>" + std::to_string(p_iSvcNum) + "</t8></msg>";
+                      std::to_string(p_iCode) + "</t6><t7><![CDATA[" + strReason + "]]></t7><t8>" +
+                      std::to_string(p_iSvcNum) + "</t8></msg>";
     return answer;
 }
 
-bool NormaliseMessage(CMsgDic* p_pDic, const char* p_szXml, CAnswer* p_pAnswer,
-                      std::string* p_pError) {
+bool NormaliseMessage(CMsgDic* p_pDic, const char* p_szXml, CAnswer* p_pAnswer, std::string* p_pError) {
     try {
         CMsg msg(0, 0, 0, p_pDic);
         if (msg.LoadXml(p_szXml) < 0) {
@@ -60,8 +59,7 @@ bool NormaliseMessage(CMsgDic* p_pDic, const char* p_szXml, CAnswer* p_pAnswer,
             return false;
         }
         p_pAnswer->m_iMsgNum = msg.GetMsgNum();
-        p_pAnswer->m_strXml.assign(xml.GetData() ? xml.GetData() : "",
-                                   static_cast<size_t>(xml.GetSize()));
+        p_pAnswer->m_strXml.assign(xml.GetData() ? xml.GetData() : "", static_cast<size_t>(xml.GetSize()));
         return true;
     } catch (const CException& e) {
         *p_pError = std::to_string(e.GetCode()) + ", " + e.GetText();
@@ -69,8 +67,7 @@ bool NormaliseMessage(CMsgDic* p_pDic, const char* p_szXml, CAnswer* p_pAnswer,
     }
 }
 
-bool LoadAnswerFile(CMsgDic* p_pDic, const std::string& p_strPath, CAnswer* p_pAnswer,
-                    std::string* p_pError) {
+bool LoadAnswerFile(CMsgDic* p_pDic, const std::string& p_strPath, CAnswer* p_pAnswer, std::string* p_pError) {
     std::ifstream in(p_strPath, std::ios::binary);
     if (!in) {
         *p_pError = "cannot read answer file " + p_strPath;

@@ -27,8 +27,7 @@ CAnswer RejectAnswer(int p_iCode, const std::string& p_strReason, int p_iSvcNum)
 
 // Parses p_szXml (either form) against p_pDic and writes it back in the
 // numbered form. False with the reason in *p_pError.
-bool NormaliseMessage(CMsgDic* p_pDic, const char* p_szXml, CAnswer* p_pAnswer,
-                      std::string* p_pError);
+bool NormaliseMessage(CMsgDic* p_pDic, const char* p_szXml, CAnswer* p_pAnswer, std::string* p_pError);
 
 // The normalised answers to the last few distinct echo requests, so that a
 // load test repeating one request is not bound by parsing it each time.
@@ -45,8 +44,7 @@ private:
 };
 
 // Reads and normalises a message XML file.
-bool LoadAnswerFile(CMsgDic* p_pDic, const std::string& p_strPath, CAnswer* p_pAnswer,
-                    std::string* p_pError);
+bool LoadAnswerFile(CMsgDic* p_pDic, const std::string& p_strPath, CAnswer* p_pAnswer, std::string* p_pError);
 
 }  // namespace vorant_server
 

@@ -59,8 +59,7 @@ void CConnection::Start() {
     const CServerOptions& opts = m_Loop.Server().m_Options;
     if (m_Loop.Server().Logging()) {
         const asio::ip::tcp::endpoint peer = m_Socket.remote_endpoint(ec);
-        m_strPeer = ec ? std::string("?:0")
-                       : peer.address().to_string() + ":" + std::to_string(peer.port());
+        m_strPeer = ec ? std::string("?:0") : peer.address().to_string() + ":" + std::to_string(peer.port());
     }
     m_tLastByte = Clock::now();
     m_bDeadline = opts.m_iTimeout > 0;
@@ -73,10 +72,9 @@ void CConnection::Start() {
 void CConnection::Read() {
     const size_t nLimit = m_nNeed != 0 ? std::min(m_nNeed, m_Buffer.size()) : m_Buffer.size();
     auto self = shared_from_this();
-    m_Socket.async_read_some(asio::buffer(m_Buffer.data() + m_nHave, nLimit - m_nHave),
-                             [self](const asio::error_code& p_Error, size_t p_nBytes) {
-                                 self->OnRead(p_Error, p_nBytes);
-                             });
+    m_Socket.async_read_some(
+        asio::buffer(m_Buffer.data() + m_nHave, nLimit - m_nHave),
+        [self](const asio::error_code& p_Error, size_t p_nBytes) { self->OnRead(p_Error, p_nBytes); });
 }
 
 void CConnection::OnRead(const asio::error_code& p_Error, size_t p_nBytes) {
@@ -105,15 +103,13 @@ void CConnection::OnRead(const asio::error_code& p_Error, size_t p_nBytes) {
 
 bool CConnection::OnHeader() {
     std::string strDetails;
-    const int iCode =
-        vorant::packet::DecodeHeader(m_Buffer.data(), m_Loop.Server().m_Options.m_iMaxPacketLength,
-                                     &m_Request, &m_Frame, &strDetails);
+    const int iCode = vorant::packet::DecodeHeader(m_Buffer.data(), m_Loop.Server().m_Options.m_iMaxPacketLength,
+                                                   &m_Request, &m_Frame, &strDetails);
     if (iCode < 0) {
         RequestFailed(ErrorRecord(iCode, strDetails));
         return false;
     }
-    m_nNeed =
-        static_cast<size_t>(HEADER_SIZE) + static_cast<size_t>(m_Frame.m_iWireBody) + CHECKSUM_SIZE;
+    m_nNeed = static_cast<size_t>(HEADER_SIZE) + static_cast<size_t>(m_Frame.m_iWireBody) + CHECKSUM_SIZE;
     return true;
 }
 
@@ -121,9 +117,8 @@ void CConnection::OnRequest() {
     DisarmTimer();
     const char* pPacket = m_Buffer.data();
     std::string strDetails;
-    const int iCode = vorant::packet::DecodeBody(pPacket, pPacket + HEADER_SIZE,
-                                                 pPacket + HEADER_SIZE + m_Frame.m_iWireBody,
-                                                 m_Frame, &m_Request, &strDetails);
+    const int iCode = vorant::packet::DecodeBody(
+        pPacket, pPacket + HEADER_SIZE, pPacket + HEADER_SIZE + m_Frame.m_iWireBody, m_Frame, &m_Request, &strDetails);
     std::vector<char>().swap(m_Buffer);
     std::string strDamage;
     if (iCode == ADAPTOR_CHECKSUM || iCode == ADAPTOR_COMPRESSION) {
@@ -133,8 +128,7 @@ void CConnection::OnRequest() {
         return;
     }
     CMessageServer::CImpl& server = m_Loop.Server();
-    m_Reply = server.Decide(m_Request, strDamage, server.Logging() ? LogStart() : std::string(),
-                            m_Loop.EchoCache());
+    m_Reply = server.Decide(m_Request, strDamage, server.Logging() ? LogStart() : std::string(), m_Loop.EchoCache());
     if (m_Reply.m_pRule != nullptr && m_Reply.m_pRule->m_iDelaySeconds > 0) {
         // The connection waits; the loop goes on with the others.
         m_eState = State::DELAY;
@@ -162,9 +156,7 @@ void CConnection::Send() {
     }
     auto self = shared_from_this();
     asio::async_write(m_Socket, asio::buffer(m_Reply.m_strPacket.data(), m_Reply.m_nSend),
-                      [self](const asio::error_code& p_Error, size_t p_nBytes) {
-                          self->OnSent(p_Error, p_nBytes);
-                      });
+                      [self](const asio::error_code& p_Error, size_t p_nBytes) { self->OnSent(p_Error, p_nBytes); });
 }
 
 void CConnection::OnSent(const asio::error_code& p_Error, size_t /*p_nBytes*/) {
@@ -220,17 +212,16 @@ void CConnection::Finish() {
 
 void CConnection::Drain() {
     auto self = shared_from_this();
-    m_Socket.async_read_some(asio::buffer(m_Buffer),
-                             [self](const asio::error_code& p_Error, size_t) {
-                                 if (self->m_eState != State::DRAIN) {
-                                     return;
-                                 }
-                                 if (p_Error) {
-                                     self->Close();
-                                 } else {
-                                     self->Drain();
-                                 }
-                             });
+    m_Socket.async_read_some(asio::buffer(m_Buffer), [self](const asio::error_code& p_Error, size_t) {
+        if (self->m_eState != State::DRAIN) {
+            return;
+        }
+        if (p_Error) {
+            self->Close();
+        } else {
+            self->Drain();
+        }
+    });
 }
 
 void CConnection::Close() {
@@ -269,14 +260,12 @@ void CConnection::OnTimer() {
             // corrupted packet, as the library reports them.
             std::string strRecord;
             if (m_nNeed == 0) {
-                strRecord = ErrorRecord(
-                    ADAPTOR_TIMEOUT,
-                    "(recv to=" + std::to_string(bDeadline ? opts.m_iTimeout : iIdle) + ")");
+                strRecord = ErrorRecord(ADAPTOR_TIMEOUT,
+                                        "(recv to=" + std::to_string(bDeadline ? opts.m_iTimeout : iIdle) + ")");
             } else {
                 const bool bBody = m_nHave < static_cast<size_t>(HEADER_SIZE + m_Frame.m_iWireBody);
-                strRecord =
-                    ErrorRecord(ADAPTOR_CORRUPTED, std::string("uncompleted packet timeout(") +
-                                                       (bBody ? "body" : "checksum") + ")");
+                strRecord = ErrorRecord(ADAPTOR_CORRUPTED, std::string("uncompleted packet timeout(") +
+                                                               (bBody ? "body" : "checksum") + ")");
             }
             ++server.m_llDeadline;
             ++server.m_llFailed;
@@ -285,14 +274,11 @@ void CConnection::OnTimer() {
             Close();
             return;
         }
-        case State::DELAY:
-            Send();
-            return;
+        case State::DELAY: Send(); return;
         case State::WRITE:
             ++server.m_llDeadline;
-            server.Log(
-                m_Reply.m_strLog + " " + m_Reply.m_strOutcome + ": send failed: " +
-                ErrorRecord(ADAPTOR_TIMEOUT, "(send to=" + std::to_string(opts.m_iTimeout) + ")"));
+            server.Log(m_Reply.m_strLog + " " + m_Reply.m_strOutcome + ": send failed: " +
+                       ErrorRecord(ADAPTOR_TIMEOUT, "(send to=" + std::to_string(opts.m_iTimeout) + ")"));
             Close();
             return;
         case State::SILENCE:
@@ -300,9 +286,7 @@ void CConnection::OnTimer() {
             Finish();
             return;
         case State::DRAIN:
-        case State::CLOSED:
-            Close();
-            return;
+        case State::CLOSED: Close(); return;
     }
 }
 
@@ -323,32 +307,22 @@ void CConnection::OnStop() {
 void CConnection::End() {
     CMessageServer::CImpl& server = m_Loop.Server();
     switch (m_eState) {
-        case State::REQUEST:
-            server.Log(LogStart() + " out=- request failed: server stopping");
-            break;
+        case State::REQUEST: server.Log(LogStart() + " out=- request failed: server stopping"); break;
         case State::DELAY:
-            server.Log(m_Reply.m_strLog + " " + m_Reply.m_strOutcome +
-                       ": stopped during the delay");
+            server.Log(m_Reply.m_strLog + " " + m_Reply.m_strOutcome + ": stopped during the delay");
             break;
-        case State::WRITE:
-            server.Log(m_Reply.m_strLog + " " + m_Reply.m_strOutcome + ": stopped while sending");
-            break;
-        case State::SILENCE:
-            server.Log(m_Reply.m_strLog + " " + m_Reply.m_strOutcome);
-            break;
+        case State::WRITE: server.Log(m_Reply.m_strLog + " " + m_Reply.m_strOutcome + ": stopped while sending"); break;
+        case State::SILENCE: server.Log(m_Reply.m_strLog + " " + m_Reply.m_strOutcome); break;
         case State::DRAIN:
-        case State::CLOSED:
-            break;
+        case State::CLOSED: break;
     }
     Close();
 }
 
 std::string CConnection::LogStart() const {
     return LogTime() + " " + m_strPeer + " svc=" + std::to_string(m_Request.m_iSvcNum) +
-           " msg=" + std::to_string(m_Request.m_iMsgNum) +
-           " key=" + m_Request.m_strUserKey.ToStr() +
-           " in=" + std::to_string(m_Request.m_Body.GetSize()) +
-           (m_Request.m_bCompressed ? "/Y" : "/N");
+           " msg=" + std::to_string(m_Request.m_iMsgNum) + " key=" + m_Request.m_strUserKey.ToStr() +
+           " in=" + std::to_string(m_Request.m_Body.GetSize()) + (m_Request.m_bCompressed ? "/Y" : "/N");
 }
 
 }  // namespace vorant_server

@@ -90,10 +90,9 @@ void CLoop::Sweep() {
 
 void CLoop::Accept() {
     // The socket belongs to this loop: the connection never changes thread.
-    m_Acceptor.async_accept(
-        m_Io, [this](const asio::error_code& p_Error, asio::ip::tcp::socket p_Socket) {
-            OnAccepted(p_Error, std::move(p_Socket));
-        });
+    m_Acceptor.async_accept(m_Io, [this](const asio::error_code& p_Error, asio::ip::tcp::socket p_Socket) {
+        OnAccepted(p_Error, std::move(p_Socket));
+    });
 }
 
 void CLoop::OnAccepted(const asio::error_code& p_Error, asio::ip::tcp::socket p_Socket) {
@@ -125,10 +124,9 @@ void CLoop::OnAccepted(const asio::error_code& p_Error, asio::ip::tcp::socket p_
         p_Socket.close(ec);
         ++m_Server.m_llRefused;
         m_Server.Log(LogTime() + " " +
-                     (ec ? std::string("?:0")
-                         : peer.address().to_string() + ":" + std::to_string(peer.port())) +
-                     " svc=0 msg=0 key= in=0/N out=- refused: " +
-                     std::to_string(m_Server.m_Options.m_iMaxConnections) + " connections open");
+                     (ec ? std::string("?:0") : peer.address().to_string() + ":" + std::to_string(peer.port())) +
+                     " svc=0 msg=0 key= in=0/N out=- refused: " + std::to_string(m_Server.m_Options.m_iMaxConnections) +
+                     " connections open");
     } else {
         auto pConnection = std::make_shared<CConnection>(*this, std::move(p_Socket));
         m_Open.emplace(pConnection.get(), pConnection);

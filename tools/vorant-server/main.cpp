@@ -17,23 +17,22 @@ namespace {
 const long kSpareFds = 64;
 
 void Usage(FILE* p_pOut) {
-    fprintf(
-        p_pOut,
-        "usage: vorant-server --dictionary FILE --rules FILE [options]\n"
-        "  -d, --dictionary FILE  message dictionary (plain XML or .exml)\n"
-        "  -r, --rules FILE       answers per service number\n"
-        "  -H, --host ADDR        address to listen on (default 127.0.0.1)\n"
-        "  -p, --port N           port (default 0: a free one)\n"
-        "  -t, --threads N        event loop threads (default: one per core)\n"
-        "      --timeout N        seconds for the whole request, and for the answer (default 10; "
-        "0: none)\n"
-        "      --idle N           seconds without a byte before a request is closed (default: "
-        "--timeout)\n"
-        "      --max-connections N  open at once; more are accepted and closed (default 10000)\n"
-        "      --max-packet N     largest request in bytes (default 67108864)\n"
-        "      --stats            a stats line on standard error at the stop (always on SIGUSR1)\n"
-        "  -q, --quiet            no per-request log\n"
-        "  -h, --help\n");
+    fprintf(p_pOut,
+            "usage: vorant-server --dictionary FILE --rules FILE [options]\n"
+            "  -d, --dictionary FILE  message dictionary (plain XML or .exml)\n"
+            "  -r, --rules FILE       answers per service number\n"
+            "  -H, --host ADDR        address to listen on (default 127.0.0.1)\n"
+            "  -p, --port N           port (default 0: a free one)\n"
+            "  -t, --threads N        event loop threads (default: one per core)\n"
+            "      --timeout N        seconds for the whole request, and for the answer (default 10; "
+            "0: none)\n"
+            "      --idle N           seconds without a byte before a request is closed (default: "
+            "--timeout)\n"
+            "      --max-connections N  open at once; more are accepted and closed (default 10000)\n"
+            "      --max-packet N     largest request in bytes (default 67108864)\n"
+            "      --stats            a stats line on standard error at the stop (always on SIGUSR1)\n"
+            "  -q, --quiet            no per-request log\n"
+            "  -h, --help\n");
 }
 
 bool ReadNumber(const char* p_szText, int p_iMin, int p_iMax, int* p_pValue) {
@@ -120,17 +119,14 @@ int main(int argc, char** argv) {
     const long lNeeded = static_cast<long>(opts.m_iMaxConnections) + kSpareFds;
     if (lFds >= 0 && lFds < lNeeded) {
         if (bMaxConnectionsGiven) {
-            fprintf(
-                stderr,
-                "vorant-server: --max-connections %d needs %ld descriptors, but this process may "
-                "open only %ld (ulimit -n; raise the hard limit or ask for fewer)\n",
-                opts.m_iMaxConnections, lNeeded, lFds);
+            fprintf(stderr,
+                    "vorant-server: --max-connections %d needs %ld descriptors, but this process may "
+                    "open only %ld (ulimit -n; raise the hard limit or ask for fewer)\n",
+                    opts.m_iMaxConnections, lNeeded, lFds);
             return 1;
         }
-        opts.m_iMaxConnections =
-            lFds > 2 * kSpareFds ? static_cast<int>(lFds - kSpareFds) : kSpareFds;
-        fprintf(stderr, "vorant-server: descriptor limit %ld: at most %d connections\n", lFds,
-                opts.m_iMaxConnections);
+        opts.m_iMaxConnections = lFds > 2 * kSpareFds ? static_cast<int>(lFds - kSpareFds) : kSpareFds;
+        fprintf(stderr, "vorant-server: descriptor limit %ld: at most %d connections\n", lFds, opts.m_iMaxConnections);
     }
 
     // The loops inherit this mask; only sigwait below sees the signals.
@@ -150,19 +146,16 @@ int main(int argc, char** argv) {
     }
     fprintf(stdout, "%d\n", server.GetPort());
     fflush(stdout);
-    fprintf(stderr, "vorant-server: listening on %s:%d\n", opts.m_strHost.c_str(),
-            server.GetPort());
+    fprintf(stderr, "vorant-server: listening on %s:%d\n", opts.m_strHost.c_str(), server.GetPort());
 
     int iSignal = 0;
     while (sigwait(&signals, &iSignal) == 0 && iSignal == SIGUSR1) {
-        fprintf(stderr, "vorant-server: stats %s\n",
-                vorant_server::FormatStats(server.GetStats()).c_str());
+        fprintf(stderr, "vorant-server: stats %s\n", vorant_server::FormatStats(server.GetStats()).c_str());
     }
     fprintf(stderr, "vorant-server: %s, stopping\n", iSignal == SIGINT ? "SIGINT" : "SIGTERM");
     server.Stop();  // calls in flight finish first, within the grace period
     if (bStats) {
-        fprintf(stderr, "vorant-server: stats %s\n",
-                vorant_server::FormatStats(server.GetStats()).c_str());
+        fprintf(stderr, "vorant-server: stats %s\n", vorant_server::FormatStats(server.GetStats()).c_str());
     }
     return 0;
 }

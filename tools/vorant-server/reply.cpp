@@ -62,18 +62,15 @@ CReply CMessageServer::CImpl::Decide(const CPacketInfo& p_Request, const std::st
         reply.m_iServerReject = REJECT_NO_RULE;
     } else if (reply.m_pRule->m_eAction == CServiceRule::ECHO) {
         const CStream& body = p_Request.m_Body;
-        const std::string strXml(body.GetData() ? body.GetData() : "",
-                                 static_cast<size_t>(body.GetSize()));
+        const std::string strXml(body.GetData() ? body.GetData() : "", static_cast<size_t>(body.GetSize()));
         std::string strError;
         if (const CAnswer* pKnown = p_pCache->Find(strXml)) {
             answer = *pKnown;
         } else if (NormaliseMessage(m_pDic.get(), strXml.c_str(), &answer, &strError)) {
             p_pCache->Add(strXml, answer);
         } else {
-            answer =
-                RejectAnswer(REJECT_UNREADABLE_XML, "request does not parse: " + strError, iSvc);
-            reply.m_strOutcome =
-                "unreadable request, reject " + std::to_string(REJECT_UNREADABLE_XML);
+            answer = RejectAnswer(REJECT_UNREADABLE_XML, "request does not parse: " + strError, iSvc);
+            reply.m_strOutcome = "unreadable request, reject " + std::to_string(REJECT_UNREADABLE_XML);
             reply.m_iServerReject = REJECT_UNREADABLE_XML;
         }
     } else if (reply.m_pRule->m_eAction == CServiceRule::ANSWER) {
@@ -86,8 +83,8 @@ CReply CMessageServer::CImpl::Decide(const CPacketInfo& p_Request, const std::st
     }
     reply.m_iMsgNum = answer.m_iMsgNum;
     reply.m_strXml = std::move(answer.m_strXml);
-    reply.m_strLog = p_strLogStart + " out=" + std::to_string(reply.m_strXml.size()) +
-                     (Compressed(reply) ? "/Y" : "/N");
+    reply.m_strLog =
+        p_strLogStart + " out=" + std::to_string(reply.m_strXml.size()) + (Compressed(reply) ? "/Y" : "/N");
     return reply;
 }
 
@@ -97,14 +94,12 @@ bool CMessageServer::CImpl::Build(const CPacketInfo& p_Request, CReply* p_pReply
     answer.m_iMsgNum = p_pReply->m_iMsgNum;
     answer.m_iRefNum = p_Request.m_iRefNum;
     answer.m_strUserKey = p_Request.m_strUserKey;
-    answer.m_Body.AppendData(p_pReply->m_strXml.data(),
-                             static_cast<int>(p_pReply->m_strXml.size()));
+    answer.m_Body.AppendData(p_pReply->m_strXml.data(), static_cast<int>(p_pReply->m_strXml.size()));
     answer.m_bCompressed = Compressed(*p_pReply);
     CTcpAdaptor builder;  // no socket: only its packet code and error record
     CStream built;
     if (builder.BuildPacket(&answer, &built) < 0) {
-        p_pReply->m_strOutcome +=
-            ": cannot build the answer: " + std::string(builder.GetLastError());
+        p_pReply->m_strOutcome += ": cannot build the answer: " + std::string(builder.GetLastError());
         return false;
     }
     p_pReply->m_strPacket.assign(built.GetData(), static_cast<size_t>(built.GetSize()));
@@ -115,8 +110,7 @@ bool CMessageServer::CImpl::Build(const CPacketInfo& p_Request, CReply* p_pReply
         if (pRule->m_bHeaderOnly) {
             p_pReply->m_nSend = vorant::packet::HEADER_SIZE;
         }
-        if (pRule->m_llCloseAfter >= 0 &&
-            static_cast<size_t>(pRule->m_llCloseAfter) < p_pReply->m_nSend) {
+        if (pRule->m_llCloseAfter >= 0 && static_cast<size_t>(pRule->m_llCloseAfter) < p_pReply->m_nSend) {
             p_pReply->m_nSend = static_cast<size_t>(pRule->m_llCloseAfter);
         }
     }

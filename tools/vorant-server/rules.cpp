@@ -48,8 +48,7 @@ std::string NextWord(std::string* p_pRest) {
 }
 
 // Parses "[fault ...] action" into *p_pRule; "" on success, else the reason.
-std::string ParseRule(std::string p_strRest, const std::string& p_strBaseDir,
-                      CServiceRule* p_pRule) {
+std::string ParseRule(std::string p_strRest, const std::string& p_strBaseDir, CServiceRule* p_pRule) {
     for (;;) {
         const std::string strWord = NextWord(&p_strRest);
         long long llValue = 0;
@@ -112,8 +111,7 @@ std::string ParseRule(std::string p_strRest, const std::string& p_strBaseDir,
 
 }  // namespace
 
-bool CServiceRules::Parse(const std::string& p_strText, const std::string& p_strBaseDir,
-                          std::string* p_pError) {
+bool CServiceRules::Parse(const std::string& p_strText, const std::string& p_strBaseDir, std::string* p_pError) {
     std::istringstream in(p_strText);
     std::string strLine;
     for (int iLine = 1; std::getline(in, strLine); ++iLine) {
@@ -137,8 +135,7 @@ bool CServiceRules::Parse(const std::string& p_strText, const std::string& p_str
         } else if (ReadInt(strSvc, 0, 9999, &llSvc)) {
             m_Rules[static_cast<int>(llSvc)] = rule;
         } else {
-            *p_pError = "line " + std::to_string(iLine) + ": service must be 0 to 9999 or *, not '" +
-                        strSvc + "'";
+            *p_pError = "line " + std::to_string(iLine) + ": service must be 0 to 9999 or *, not '" + strSvc + "'";
             return false;
         }
     }

@@ -12,18 +12,18 @@ namespace vorant_server {
 struct CServiceRule {
     enum Action { ECHO, ANSWER, REJECT };
     Action m_eAction = ECHO;
-    std::string m_strAnswerFile;   // ANSWER: path as resolved when read
-    int m_iRejectCode = 0;         // REJECT
-    std::string m_strRejectReason; // REJECT
+    std::string m_strAnswerFile;    // ANSWER: path as resolved when read
+    int m_iRejectCode = 0;          // REJECT
+    std::string m_strRejectReason;  // REJECT
 
-    int m_iDelaySeconds = 0;       // wait before answering
-    long long m_llCloseAfter = -1; // send only this many bytes, then close
+    int m_iDelaySeconds = 0;        // wait before answering
+    long long m_llCloseAfter = -1;  // send only this many bytes, then close
     bool m_bBadChecksum = false;
     bool m_bBadProtocol = false;
-    bool m_bHeaderOnly = false;    // send the header, then stay silent
-    std::string m_strBadLength;    // announce this packet length (10 chars)
+    bool m_bHeaderOnly = false;  // send the header, then stay silent
+    std::string m_strBadLength;  // announce this packet length (10 chars)
 
-    std::string m_strText;         // the rule as written, for the log
+    std::string m_strText;  // the rule as written, for the log
 };
 
 // The rules of one server, by service number, with an optional default
@@ -32,8 +32,7 @@ class CServiceRules {
 public:
     // Reads rules text; relative answer files are taken from p_strBaseDir.
     // False with "line N: reason" in *p_pError on the first bad line.
-    bool Parse(const std::string& p_strText, const std::string& p_strBaseDir,
-               std::string* p_pError);
+    bool Parse(const std::string& p_strText, const std::string& p_strBaseDir, std::string* p_pError);
     bool ParseFile(const std::string& p_strPath, std::string* p_pError);
 
     // The rule for a service, or null when there is none.

@@ -47,9 +47,8 @@ bool CMessageServer::CImpl::Load(std::string* p_pError) {
         *p_pError = "dictionary " + m_Options.m_strDictionary + ": " + e.GetText();
         return false;
     }
-    const bool bRead = m_Options.m_strRulesFile.empty()
-                           ? m_Rules.Parse(m_Options.m_strRules, ".", p_pError)
-                           : m_Rules.ParseFile(m_Options.m_strRulesFile, p_pError);
+    const bool bRead = m_Options.m_strRulesFile.empty() ? m_Rules.Parse(m_Options.m_strRules, ".", p_pError)
+                                                        : m_Rules.ParseFile(m_Options.m_strRulesFile, p_pError);
     if (!bRead) {
         return false;
     }
@@ -62,8 +61,7 @@ bool CMessageServer::CImpl::Load(std::string* p_pError) {
         rules.push_back(m_Rules.Default());
     }
     for (const CServiceRule* pRule : rules) {
-        if (pRule->m_eAction != CServiceRule::ANSWER ||
-            m_AnswerFiles.count(pRule->m_strAnswerFile) != 0) {
+        if (pRule->m_eAction != CServiceRule::ANSWER || m_AnswerFiles.count(pRule->m_strAnswerFile) != 0) {
             continue;
         }
         CAnswer answer;
@@ -113,12 +111,10 @@ bool CMessageServer::CImpl::Listen(std::string* p_pError) {
 
     m_iListenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     const int iOn = 1;
-    if (m_iListenFd < 0 ||
-        setsockopt(m_iListenFd, SOL_SOCKET, SO_REUSEADDR, &iOn, sizeof iOn) != 0 ||
-        bind(m_iListenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        listen(m_iListenFd, kBacklog) != 0) {
-        *p_pError = "cannot listen on " + m_Options.m_strHost + ":" +
-                    std::to_string(m_Options.m_iPort) + ": " + std::strerror(errno);
+    if (m_iListenFd < 0 || setsockopt(m_iListenFd, SOL_SOCKET, SO_REUSEADDR, &iOn, sizeof iOn) != 0 ||
+        bind(m_iListenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(m_iListenFd, kBacklog) != 0) {
+        *p_pError = "cannot listen on " + m_Options.m_strHost + ":" + std::to_string(m_Options.m_iPort) + ": " +
+                    std::strerror(errno);
         return false;
     }
     socklen_t nLen = sizeof addr;
@@ -182,15 +178,12 @@ bool CMessageServer::CImpl::Admit() {
     return true;
 }
 
-void CMessageServer::CImpl::Release() {
-    --m_llOpen;
-}
+void CMessageServer::CImpl::Release() { --m_llOpen; }
 
 void CMessageServer::CImpl::CountAnswer(const CReply& p_Reply) {
     size_t nIndex = m_Labels.size();
     if (p_Reply.m_iServerReject != 0) {
-        nIndex =
-            m_Labels.size() - 3 + static_cast<size_t>(p_Reply.m_iServerReject - REJECT_NO_RULE);
+        nIndex = m_Labels.size() - 3 + static_cast<size_t>(p_Reply.m_iServerReject - REJECT_NO_RULE);
     } else {
         const auto found = m_RuleIndex.find(p_Reply.m_pRule);
         if (found != m_RuleIndex.end()) {
@@ -218,8 +211,7 @@ CServerStats CMessageServer::CImpl::Stats() const {
 
 std::string FormatStats(const CServerStats& p_Stats) {
     std::string strLine = "requests=" + std::to_string(p_Stats.m_llRequests) +
-                          " open=" + std::to_string(p_Stats.m_llOpen) +
-                          " peak=" + std::to_string(p_Stats.m_llPeak) +
+                          " open=" + std::to_string(p_Stats.m_llOpen) + " peak=" + std::to_string(p_Stats.m_llPeak) +
                           " deadline=" + std::to_string(p_Stats.m_llDeadline) +
                           " refused=" + std::to_string(p_Stats.m_llRefused) +
                           " failed=" + std::to_string(p_Stats.m_llFailed) + " answers:";
@@ -248,9 +240,7 @@ long RaiseDescriptorLimit() {
 
 CMessageServer::CMessageServer() = default;
 
-CMessageServer::~CMessageServer() {
-    Stop();
-}
+CMessageServer::~CMessageServer() { Stop(); }
 
 bool CMessageServer::Start(const CServerOptions& p_Options, std::string* p_pError) {
     std::string strIgnored;
@@ -274,9 +264,7 @@ bool CMessageServer::Start(const CServerOptions& p_Options, std::string* p_pErro
     return true;
 }
 
-int CMessageServer::GetPort() const {
-    return m_pImpl ? m_pImpl->m_iPort : 0;
-}
+int CMessageServer::GetPort() const { return m_pImpl ? m_pImpl->m_iPort : 0; }
 
 void CMessageServer::Stop() {
     if (m_pImpl) {
@@ -286,8 +274,6 @@ void CMessageServer::Stop() {
     }
 }
 
-CServerStats CMessageServer::GetStats() const {
-    return m_pImpl ? m_pImpl->Stats() : m_LastStats;
-}
+CServerStats CMessageServer::GetStats() const { return m_pImpl ? m_pImpl->Stats() : m_LastStats; }
 
 }  // namespace vorant_server

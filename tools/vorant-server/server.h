@@ -31,8 +31,8 @@ struct CServerOptions {
     int m_iIdleTimeout = -1;              // seconds without a byte before the request is whole; -1: m_iTimeout
     int m_iSilenceLimit = 60;             // longest "header-only" silence
     int m_iMaxPacketLength = 64 * 1024 * 1024;
-    int m_iMaxConnections = 10000;        // open at once; more are accepted and closed at once
-    int m_iStopGraceMillis = 2000;        // how long Stop lets calls in flight finish
+    int m_iMaxConnections = 10000;  // open at once; more are accepted and closed at once
+    int m_iStopGraceMillis = 2000;  // how long Stop lets calls in flight finish
     // One line per request; empty: no log. Called from the event loops,
     // one call at a time.
     std::function<void(const std::string&)> m_fnLog;

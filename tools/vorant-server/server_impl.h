@@ -26,11 +26,11 @@ class CLoop;
 struct CReply {
     const CServiceRule* m_pRule = nullptr;  // null: the server's own reject
     int m_iServerReject = 0;                // REJECT_NO_RULE ... when m_pRule is null
-    std::string m_strLog;      // "... in=N/Y out=N/N"
-    std::string m_strOutcome;  // the rule's text or the server's reason
+    std::string m_strLog;                   // "... in=N/Y out=N/N"
+    std::string m_strOutcome;               // the rule's text or the server's reason
     int m_iMsgNum = 0;
     std::string m_strXml;
-    std::string m_strPacket;   // set by Build
+    std::string m_strPacket;  // set by Build
     size_t m_nSend = 0;
 };
 
@@ -50,8 +50,8 @@ public:
     // Decides the answer to a request read whole (p_strError empty) or
     // damaged (p_strError the record). Any loop thread.
     // p_pCache is the calling loop's.
-    CReply Decide(const CPacketInfo& p_Request, const std::string& p_strError,
-                  const std::string& p_strLogStart, CEchoCache* p_pCache) const;
+    CReply Decide(const CPacketInfo& p_Request, const std::string& p_strError, const std::string& p_strLogStart,
+                  CEchoCache* p_pCache) const;
     // Builds the packet of a decided reply; false with the reason added to
     // the outcome.
     bool Build(const CPacketInfo& p_Request, CReply* p_pReply) const;

@@ -43,8 +43,7 @@ void Serve(int p_iFd) {
     setsockopt(p_iFd, IPPROTO_TCP, TCP_NODELAY, &iOn, sizeof iOn);
     std::string strPacket(kHeaderSize, '\0');
     if (ReadAll(p_iFd, &strPacket[0], kHeaderSize)) {
-        const long lLength =
-            std::strtol(strPacket.substr(kLengthOffset, kLengthWidth).c_str(), nullptr, 10);
+        const long lLength = std::strtol(strPacket.substr(kLengthOffset, kLengthWidth).c_str(), nullptr, 10);
         if (lLength >= kHeaderSize && lLength <= kMaxPacket) {
             strPacket.resize(static_cast<size_t>(lLength + kChecksumSize));
             if (ReadAll(p_iFd, &strPacket[kHeaderSize], strPacket.size() - kHeaderSize)) {
@@ -78,8 +77,7 @@ int main(int argc, char** argv) {
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t nLen = sizeof addr;
     if (iListen < 0 || bind(iListen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        listen(iListen, 1024) != 0 ||
-        getsockname(iListen, reinterpret_cast<sockaddr*>(&addr), &nLen) != 0) {
+        listen(iListen, 1024) != 0 || getsockname(iListen, reinterpret_cast<sockaddr*>(&addr), &nLen) != 0) {
         perror("vorant-echo-peer");
         return 1;
     }

@@ -51,8 +51,7 @@ double Call() {
     request.m_strUserKey = "LOAD";
     request.m_Body.AppendData(kRequestXml, sizeof kRequestXml - 1);
     CPacketInfo answer;
-    if (conn.Connect("127.0.0.1", g_iPort) < 0 || conn.SendTo(&request, 10) < 0 ||
-        conn.ReceiveFrom(&answer, 10) < 0) {
+    if (conn.Connect("127.0.0.1", g_iPort) < 0 || conn.SendTo(&request, 10) < 0 || conn.ReceiveFrom(&answer, 10) < 0) {
         return -1;
     }
     return std::chrono::duration<double, std::milli>(Clock::now() - tStart).count();
@@ -102,8 +101,7 @@ double MedianCall(int p_iCount) {
 // Calls per second over p_dSeconds from kCallThreads threads.
 double CallRate(double p_dSeconds) {
     std::atomic<long> calls{0};
-    const Clock::time_point tEnd =
-        Clock::now() + std::chrono::milliseconds(static_cast<long>(p_dSeconds * 1000));
+    const Clock::time_point tEnd = Clock::now() + std::chrono::milliseconds(static_cast<long>(p_dSeconds * 1000));
     std::vector<std::thread> threads;
     for (int i = 0; i < kCallThreads; ++i) {
         threads.emplace_back([&]() {
@@ -298,8 +296,7 @@ int Churn(int p_iCount) {
     printf(
         "churn: %d connections (normal, idle, dribbling, reset) in %.1f s, %d failed; server "
         "descriptors %d before, %d after; RSS %ld kB warm, %ld kB at most, %ld kB at the end\n",
-        p_iCount, dSeconds, failed.load(), iFdsBefore, iFdsAfter, lRssWarm.load(), lRssPeak.load(),
-        lRssEnd);
+        p_iCount, dSeconds, failed.load(), iFdsBefore, iFdsAfter, lRssWarm.load(), lRssPeak.load(), lRssEnd);
     return iFdsAfter == iFdsBefore && failed == 0 ? 0 : 1;
 }
 
