@@ -51,6 +51,7 @@ int DecodeHeader(const char* p_pHeader, int p_iMaxPacketLength, CPacketInfo* p_p
         return ADAPTOR_CORRUPTED;
     }
     long long llBody = llPacket - HEADER_SIZE;
+    p_pFrame->m_iWireBody = static_cast<int>(llBody);
     if (p_pInfo->m_bCompressed) {
         const char* pBodyField = p_pHeader + BODY_LENGTH.m_iOffset;
         if (!ReadHeaderNumber(pBodyField, BODY_LENGTH.m_iWidth, &llBody)) {
@@ -63,7 +64,6 @@ int DecodeHeader(const char* p_pHeader, int p_iMaxPacketLength, CPacketInfo* p_p
             return ADAPTOR_CORRUPTED;
         }
     }
-    p_pFrame->m_iWireBody = static_cast<int>(llPacket - HEADER_SIZE);
     p_pFrame->m_iBody = static_cast<int>(llBody);
     return 0;
 }
@@ -96,13 +96,18 @@ int DecodeBody(const char* p_pHeader, const char* p_pWire, const char* p_pSum, c
     }
 
     const int iComputed = (CheckSum(p_pHeader, HEADER_SIZE) + CheckSum(p_pWire, iWire)) % 256;
+    return CheckSumField(iComputed, p_pSum, p_pDetails);
+}
+
+int CheckSumField(int p_iComputed, const char* p_pSum, std::string* p_pDetails) {
     long long llExpected = 0;
     if (!ReadHeaderNumber(p_pSum, CHECKSUM_SIZE, &llExpected)) {
-        *p_pDetails = "(M:" + std::to_string(iComputed) + ",C:[" + PrintableField(p_pSum, CHECKSUM_SIZE).ToStr() + "])";
+        *p_pDetails =
+            "(M:" + std::to_string(p_iComputed) + ",C:[" + PrintableField(p_pSum, CHECKSUM_SIZE).ToStr() + "])";
         return ADAPTOR_CHECKSUM;
     }
-    if (llExpected != iComputed) {
-        *p_pDetails = "(M:" + std::to_string(iComputed) + ",C:" + std::to_string(static_cast<int>(llExpected)) + ")";
+    if (llExpected != p_iComputed) {
+        *p_pDetails = "(M:" + std::to_string(p_iComputed) + ",C:" + std::to_string(static_cast<int>(llExpected)) + ")";
         return ADAPTOR_CHECKSUM;
     }
     return 0;

@@ -19,7 +19,8 @@ struct Frame {
 
 // Checks the HEADER_SIZE bytes at p_pHeader (protocol name, packet and
 // uncompressed lengths against p_iMaxPacketLength) and copies its fields
-// into *p_pInfo (also when a length is wrong). 0, or ADAPTOR_HEADER or
+// into *p_pInfo (also when a length is wrong); m_iWireBody is set as soon
+// as the packet length is valid. 0, or ADAPTOR_HEADER or
 // ADAPTOR_CORRUPTED with the record's details in *p_pDetails.
 int DecodeHeader(const char* p_pHeader, int p_iMaxPacketLength, CPacketInfo* p_pInfo, Frame* p_pFrame,
                  std::string* p_pDetails);
@@ -31,6 +32,10 @@ int DecodeHeader(const char* p_pHeader, int p_iMaxPacketLength, CPacketInfo* p_p
 // Any thread; zlib state is the calling thread's.
 int DecodeBody(const char* p_pHeader, const char* p_pWire, const char* p_pSum, const Frame& p_Frame,
                CPacketInfo* p_pInfo, std::string* p_pDetails);
+
+// Compares the CHECKSUM_SIZE digits at p_pSum with p_iComputed (header and
+// wire body summed, mod 256). 0, or ADAPTOR_CHECKSUM with details.
+int CheckSumField(int p_iComputed, const char* p_pSum, std::string* p_pDetails);
 
 // An adaptor error record, "<table text>(<code>)(<details>)".
 std::string ErrorRecord(int p_iCode, const std::string& p_strDetails);

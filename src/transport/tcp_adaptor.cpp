@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "transport/adaptor_errors.h"
+#include "transport/packet_decode.h"
 #include "transport/packet_info.h"
 #include "transport/packet_layout.h"
 #include "transport/wire_trace.h"
@@ -121,45 +122,22 @@ int CTcpAdaptor::ReceiveFrom(CPacketInfo* p_pInfo, int p_iTimeout) {
         m_pTrace->m_bHeaderArrived = true;
         m_pTrace->m_AnswerPacket.AppendData(szHeader, HEADER_SIZE);
     }
-    if (std::memcmp(szHeader, BEGIN_STRING, static_cast<size_t>(BEGIN.m_iWidth)) != 0) {
-        SetError(ADAPTOR_HEADER, "Unknown BeginString[%.*s]", BEGIN.m_iWidth, szHeader);
-        return ADAPTOR_HEADER;
+    // Both lengths come from the peer: DecodeHeader checks them before
+    // anything of their size is read or allocated.
+    vorant::packet::Frame frame;
+    frame.m_iWireBody = -1;
+    std::string strDetails;
+    iResult = vorant::packet::DecodeHeader(szHeader, m_iMaxPacketLength, p_pInfo, &frame, &strDetails);
+    if (m_pTrace && frame.m_iWireBody >= 0) {
+        m_pTrace->m_llAnswerWire = frame.m_iWireBody;
     }
-    vorant::packet::ReadHeaderFields(szHeader, p_pInfo);
-
-    // Both lengths come from the peer: check them before reading or
-    // allocating anything of their size.
-    const char* pLengthField = szHeader + PACKET_LENGTH.m_iOffset;
-    long long llPacket = 0;
-    if (!vorant::packet::ReadHeaderNumber(pLengthField, PACKET_LENGTH.m_iWidth, &llPacket)) {
-        SetError(ADAPTOR_CORRUPTED, "packet length[%s] is not a number",
-                 vorant::packet::PrintableField(pLengthField, PACKET_LENGTH.m_iWidth).ToStr());
-        return ADAPTOR_CORRUPTED;
-    }
-    if (llPacket < HEADER_SIZE || llPacket > m_iMaxPacketLength) {
-        SetError(ADAPTOR_CORRUPTED, "packet length %lld outside %d..%d", llPacket, HEADER_SIZE, m_iMaxPacketLength);
-        return ADAPTOR_CORRUPTED;
-    }
-    long long llBody = llPacket - HEADER_SIZE;
-    if (m_pTrace) {
-        m_pTrace->m_llAnswerWire = llBody;
-    }
-    if (p_pInfo->m_bCompressed) {
-        const char* pBodyField = szHeader + BODY_LENGTH.m_iOffset;
-        if (!vorant::packet::ReadHeaderNumber(pBodyField, BODY_LENGTH.m_iWidth, &llBody)) {
-            SetError(ADAPTOR_CORRUPTED, "uncompressed length[%s] is not a number",
-                     vorant::packet::PrintableField(pBodyField, BODY_LENGTH.m_iWidth).ToStr());
-            return ADAPTOR_CORRUPTED;
-        }
-        if (llBody < 0 || llBody > m_iMaxPacketLength) {
-            SetError(ADAPTOR_CORRUPTED, "uncompressed length %lld outside 0..%d", llBody, m_iMaxPacketLength);
-            return ADAPTOR_CORRUPTED;
-        }
+    if (iResult < 0) {
+        SetError(iResult, "%s", strDetails.c_str());
+        return iResult;
     }
 
     int iBodySum = 0;
-    iResult =
-        ReceiveBody(p_pInfo, static_cast<int>(llPacket - HEADER_SIZE), static_cast<int>(llBody), p_iTimeout, &iBodySum);
+    iResult = ReceiveBody(p_pInfo, frame.m_iWireBody, frame.m_iBody, p_iTimeout, &iBodySum);
     if (iResult < 0) {
         return iResult;
     }
@@ -174,15 +152,10 @@ int CTcpAdaptor::ReceiveFrom(CPacketInfo* p_pInfo, int p_iTimeout) {
         m_pTrace->m_AnswerPacket.AppendData(szSum, CHECKSUM_SIZE);
     }
     const int iComputed = (CheckSum(szHeader, HEADER_SIZE) + iBodySum) % 256;
-    long long llExpected = 0;
-    if (!vorant::packet::ReadHeaderNumber(szSum, CHECKSUM_SIZE, &llExpected)) {
-        SetError(ADAPTOR_CHECKSUM, "(M:%d,C:[%s])", iComputed,
-                 vorant::packet::PrintableField(szSum, CHECKSUM_SIZE).ToStr());
-        return ADAPTOR_CHECKSUM;
-    }
-    if (llExpected != iComputed) {
-        SetError(ADAPTOR_CHECKSUM, "(M:%d,C:%d)", iComputed, static_cast<int>(llExpected));
-        return ADAPTOR_CHECKSUM;
+    iResult = vorant::packet::CheckSumField(iComputed, szSum, &strDetails);
+    if (iResult < 0) {
+        SetError(iResult, "%s", strDetails.c_str());
+        return iResult;
     }
     return 0;
 }
