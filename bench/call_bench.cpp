@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "account_request.h"
 #include "server.h"
 #include "vorant/cvorant.hpp"
 #include "vorant/date.hpp"
@@ -23,20 +24,15 @@
 
 namespace {
 
+using namespace bench;
+
 const int kEchoService = 100;
-const int kAccountRequest = 1001;
-const int kAccountLine = 2001;
 
 // The encrypted example dictionary when it has been made, else the plain one.
 std::string ExampleDictionary() {
     const std::string exml = VORANT_SOURCE_DIR "/examples/msg_dic.exml";
     return access(exml.c_str(), R_OK) == 0 ? exml : VORANT_SOURCE_DIR "/examples/msg_dic.xml";
 }
-
-struct MsgFree {
-    void operator()(CMsg* p_pMsg) const { MA_FreeMsg(p_pMsg); }
-};
-using MsgPtr = std::unique_ptr<CMsg, MsgFree>;
 
 // The server, the configuration file pointing at it and the initialised
 // library, made once for the whole run.
@@ -84,32 +80,6 @@ private:
 CCallFixture& Fixture() {
     static CCallFixture fixture;
     return fixture;
-}
-
-// An account request of message 1001 whose numbered XML is about p_iBytes.
-MsgPtr MakeRequest(int p_iBytes, int* p_pXmlSize) {
-    MsgPtr pMsg(MA_NewMsg(kAccountRequest));
-    pMsg->SetValue(1, "ACCT-0000123456");
-    pMsg->SetValue(2, 42);
-    pMsg->SetValue(3, 123456.789);
-    pMsg->SetValue(4, true);
-    pMsg->SetValue(5, CDate(20240131));
-    pMsg->SetValue(7, "deliver before noon");
-    CStream xml;
-    char szCode[32];
-    for (int i = 0;; ++i) {
-        xml.Clear();
-        pMsg->ToXml(&xml, false, false, 1);
-        if (xml.GetSize() >= p_iBytes)
-            break;
-        CMsg* pLine = MA_NewMsg(kAccountLine);
-        snprintf(szCode, sizeof szCode, "LN-%07d", i * 7919 % 10000000);
-        pLine->SetValue(1, szCode);
-        pLine->SetValue(2, i * 37 % 1000);
-        pMsg->SetValue(6, pLine);  // the request owns the line from here
-    }
-    *p_pXmlSize = xml.GetSize();
-    return pMsg;
 }
 
 void BM_CallServiceByMsg(benchmark::State& p_State) {

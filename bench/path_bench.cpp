@@ -39,6 +39,7 @@
 
 #include <xercesc/util/XMLUni.hpp>
 
+#include "account_request.h"
 #include "msg/xml_support.h"
 #include "transport/packet_info.h"
 #include "transport/packet_layout.h"
@@ -50,11 +51,11 @@ extern char** environ;
 
 namespace {
 
+using namespace bench;
+
 using Clock = std::chrono::steady_clock;
 
 const int kService = 100;
-const int kAccountRequest = 1001;
-const int kAccountLine = 2001;
 
 double Seconds(Clock::time_point p_Start) { return std::chrono::duration<double>(Clock::now() - p_Start).count(); }
 
@@ -65,11 +66,6 @@ double ThreadSeconds() {
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
-
-struct MsgFree {
-    void operator()(CMsg* p_pMsg) const { MA_FreeMsg(p_pMsg); }
-};
-using MsgPtr = std::unique_ptr<CMsg, MsgFree>;
 
 // ---- sockets
 
@@ -213,34 +209,6 @@ struct CCallSetup {
 CCallSetup& Setup() {
     static CCallSetup setup;
     return setup;
-}
-
-// An account request whose numbered XML is at least p_iBytes (lines are
-// added until it is, and then a sixteenth more at most).
-MsgPtr MakeRequest(int p_iBytes) {
-    MsgPtr pMsg(MA_NewMsg(kAccountRequest));
-    pMsg->SetValue(1, "ACCT-0000123456");
-    pMsg->SetValue(2, 42);
-    pMsg->SetValue(3, 123456.789);
-    pMsg->SetValue(4, true);
-    pMsg->SetValue(5, CDate(20240131));
-    pMsg->SetValue(7, "deliver before noon");
-    CStream xml;
-    char szCode[32];
-    for (int i = 0, iNextCheck = 0;; ++i) {
-        if (i == iNextCheck) {
-            pMsg->ToXml(&xml, false, false, 1);
-            if (xml.GetSize() >= p_iBytes)
-                break;
-            iNextCheck = i + i / 16 + 1;
-        }
-        CMsg* pLine = MA_NewMsg(kAccountLine);
-        snprintf(szCode, sizeof szCode, "LN-%07d", i * 7919 % 10000000);
-        pLine->SetValue(1, szCode);
-        pLine->SetValue(2, i * 37 % 1000);
-        pMsg->SetValue(6, pLine);
-    }
-    return pMsg;
 }
 
 // A reader set up as the library sets its own up, with a handler that does
