@@ -1,6 +1,5 @@
 #include "transport/adaptor.h"
 
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -128,23 +127,33 @@ int CAdaptor::ConnectOne(const sockaddr* p_pAddr, socklen_t p_nLength, int64_t p
         return ADAPTOR_CONNECT;
     }
     // Close-on-exec: a process that forks and runs another program must
-    // not hand it our connection. Non-blocking, so that connect can be
-    // waited for with a bound.
-    const int iSock = socket(p_pAddr->sa_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    // not hand it our connection.
+    const int iSock = socket(p_pAddr->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (iSock < 0) {
         SetError(ADAPTOR_SOCKET, "(iSock=%d)", iSock);
         return ADAPTOR_SOCKET;
     }
     const int iOn = 1;
-    if (setsockopt(iSock, IPPROTO_TCP, TCP_NODELAY, &iOn, sizeof iOn) != 0) {
+    // A blocking connect ends at the send time-out (as EINPROGRESS); sends
+    // and receives never block, they are made with MSG_DONTWAIT.
+    const int64_t llBound = llWait > 0 ? llWait : 1;
+    timeval tv;
+    tv.tv_sec = static_cast<time_t>(llBound / 1000);
+    tv.tv_usec = static_cast<suseconds_t>(llBound % 1000 * 1000);
+    if (setsockopt(iSock, IPPROTO_TCP, TCP_NODELAY, &iOn, sizeof iOn) != 0 ||
+        setsockopt(iSock, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) != 0) {
         CloseSocket(iSock);
         SetError(ADAPTOR_SOCKOPT, "(TCP_NODELAY)");
         return ADAPTOR_SOCKOPT;
     }
 
+    const int64_t llStart = MonotonicMillis();
     int iResult = connect(iSock, p_pAddr, p_nLength);
     if (iResult != 0 && (errno == EINPROGRESS || errno == EINTR)) {
-        const int iReady = WaitForSocketMillis(iSock, POLLOUT, llWait);
+        // EINPROGRESS: the bound has passed; EINTR: the connect goes on
+        // without us, wait for it with what remains.
+        const int64_t llLeft = llBound - (MonotonicMillis() - llStart);
+        const int iReady = errno == EINPROGRESS || llLeft <= 0 ? 0 : WaitForSocketMillis(iSock, POLLOUT, llLeft);
         if (iReady == 0) {
             CloseSocket(iSock);
             if (bByDeadline) {
@@ -164,10 +173,9 @@ int CAdaptor::ConnectOne(const sockaddr* p_pAddr, socklen_t p_nLength, int64_t p
                       ? 0
                       : -1;
     }
-    // Blocking again, as the descriptor always was once connected: every
-    // send and receive is waited for with poll and made with MSG_DONTWAIT.
-    const int iFlags = iResult == 0 ? fcntl(iSock, F_GETFL) : -1;
-    if (iFlags < 0 || fcntl(iSock, F_SETFL, iFlags & ~O_NONBLOCK) != 0) {
+    // The descriptor stays non-blocking: every send and receive is waited for
+    // with poll and made with MSG_DONTWAIT anyway.
+    if (iResult != 0) {
         CloseSocket(iSock);
         SetError(ADAPTOR_CONNECT, "(connect)");
         return ADAPTOR_CONNECT;
@@ -266,13 +274,17 @@ int CAdaptor::ReceiveData(char* p_pBuffer, int p_iLength, int p_iTimeout) {
     char* pCursor = p_pBuffer;
     size_t nLeft = static_cast<size_t>(p_iLength);
     char szErr[256];
+    // Bytes that are already there are read without a poll first (the rest
+    // of a packet usually is); the deadline is still looked at every time.
+    bool bWait = false;
     while (nLeft > 0) {
-        const int iWait = WaitForProgress(POLLIN, llTimeout, "recv");
+        const int iWait = bWait ? WaitForProgress(POLLIN, llTimeout, "recv") : CheckDeadline("recv");
         if (iWait < 0) {
             return iWait;
         }
         errno = 0;
         const ssize_t n = recv(m_iSock, pCursor, nLeft, MSG_DONTWAIT);
+        bWait = n <= 0;
         if (n > 0) {
             pCursor += n;
             nLeft -= static_cast<size_t>(n);
@@ -294,6 +306,15 @@ int CAdaptor::ReceiveData(char* p_pBuffer, int p_iLength, int p_iTimeout) {
         return ADAPTOR_RECV;
     }
     return p_iLength;
+}
+
+int CAdaptor::CheckDeadline(const char* p_szOp) {
+    bool bByDeadline = false;
+    if (BoundByDeadline(0, &bByDeadline) < 0) {
+        SetDeadlineError(ADAPTOR_TIMEOUT, p_szOp);
+        return ADAPTOR_TIMEOUT;
+    }
+    return 0;
 }
 
 int CAdaptor::WaitForProgress(short p_sEvents, int64_t p_llMillis, const char* p_szOp) {

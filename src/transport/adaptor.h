@@ -127,6 +127,8 @@ protected:
     // Waits up to p_llMillis (and the deadline) for the socket to allow
     // p_sEvents; 0, or -8 / -10 recorded with p_szOp ("send" or "recv").
     int WaitForProgress(short p_sEvents, int64_t p_llMillis, const char* p_szOp);
+    // 0, or -8 recorded with p_szOp when the call's deadline has passed.
+    int CheckDeadline(const char* p_szOp);
 
     CString m_strHost;
     int m_iPort;
