@@ -7,7 +7,8 @@
 //   reader);
 // - LoadXml, ToXml, Dump, DumpXml and freeing at 20 000 and 200 000 rows;
 // - the peak memory of one call whose answer holds many small rows or one
-//   large text, each case in a fresh process of this program.
+//   large text, and (parse_*) of a bare parse of the same document alone,
+//   each case in a fresh process of this program.
 // Each benchmark times its subject and its baseline in the same iteration
 // and reports the ratio as a counter, so that the noise of a shared machine
 // hits both alike; work without waits is timed by the thread's processor
@@ -454,29 +455,36 @@ private:
     std::string m_Wire;
 };
 
-// A compressed answer packet of message 1001: p_iRows lines of one small
-// number each, or (p_iRows 0) one CDATA text of p_iText bytes.
-std::string MakeAnswerPacket(int p_iRows, int p_iText, long long* p_pllXml) {
-    CStreamingDeflate body;
-    body.Put("<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"1001\" ver=\"\"><t2>7</t2>");
+// The answer document of message 1001, piece by piece to p_Put: p_iRows
+// lines of one small number each, or (p_iRows 0) one CDATA text of p_iText
+// bytes.
+template <class TPut>
+void WriteAnswerXml(int p_iRows, int p_iText, TPut p_Put) {
+    p_Put("<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"1001\" ver=\"\"><t2>7</t2>");
     if (p_iRows > 0) {
         std::string rows;
         for (int i = 0; i < p_iRows; ++i) {
             rows += "<t6><t2>" + std::to_string(i % 10) + "</t2></t6>";
             if (rows.size() > 60000) {
-                body.Put(rows);
+                p_Put(rows);
                 rows.clear();
             }
         }
-        body.Put(rows);
+        p_Put(rows);
     } else {
-        body.Put("<t7><![CDATA[");
+        p_Put("<t7><![CDATA[");
         std::string chunk(1 << 20, 'x');
         for (int i = 0; i < p_iText; i += static_cast<int>(chunk.size()))
-            body.Put(i + static_cast<int>(chunk.size()) <= p_iText ? chunk : chunk.substr(0, p_iText - i));
-        body.Put("]]></t7>");
+            p_Put(i + static_cast<int>(chunk.size()) <= p_iText ? chunk : chunk.substr(0, p_iText - i));
+        p_Put("]]></t7>");
     }
-    body.Put("</msg>");
+    p_Put("</msg>");
+}
+
+// The compressed answer packet of that document.
+std::string MakeAnswerPacket(int p_iRows, int p_iText, long long* p_pllXml) {
+    CStreamingDeflate body;
+    WriteAnswerXml(p_iRows, p_iText, [&body](const std::string& p_strPiece) { body.Put(p_strPiece); });
     body.Finish();
     *p_pllXml = body.InputBytes();
     CPacketInfo info;
@@ -512,10 +520,32 @@ long PeakKilobytes() {
     return 0;
 }
 
+// The floor under a call's peak: a bare parse (empty handler) of the same
+// document, held in memory before the count starts.
+int RunParserMemoryCase(int p_iRows, int p_iText) {
+    // Sized first: memory freed while it grew would sit below the high-water
+    // mark and hide part of the parse.
+    size_t nSize = 0;
+    WriteAnswerXml(p_iRows, p_iText, [&nSize](const std::string& p_strPiece) { nSize += p_strPiece.size(); });
+    std::string xml;
+    xml.reserve(nSize);
+    WriteAnswerXml(p_iRows, p_iText, [&xml](const std::string& p_strPiece) { xml += p_strPiece; });
+    CBareParser parser;
+    long lBefore = PeakKilobytes();
+    Clock::time_point t0 = Clock::now();
+    parser.Parse(xml.data(), xml.size());
+    double dParse = Seconds(t0);
+    long lAfter = PeakKilobytes();
+    std::printf("%zu %ld %f %f\n", xml.size(), (lAfter - lBefore) * 1024, dParse, 0.0);
+    return 0;
+}
+
 // The child's side: one call whose answer is the case's packet; prints the
 // XML size, the peak growth and the times of the call and of freeing.
 int RunMemoryCase(const char* p_szCase) {
     int iRows = 0, iText = 0;
+    if (std::sscanf(p_szCase, "parse-rows:%d", &iRows) == 1 || std::sscanf(p_szCase, "parse-text:%d", &iText) == 1)
+        return RunParserMemoryCase(iRows, iText);
     if (std::sscanf(p_szCase, "rows:%d", &iRows) != 1 && std::sscanf(p_szCase, "text:%d", &iText) != 1)
         return 2;
     CRawPeer peer;
@@ -604,6 +634,8 @@ BENCHMARK(BM_LoadXmlVsParser)->Arg(4 << 10)->Arg(1 << 20)->UseRealTime();
 BENCHMARK(BM_GrowthTenfold)->Iterations(2)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_CallPeakMemory, rows, "rows")->Arg(200000)->Arg(2000000)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(BM_CallPeakMemory, text, "text")->Arg(60000000)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(BM_CallPeakMemory, parse_rows, "parse-rows")->Arg(2000000)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(BM_CallPeakMemory, parse_text, "parse-text")->Arg(60000000)->Iterations(1)->Unit(benchmark::kSecond);
 
 int main(int argc, char** argv) {
     if (argc == 2 && std::strncmp(argv[1], kMemoryFlag, sizeof kMemoryFlag - 1) == 0)
