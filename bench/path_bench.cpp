@@ -152,10 +152,14 @@ private:
             int iOn = 1;
             setsockopt(iSock, IPPROTO_TCP, TCP_NODELAY, &iOn, sizeof iOn);
             if (ReadPacket(iSock, &packet)) {
-                const std::string& answer = m_strAnswer.empty() ? packet : m_strAnswer;
+                // Kept before the answer goes: a caller that asks for it once
+                // its call returned must not find the one before.
+                {
+                    std::lock_guard<std::mutex> lock(m_Lock);
+                    m_strLast.swap(packet);
+                }
+                const std::string& answer = m_strAnswer.empty() ? m_strLast : m_strAnswer;
                 WriteAll(iSock, answer.data(), answer.size());
-                std::lock_guard<std::mutex> lock(m_Lock);
-                m_strLast.swap(packet);
             }
             close(iSock);
         }

@@ -13,6 +13,7 @@
 
 class CMsg;
 class CMsgArray;
+class CMsgArena;   // the blocks a parse places sub-messages in
 struct MsgAccess;  // the library's own operations on message internals
 
 // The value bag a message keeps for one tag: the tag's value, or the owned
@@ -31,9 +32,12 @@ public:
     void ReleaseValue();
 
     int m_iTagNum;
-    int m_iType;    // tag type code 1 to 6; 0 in a new bag
-    bool m_bSet;    // a value has been stored
-    bool m_bArray;  // m_Value points to an array container
+    signed char m_iType;  // tag type code 1 to 6; 0 in a new bag
+    bool m_bSet;          // a value has been stored
+    bool m_bArray;        // m_Value points to an array container
+    // The bag lives in its message's table or a parse arena: it is
+    // destroyed with them, never deleted alone.
+    bool m_bPlaced;
     union Value {
         int i;          // 2 integer
         double d;       // 3 double
@@ -97,7 +101,8 @@ private:
 
 // A message: values for the tags of one dictionary definition, and through
 // sub-message tags the root of a tree. Owns its value bags and through them
-// every value, array and sub-message below it. Not copyable.
+// every value, array and sub-message below it; after LoadXml also the memory
+// the parsed sub-messages live in, until its content is released. Not copyable.
 //
 // Typed access returns 0 (GetArrSize: the count) or a negative error code,
 // which it also records as the message's last error.
@@ -229,10 +234,12 @@ public:
 private:
     // The first bag of p_iTagNum, or null.
     CMsgValue* GetHashBag(int p_iTagNum) const;
-    // A new empty bag for p_iTagNum, linked at the end of its chain; null
+    // A new empty bag for p_iTagNum, linked at the end of its chain, from
+    // p_pArena when given (the table too, when there is none yet); null
     // when memory runs out. Callers first try GetHashBag.
-    CMsgValue* NewHashBag(int p_iTagNum);
-    // Deletes every bag (and so every value and sub-message).
+    CMsgValue* NewHashBag(int p_iTagNum, CMsgArena* p_pArena = nullptr);
+    // Deletes every bag (and so every value and sub-message), then the
+    // arena this message's parses placed them in.
     void ReleaseContent();
     int HeadIndex(int p_iTagNum) const { return p_iTagNum % m_iHeadCount; }
 
@@ -241,17 +248,22 @@ private:
     int m_iSelfTagNum;
     bool m_bEmpty;
     char m_szVer[VER_SIZE + 1];
+    bool m_bInArena;     // placed in a parse arena: destroyed, never deleted
+    bool m_bArenaTable;  // m_pValues is in a parse arena: never freed
     // The value table, allocated with the first bag as one block: the heads
     // of m_iHeadCount bag chains (the definition's bucket count, at most 128,
     // and no more than its tag count), then room for m_iPoolSize bags;
-    // further bags come from the heap.
+    // further bags come from the heap. A table a parse makes holds the heads
+    // only; its bags come from the arena one by one.
     CMsgValue** m_pValues;
     CMsg* m_pParent;
     CMsgDic* m_pMsgDic;
     CMsgInfo* m_pMsgInfo;  // null for an undefined message
+    // The sub-messages, tables and bags LoadXml made, while they live.
+    CMsgArena* m_pArena;
     int m_iHeadCount;
-    int m_iPoolSize;
-    int m_iPoolUsed;
+    short m_iPoolSize;  // at most 16
+    short m_iPoolUsed;
 
     friend struct MsgAccess;
 };

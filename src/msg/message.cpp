@@ -1,13 +1,19 @@
 // CMsg: construction, definition, the value table and the tree links.
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <new>
 
 #include "msg/msg_access.h"
+#include "msg/msg_arena.h"
 #include "msg/msg_info.h"
+#include "msg/msg_value_kinds.h"
 #include "vorant/exception.hpp"
 #include "vorant/msg.hpp"
+
+#if defined(__x86_64__)
+// Every parsed row is one; the free bytes after m_szVer carry the flags.
+static_assert(sizeof(CMsg) == 88, "a message stays 88 bytes");
+#endif
 
 CMsg::CMsg(int p_iSelfNum, int p_iRootNum, int p_iSelfTagNum, CMsgDic* p_pDic)
     : m_iRootNum(0),
@@ -15,10 +21,13 @@ CMsg::CMsg(int p_iSelfNum, int p_iRootNum, int p_iSelfTagNum, CMsgDic* p_pDic)
       m_iSelfTagNum(0),
       m_bEmpty(true),
       m_szVer(),
+      m_bInArena(false),
+      m_bArenaTable(false),
       m_pValues(nullptr),
       m_pParent(nullptr),
       m_pMsgDic(p_pDic),
       m_pMsgInfo(nullptr),
+      m_pArena(nullptr),
       m_iHeadCount(VALUE_HEADS),
       m_iPoolSize(0),
       m_iPoolUsed(0) {
@@ -72,10 +81,11 @@ const int kPooledBags = 16;
 
 }  // namespace
 
-CMsgValue* CMsg::NewHashBag(int p_iTagNum) {
+CMsgValue* CMsg::NewHashBag(int p_iTagNum, CMsgArena* p_pArena) {
     if (!m_pValues) {
         int iTags = m_pMsgInfo ? m_pMsgInfo->GetTagCount() : 0;
-        int iPool = iTags < kPooledBags ? iTags : kPooledBags;
+        // A parsed table gets its bags from the arena as its values come.
+        int iPool = p_pArena ? 0 : iTags < kPooledBags ? iTags : kPooledBags;
         // Chains are only looked up, never walked in order: chains of about
         // two bags are as quick as one, and rows of few tags are many.
         int iHeads = m_pMsgInfo ? m_pMsgInfo->GetHashSize() : VALUE_HEADS;
@@ -85,18 +95,30 @@ CMsgValue* CMsg::NewHashBag(int p_iTagNum) {
         m_iHeadCount = iFew >= 1 && iFew < iHeads ? iFew : iHeads;
         size_t iBytes =
             sizeof(CMsgValue*) * static_cast<size_t>(m_iHeadCount) + sizeof(CMsgValue) * static_cast<size_t>(iPool);
-        m_pValues = static_cast<CMsgValue**>(::operator new(iBytes, std::nothrow));
+        if (p_pArena)
+            m_pValues = static_cast<CMsgValue**>(p_pArena->Allocate(iBytes, alignof(CMsgValue)));
+        else
+            m_pValues = static_cast<CMsgValue**>(::operator new(iBytes, std::nothrow));
         if (!m_pValues)
             return nullptr;
+        m_bArenaTable = p_pArena != nullptr;
         std::fill(m_pValues, m_pValues + m_iHeadCount, nullptr);
-        m_iPoolSize = iPool;
+        m_iPoolSize = static_cast<short>(iPool);
         m_iPoolUsed = 0;
     }
     CMsgValue* pBag = nullptr;
-    if (m_iPoolUsed < m_iPoolSize)
+    if (m_iPoolUsed < m_iPoolSize) {
         pBag = new (reinterpret_cast<CMsgValue*>(m_pValues + m_iHeadCount) + m_iPoolUsed++) CMsgValue();
-    else
+        pBag->m_bPlaced = true;
+    } else if (p_pArena) {
+        void* pPlace = p_pArena->Allocate(sizeof(CMsgValue), alignof(CMsgValue));
+        if (!pPlace)
+            return nullptr;
+        pBag = new (pPlace) CMsgValue();
+        pBag->m_bPlaced = true;
+    } else {
         pBag = new (std::nothrow) CMsgValue();
+    }
     if (!pBag)
         return nullptr;
     pBag->m_iTagNum = p_iTagNum;
@@ -108,31 +130,75 @@ CMsgValue* CMsg::NewHashBag(int p_iTagNum) {
 }
 
 void CMsg::ReleaseContent() {
-    if (!m_pValues)
-        return;
-    const CMsgValue* pPool = reinterpret_cast<const CMsgValue*>(m_pValues + m_iHeadCount);
-    std::less<const CMsgValue*> before;
-    for (int i = 0; i < m_iHeadCount; ++i) {
-        CMsgValue* pBag = m_pValues[i];
-        while (pBag) {
-            CMsgValue* pNext = pBag->m_pNext;
-            pBag->m_pNext = nullptr;
-            if (!before(pBag, pPool) && before(pBag, pPool + m_iPoolUsed))
-                pBag->~CMsgValue();
-            else
-                delete pBag;
-            pBag = pNext;
+    if (m_pValues) {
+        for (int i = 0; i < m_iHeadCount; ++i) {
+            CMsgValue* pBag = m_pValues[i];
+            while (pBag) {
+                CMsgValue* pNext = pBag->m_pNext;
+                pBag->m_pNext = nullptr;
+                if (pBag->m_bPlaced)
+                    pBag->~CMsgValue();
+                else
+                    delete pBag;
+                pBag = pNext;
+            }
         }
+        if (!m_bArenaTable)
+            ::operator delete(m_pValues);
+        m_pValues = nullptr;
+        m_bArenaTable = false;
+        m_iPoolSize = 0;
+        m_iPoolUsed = 0;
     }
-    ::operator delete(m_pValues);
-    m_pValues = nullptr;
-    m_iPoolSize = 0;
-    m_iPoolUsed = 0;
+    // Last: the bags above may have lived in it, and every sub-message placed
+    // in it has been destroyed with them.
+    delete m_pArena;
+    m_pArena = nullptr;
 }
 
-CMsgValue* MsgAccess::NewBag(CMsg& p_Msg, int p_iTagNum) { return p_Msg.NewHashBag(p_iTagNum); }
+CMsgValue* MsgAccess::NewBag(CMsg& p_Msg, int p_iTagNum, CMsgArena* p_pArena) {
+    return p_Msg.NewHashBag(p_iTagNum, p_pArena);
+}
 
-void MsgAccess::DropSubMsg(CMsg&, CMsg* p_pOld) { delete p_pOld; }
+CMsgArena* MsgAccess::ParseArena(CMsg& p_Msg) {
+    if (!p_Msg.m_pArena)
+        p_Msg.m_pArena = new (std::nothrow) CMsgArena();
+    return p_Msg.m_pArena;
+}
+
+CMsg* MsgAccess::NewSubMsg(CMsgArena* p_pArena, int p_iSelfNum, int p_iRootNum, int p_iSelfTagNum, CMsgDic* p_pDic) {
+    if (!p_pArena)
+        return MsgTryNew<CMsg>(p_iSelfNum, p_iRootNum, p_iSelfTagNum, p_pDic);
+    void* pPlace = p_pArena->Allocate(sizeof(CMsg), alignof(CMsg));
+    if (!pPlace)
+        return nullptr;
+    // A constructor that fails leaves its place unused until the arena dies.
+    CMsg* pMsg = nullptr;
+    try {
+        pMsg = new (pPlace) CMsg(p_iSelfNum, p_iRootNum, p_iSelfTagNum, p_pDic);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    } catch (const CException& e) {
+        if (e.GetCode() == MA_ERR_MEMORY)
+            return nullptr;
+        throw;
+    }
+    pMsg->m_bInArena = true;
+    return pMsg;
+}
+
+void MsgAccess::DeleteMsg(CMsg* p_pMsg) {
+    if (!p_pMsg)
+        return;
+    if (p_pMsg->m_bInArena) {
+        p_pMsg->~CMsg();
+        VORANT_ARENA_POISON(p_pMsg, sizeof(CMsg));
+    } else {
+        delete p_pMsg;
+    }
+}
+
+void MsgAccess::DropSubMsg(CMsg&, CMsg* p_pOld) { DeleteMsg(p_pOld); }
 
 bool MsgAccess::IsSelfOrAncestor(const CMsg& p_Msg, const CMsg* p_pCandidate) {
     for (const CMsg* p = &p_Msg; p; p = p->m_pParent) {
@@ -150,4 +216,4 @@ CMsg* MA_NewMsg(int p_iMsgNum) {
     }
 }
 
-void MA_FreeMsg(CMsg* p_pMsg) { delete p_pMsg; }
+void MA_FreeMsg(CMsg* p_pMsg) { MsgAccess::DeleteMsg(p_pMsg); }

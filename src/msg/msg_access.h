@@ -50,8 +50,19 @@ struct MsgAccess {
     static CMsgValue* Bag(const CMsg& p_Msg, int p_iTagNum) { return p_Msg.GetHashBag(p_iTagNum); }
     static CMsg* const* Items(const CMsgArray& p_Arr) { return p_Arr.m_pData; }
 
-    // A new empty bag linked into p_Msg, or null when memory runs out.
-    static CMsgValue* NewBag(CMsg& p_Msg, int p_iTagNum);
+    // A new empty bag linked into p_Msg (from p_pArena when given), or null
+    // when memory runs out.
+    static CMsgValue* NewBag(CMsg& p_Msg, int p_iTagNum, CMsgArena* p_pArena = nullptr);
+
+    // The arena of p_Msg, a top message being filled by a parse, made on
+    // first need; null when memory runs out (the parse then uses the heap).
+    static CMsgArena* ParseArena(CMsg& p_Msg);
+    // A new sub-message placed in p_pArena (on the heap without one), or null
+    // when memory runs out. The constructor's other exceptions pass on.
+    static CMsg* NewSubMsg(CMsgArena* p_pArena, int p_iSelfNum, int p_iRootNum, int p_iSelfTagNum, CMsgDic* p_pDic);
+    // The one way a message is deleted: one placed in an arena is destroyed
+    // there, any other deleted. Null does nothing.
+    static void DeleteMsg(CMsg* p_pMsg);
 
     // -19 without a definition, -18 for a negative or undefined tag (both
     // recorded with "msgnum=%d, tagnum=%d"), else 0 and the tag's definition.
@@ -75,14 +86,19 @@ struct MsgAccess {
 
     // Stores one value read from message XML (p_szText holds p_iLength
     // characters and a terminator). p_pTag, when given, is the tag's
-    // definition in p_Msg's own definition. Raises CException on failure.
-    static void StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, const char* p_szText, size_t p_iLength);
+    // definition in p_Msg's own definition; a new bag comes from p_pArena
+    // when given. Raises CException on failure.
+    static void StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, const char* p_szText, size_t p_iLength,
+                          CMsgArena* p_pArena);
     // The same for a text held in p_strText, whose buffer a single string
     // tag takes over (p_strText is then empty): a long text is not copied.
-    static void StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CString& p_strText);
+    static void StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CString& p_strText, CMsgArena* p_pArena);
     // The bag a stored value goes to, made with the tag's type and array
     // flag when there is none yet. Raises CException.
-    static CMsgValue* StoreBag(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag);
+    static CMsgValue* StoreBag(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CMsgArena* p_pArena);
+    // MakeSubMsgEntry, with a new bag of p_Msg from p_pBagArena and a new
+    // sub-message placed in p_pSubArena, each when given.
+    static CMsg* MakeSubMsg(CMsg& p_Msg, int p_iTagNum, CMsgArena* p_pBagArena, CMsgArena* p_pSubArena);
 
     // Marks a successful store.
     static void MarkFilled(CMsg& p_Msg) { p_Msg.m_bEmpty = false; }

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "dat_class/array_growth.h"
+#include "msg/msg_access.h"
 #include "vorant/msg.hpp"
 
 CMsgArray::CMsgArray(bool p_bAdopt) : m_pData(nullptr), m_iSize(0), m_iBufferSize(0), m_bAdopt(p_bAdopt) {}
@@ -42,7 +43,7 @@ int CMsgArray::SetAt(int p_iIndex, CMsg* p_pMsg) {
     if (m_pData[p_iIndex] == p_pMsg)
         return 0;
     if (m_bAdopt)
-        delete m_pData[p_iIndex];
+        MsgAccess::DeleteMsg(m_pData[p_iIndex]);
     m_pData[p_iIndex] = p_pMsg;
     return 0;
 }
@@ -56,7 +57,7 @@ void CMsgArray::SetSize(int p_iSize) {
     // Messages an owning array drops would otherwise be lost.
     if (m_bAdopt) {
         for (int i = p_iSize; i < m_iSize; ++i) {
-            delete m_pData[i];
+            MsgAccess::DeleteMsg(m_pData[i]);
             m_pData[i] = nullptr;
         }
     }
@@ -68,7 +69,7 @@ void CMsgArray::SetBufferSize(int p_iSize) { GrowBuffer(p_iSize); }
 void CMsgArray::RemoveAll() {
     if (m_bAdopt) {
         for (int i = 0; i < m_iSize; ++i) {
-            delete m_pData[i];
+            MsgAccess::DeleteMsg(m_pData[i]);
             m_pData[i] = nullptr;
         }
     }

@@ -47,7 +47,7 @@ int MsgAccess::PrepareStore(CMsg& p_Msg, int p_iTagNum, int p_iType, int p_iLine
         // Never reinterpret what a bag of another type holds.
         return TypeMismatch(p_Msg, p_iLine, p_iTagNum, pBag->m_iType, p_iType);
     }
-    pBag->m_iType = p_iType;
+    pBag->m_iType = static_cast<signed char>(p_iType);
     pBag->m_bArray = pTag->m_bArray;
     *p_ppBag = pBag;
     return 0;

@@ -121,7 +121,8 @@ void MsgHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocalNam
     }
     bool bSubMsg = pTag->m_iType == TAG_TYPE_SUBMSG;
     if (bSubMsg) {
-        m_pCurMsg = m_pCurMsg->MakeSubMsgEntry(pTag->m_iTagNum);
+        CMsgArena* pArena = MsgAccess::ParseArena(*m_pRootMsg);
+        m_pCurMsg = MsgAccess::MakeSubMsg(*m_pCurMsg, pTag->m_iTagNum, BagArena(), pArena);
         m_MsgInfoStack.Add(MsgAccess::Info(*m_pCurMsg));
     }
     m_OpenSubMsgs.push_back(bSubMsg);
@@ -212,7 +213,7 @@ void MsgHandler::FlushLongText() {
         strText.Delete(iEnd, strText.GetLength() - iEnd);
         strText.Delete(0, iBegin);
         const CTagInfo* pKnown = m_pCurTagOwner == MsgAccess::Info(*m_pCurMsg) ? m_pCurTag : nullptr;
-        MsgAccess::StoreText(*m_pCurMsg, m_iCurTagNum, pKnown, strText);
+        MsgAccess::StoreText(*m_pCurMsg, m_iCurTagNum, pKnown, strText, BagArena());
     }
 }
 
@@ -233,9 +234,13 @@ void MsgHandler::FlushText() {
         m_strText.resize(iEnd);
         // The tag found at the start tag serves while its message is current.
         const CTagInfo* pKnown = m_pCurTagOwner == MsgAccess::Info(*m_pCurMsg) ? m_pCurTag : nullptr;
-        MsgAccess::StoreText(*m_pCurMsg, m_iCurTagNum, pKnown, m_strText.c_str() + iBegin, iEnd - iBegin);
+        MsgAccess::StoreText(*m_pCurMsg, m_iCurTagNum, pKnown, m_strText.c_str() + iBegin, iEnd - iBegin, BagArena());
     }
     m_strText.clear();
+}
+
+CMsgArena* MsgHandler::BagArena() const {
+    return m_pCurMsg == m_pRootMsg ? nullptr : MsgAccess::ParseArena(*m_pRootMsg);
 }
 
 void MsgHandler::warning(const SAXParseException& p_Error) { RaiseParseError("W", p_Error); }

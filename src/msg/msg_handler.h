@@ -64,6 +64,9 @@ private:
     // Stores the trimmed text run against the current tag, then empties it.
     void FlushText();
     void FlushLongText();
+    // Where new bags of the current message go: the root's own stay on the
+    // heap (a message without rows makes no arena), the rest in the arena.
+    CMsgArena* BagArena() const;
 
     int m_iDepth;  // open elements, the root included
     CMsgDic* m_pMsgDic;

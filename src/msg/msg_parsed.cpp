@@ -64,10 +64,11 @@ void StoreDate(CMsgValue* p_pBag, const CDate& p_Date) {
 }  // namespace
 
 void CMsg::SetParsedData(int p_iTagNum, CString p_strValue) {
-    MsgAccess::StoreText(*this, p_iTagNum, nullptr, p_strValue.ToStr(), static_cast<size_t>(p_strValue.GetLength()));
+    MsgAccess::StoreText(*this, p_iTagNum, nullptr, p_strValue.ToStr(), static_cast<size_t>(p_strValue.GetLength()),
+                         nullptr);
 }
 
-CMsgValue* MsgAccess::StoreBag(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag) {
+CMsgValue* MsgAccess::StoreBag(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CMsgArena* p_pArena) {
     const CMsgInfo* pInfo = p_Msg.m_pMsgInfo;
     if (!pInfo)
         throw CException(MA_ERR_MSG_NOT_DEFINED, "msgnum=%d", p_Msg.m_iSelfNum);
@@ -76,19 +77,19 @@ CMsgValue* MsgAccess::StoreBag(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTa
         const CTagInfo* pTag = p_pTag ? p_pTag : pInfo->GetTagInfo(p_iTagNum);
         if (!pTag)
             throw CException(MA_ERR_TAG_NOT_DEFINED, "tagnum=%d", p_iTagNum);
-        pBag = NewBag(p_Msg, p_iTagNum);
+        pBag = NewBag(p_Msg, p_iTagNum, p_pArena);
         if (!pBag)
             throw CException("new CMsgValue failed", MA_ERR_MEMORY);
-        pBag->m_iType = pTag->m_iType;
+        pBag->m_iType = static_cast<signed char>(pTag->m_iType);
         pBag->m_bArray = pTag->m_bArray;
     }
     return pBag;
 }
 
-void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CString& p_strText) {
-    CMsgValue* pBag = StoreBag(p_Msg, p_iTagNum, p_pTag);
+void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CString& p_strText, CMsgArena* p_pArena) {
+    CMsgValue* pBag = StoreBag(p_Msg, p_iTagNum, p_pTag, p_pArena);
     if (pBag->m_iType != TAG_TYPE_STRING || pBag->m_bArray || pBag->m_bSet || pBag->m_Value.pStr) {
-        StoreText(p_Msg, p_iTagNum, p_pTag, p_strText.ToStr(), static_cast<size_t>(p_strText.GetLength()));
+        StoreText(p_Msg, p_iTagNum, p_pTag, p_strText.ToStr(), static_cast<size_t>(p_strText.GetLength()), p_pArena);
         return;
     }
     pBag->m_Value.pStr = MsgTryNew<CString>(std::move(p_strText));
@@ -97,8 +98,9 @@ void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CS
     pBag->m_bSet = true;
 }
 
-void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, const char* p_szText, size_t p_iLength) {
-    CMsgValue* pBag = StoreBag(p_Msg, p_iTagNum, p_pTag);
+void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, const char* p_szText, size_t p_iLength,
+                          CMsgArena* p_pArena) {
+    CMsgValue* pBag = StoreBag(p_Msg, p_iTagNum, p_pTag, p_pArena);
     switch (pBag->m_iType) {
         case TAG_TYPE_STRING: StoreString(pBag, p_szText); break;
         case TAG_TYPE_INT: StoreInPlace<int>(pBag, vorant::num_text::ParseInt(p_szText)); break;
@@ -110,55 +112,59 @@ void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, co
     pBag->m_bSet = true;
 }
 
-CMsg* CMsg::MakeSubMsgEntry(int p_iTagNum) {
-    if (!m_pMsgInfo)
-        throw CException(MA_ERR_MSG_NOT_DEFINED, "tagnum=%d,submsgnum=%d", p_iTagNum, m_iSelfNum);
-    const CTagInfo* pTag = m_pMsgInfo->GetTagInfo(p_iTagNum);
+CMsg* CMsg::MakeSubMsgEntry(int p_iTagNum) { return MsgAccess::MakeSubMsg(*this, p_iTagNum, nullptr, nullptr); }
+
+CMsg* MsgAccess::MakeSubMsg(CMsg& p_Msg, int p_iTagNum, CMsgArena* p_pBagArena, CMsgArena* p_pSubArena) {
+    const CMsgInfo* pInfo = p_Msg.m_pMsgInfo;
+    if (!pInfo)
+        throw CException(MA_ERR_MSG_NOT_DEFINED, "tagnum=%d,submsgnum=%d", p_iTagNum, p_Msg.m_iSelfNum);
+    const CTagInfo* pTag = pInfo->GetTagInfo(p_iTagNum);
     if (!pTag)
         throw CException(MA_ERR_TAG_NOT_DEFINED, "tagnum=%d", p_iTagNum);
     // A bag of sub-messages on a tag of another type would later be read as
     // that type.
     if (pTag->m_iType != TAG_TYPE_SUBMSG)
         throw CException(MA_ERR_TAG_TYPE, "tagnum=%d,type=%d", p_iTagNum, pTag->m_iType);
-    CMsgValue* pBag = GetHashBag(p_iTagNum);
+    CMsgValue* pBag = p_Msg.GetHashBag(p_iTagNum);
     if (!pBag) {
-        pBag = MsgAccess::NewBag(*this, p_iTagNum);
+        pBag = NewBag(p_Msg, p_iTagNum, p_pBagArena);
         if (!pBag)
             throw CException("new CMsgValue failed", MA_ERR_MEMORY);
         pBag->m_iType = TAG_TYPE_SUBMSG;
         pBag->m_bArray = pTag->m_bArray;
     }
-    int iSubNum = pTag->m_iSubMsg;
+    const int iSubNum = pTag->m_iSubMsg;
+    const int iRootNum = p_Msg.m_iRootNum;
     CMsg* pSub = nullptr;
     bool bNew = true;
     if (pBag->m_bArray) {
         CMsgArray* pItems = ItemsOf<CMsg*>(pBag);
         pBag->m_bSet = true;
-        pSub = MsgTryNew<CMsg>(iSubNum, m_iRootNum, p_iTagNum, m_pMsgDic);
+        pSub = NewSubMsg(p_pSubArena, iSubNum, iRootNum, p_iTagNum, p_Msg.m_pMsgDic);
         if (!pSub)
             throw CException("new CMsg1 failed", MA_ERR_MEMORY);
         if (pItems->Add(pSub) < 0) {
-            delete pSub;
+            DeleteMsg(pSub);
             throw CException("new CMsg1 failed", MA_ERR_MEMORY);
         }
     } else {
         bNew = !pBag->m_Value.pMsg;
         if (bNew) {
-            pBag->m_Value.pMsg = MsgTryNew<CMsg>(iSubNum, m_iRootNum, p_iTagNum, m_pMsgDic);
+            pBag->m_Value.pMsg = NewSubMsg(p_pSubArena, iSubNum, iRootNum, p_iTagNum, p_Msg.m_pMsgDic);
             if (!pBag->m_Value.pMsg)
                 throw CException("new CMsg2 failed", MA_ERR_MEMORY);
         }
         pSub = pBag->m_Value.pMsg;
         // A repeated element starts its sub-message afresh.
-        pSub->Init(iSubNum, m_iRootNum, p_iTagNum);
+        pSub->Init(iSubNum, iRootNum, p_iTagNum);
         pBag->m_bSet = true;
     }
     // The children list holds each sub-message once.
     if (bNew) {
-        int iResult = AddChild(pSub);
+        int iResult = p_Msg.AddChild(pSub);
         if (iResult < 0)
-            throw CException(iResult, "tagnum=%d,msgnum=%d", p_iTagNum, m_iSelfNum);
+            throw CException(iResult, "tagnum=%d,msgnum=%d", p_iTagNum, p_Msg.m_iSelfNum);
     }
-    pSub->m_pParent = this;
+    pSub->m_pParent = &p_Msg;
     return pSub;
 }

@@ -160,7 +160,7 @@ int CMsg::SetValue(int p_iTagNum, CMsg* p_pMsg) {
         return MA_ERR_SERVICE_INPUT;
     }
     if (p_pMsg->IsEmpty()) {
-        delete p_pMsg;
+        MsgAccess::DeleteMsg(p_pMsg);
         return 0;
     }
     CMsgValue* pBag = nullptr;

@@ -1,10 +1,16 @@
 // CMsgValue: one tag's value bag and the chain it heads.
 #include <cstring>
 
+#include "msg/msg_access.h"
 #include "msg/msg_info.h"
 #include "vorant/msg.hpp"
 
-CMsgValue::CMsgValue() : m_iTagNum(0), m_iType(0), m_bSet(false), m_bArray(false), m_pNext(nullptr) {
+#if defined(__x86_64__)
+// A parsed row holds one per value.
+static_assert(sizeof(CMsgValue) == 24, "a bag stays 24 bytes");
+#endif
+
+CMsgValue::CMsgValue() : m_iTagNum(0), m_iType(0), m_bSet(false), m_bArray(false), m_bPlaced(false), m_pNext(nullptr) {
     std::memset(&m_Value, 0, sizeof(m_Value));
 }
 
@@ -16,7 +22,10 @@ CMsgValue::~CMsgValue() {
     while (pNext) {
         CMsgValue* pAfter = pNext->m_pNext;
         pNext->m_pNext = nullptr;
-        delete pNext;
+        if (pNext->m_bPlaced)
+            pNext->~CMsgValue();
+        else
+            delete pNext;
         pNext = pAfter;
     }
 }
@@ -36,7 +45,7 @@ void CMsgValue::ReleaseValue() {
         switch (m_iType) {
             case TAG_TYPE_STRING: delete m_Value.pStr; break;
             case TAG_TYPE_DATE: delete m_Value.pDate; break;
-            case TAG_TYPE_SUBMSG: delete m_Value.pMsg; break;
+            case TAG_TYPE_SUBMSG: MsgAccess::DeleteMsg(m_Value.pMsg); break;
             default: break;
         }
     }

@@ -1,0 +1,42 @@
+// The blocks one parse places sub-messages, value tables and bags in.
+#ifndef VORANT_MSG_MSG_ARENA_H
+#define VORANT_MSG_MSG_ARENA_H
+
+#include <cstddef>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+// What was destroyed in an arena stays unreadable until the arena dies, so
+// that the address sanitizer sees a use after it as it would after a free.
+#define VORANT_ARENA_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
+#define VORANT_ARENA_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
+#else
+#define VORANT_ARENA_POISON(p, n) ((void)(p), (void)(n))
+#define VORANT_ARENA_UNPOISON(p, n) ((void)(p), (void)(n))
+#endif
+
+// Hands out memory from large blocks in order and frees the blocks together:
+// a parsed row costs no allocation of its own. Owned by the top message
+// being filled, which destroys what it placed here before freeing the arena.
+// Used by that message's thread only.
+class CMsgArena {
+public:
+    CMsgArena();
+    ~CMsgArena();
+    CMsgArena(const CMsgArena&) = delete;
+    CMsgArena& operator=(const CMsgArena&) = delete;
+
+    // p_nBytes aligned to p_nAlign (a power of two, at most that of
+    // std::max_align_t), valid until the arena dies; null when memory runs out.
+    void* Allocate(size_t p_nBytes, size_t p_nAlign);
+
+private:
+    struct Block;
+
+    Block* m_pBlocks;  // the newest first
+    char* m_pFree;
+    size_t m_nLeft;
+    size_t m_nNextSize;
+};
+
+#endif  // VORANT_MSG_MSG_ARENA_H
