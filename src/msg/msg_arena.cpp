@@ -1,7 +1,6 @@
 // CMsgArena: large blocks handed out in order.
 #include "msg/msg_arena.h"
 
-#include <cstdint>
 #include <new>
 
 namespace {
@@ -37,30 +36,25 @@ CMsgArena::~CMsgArena() {
     }
 }
 
-void* CMsgArena::Allocate(size_t p_nBytes, size_t p_nAlign) {
+void* CMsgArena::AllocateInNewBlock(size_t p_nBytes) {
     static_assert(sizeof(Block) <= kHeader, "the header holds the block's links");
-    size_t nPad = m_pFree ? (p_nAlign - reinterpret_cast<uintptr_t>(m_pFree) % p_nAlign) % p_nAlign : 0;
-    if (!m_pFree || nPad > m_nLeft || p_nBytes > m_nLeft - nPad) {
-        if (p_nBytes > kLargestBlock)
-            return nullptr;
-        size_t nSize = m_nNextSize;
-        while (nSize - kHeader < p_nBytes)
-            nSize *= 2;
-        void* pMemory = ::operator new(nSize, std::nothrow);
-        if (!pMemory)
-            return nullptr;
-        Block* pBlock = static_cast<Block*>(pMemory);
-        pBlock->m_pNext = m_pBlocks;
-        pBlock->m_nSize = nSize;
-        m_pBlocks = pBlock;
-        m_pFree = static_cast<char*>(pMemory) + kHeader;
-        m_nLeft = nSize - kHeader;
-        if (m_nNextSize < kLargestBlock)
-            m_nNextSize *= 2;
-        nPad = 0;
-    }
-    void* pPlace = m_pFree + nPad;
-    m_pFree += nPad + p_nBytes;
-    m_nLeft -= nPad + p_nBytes;
+    if (p_nBytes > kLargestBlock)
+        return nullptr;
+    size_t nSize = m_nNextSize;
+    while (nSize - kHeader < p_nBytes)
+        nSize *= 2;
+    void* pMemory = ::operator new(nSize, std::nothrow);
+    if (!pMemory)
+        return nullptr;
+    Block* pBlock = static_cast<Block*>(pMemory);
+    pBlock->m_pNext = m_pBlocks;
+    pBlock->m_nSize = nSize;
+    m_pBlocks = pBlock;
+    if (m_nNextSize < kLargestBlock)
+        m_nNextSize *= 2;
+    // The header keeps the start aligned for any place.
+    char* pPlace = static_cast<char*>(pMemory) + kHeader;
+    m_pFree = pPlace + p_nBytes;
+    m_nLeft = nSize - kHeader - p_nBytes;
     return pPlace;
 }

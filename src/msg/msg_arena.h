@@ -3,6 +3,7 @@
 #define VORANT_MSG_MSG_ARENA_H
 
 #include <cstddef>
+#include <cstdint>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/asan_interface.h>
@@ -28,10 +29,23 @@ public:
 
     // p_nBytes aligned to p_nAlign (a power of two, at most that of
     // std::max_align_t), valid until the arena dies; null when memory runs out.
-    void* Allocate(size_t p_nBytes, size_t p_nAlign);
+    void* Allocate(size_t p_nBytes, size_t p_nAlign) {
+        // Rows take several places each: the common case stays inline.
+        size_t nPad = static_cast<size_t>(-reinterpret_cast<uintptr_t>(m_pFree)) & (p_nAlign - 1);
+        if (m_pFree && nPad <= m_nLeft && p_nBytes <= m_nLeft - nPad) {
+            void* pPlace = m_pFree + nPad;
+            m_pFree += nPad + p_nBytes;
+            m_nLeft -= nPad + p_nBytes;
+            return pPlace;
+        }
+        return AllocateInNewBlock(p_nBytes);
+    }
 
 private:
     struct Block;
+
+    // Starts a block that holds at least p_nBytes and takes them from its start.
+    void* AllocateInNewBlock(size_t p_nBytes);
 
     Block* m_pBlocks;  // the newest first
     char* m_pFree;
