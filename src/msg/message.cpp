@@ -173,16 +173,10 @@ CMsg* MsgAccess::NewSubMsg(CMsgArena* p_pArena, int p_iSelfNum, int p_iRootNum, 
     if (!pPlace)
         return nullptr;
     // A constructor that fails leaves its place unused until the arena dies.
-    CMsg* pMsg = nullptr;
-    try {
-        pMsg = new (pPlace) CMsg(p_iSelfNum, p_iRootNum, p_iSelfTagNum, p_pDic);
-    } catch (const std::bad_alloc&) {
+    CMsg* pMsg =
+        MsgNullOnMemoryFailure([&] { return new (pPlace) CMsg(p_iSelfNum, p_iRootNum, p_iSelfTagNum, p_pDic); });
+    if (!pMsg)
         return nullptr;
-    } catch (const CException& e) {
-        if (e.GetCode() == MA_ERR_MEMORY)
-            return nullptr;
-        throw;
-    }
     pMsg->m_bInArena = true;
     return pMsg;
 }

@@ -67,11 +67,12 @@ struct MsgValueKind<CMsg*> {
     static Array*& Items(CMsgValue& p_Bag) { return p_Bag.m_Value.pMsgArr; }
 };
 
-// A new T, or null when memory runs out (a constructor's own -11 included).
-template <class T, class... A>
-T* MsgTryNew(A&&... p_Args) {
+// What p_fnMake returns, or null when memory runs out (a constructor's own
+// -11 included); other exceptions pass on.
+template <class F>
+auto MsgNullOnMemoryFailure(F p_fnMake) -> decltype(p_fnMake()) {
     try {
-        return new T(std::forward<A>(p_Args)...);
+        return p_fnMake();
     } catch (const std::bad_alloc&) {
         return nullptr;
     } catch (const CException& e) {
@@ -79,6 +80,12 @@ T* MsgTryNew(A&&... p_Args) {
             return nullptr;
         throw;
     }
+}
+
+// A new T, or null when memory runs out.
+template <class T, class... A>
+T* MsgTryNew(A&&... p_Args) {
+    return MsgNullOnMemoryFailure([&] { return new T(std::forward<A>(p_Args)...); });
 }
 
 #endif  // VORANT_MSG_MSG_VALUE_KINDS_H
