@@ -173,8 +173,6 @@ int CAdaptor::ConnectOne(const sockaddr* p_pAddr, socklen_t p_nLength, int64_t p
                       ? 0
                       : -1;
     }
-    // The descriptor stays non-blocking: every send and receive is waited for
-    // with poll and made with MSG_DONTWAIT anyway.
     if (iResult != 0) {
         CloseSocket(iSock);
         SetError(ADAPTOR_CONNECT, "(connect)");

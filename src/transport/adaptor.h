@@ -49,8 +49,8 @@ public:
     virtual int ReceiveFrom(CPacketInfo* p_pInfo, int p_iTimeout) = 0;
 
     // Opens the TCP connection: every address of the name in resolver order
-    // (IPv4 and IPv6; "[::1]" is taken as ::1), each a non-blocking connect
-    // with TCP_NODELAY. All of them together get the connect time-out; an
+    // (IPv4 and IPv6; "[::1]" is taken as ::1), each a connect bounded by
+    // its share of the time-out, with TCP_NODELAY. All of them together get the connect time-out; an
     // address gets an even share of what remains, the last one all of it.
     // Returns the descriptor or -3, -4, -5, -11 (the last address's
     // failure). A time-out is -5 "(connect to=<seconds>)". A connection
