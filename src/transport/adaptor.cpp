@@ -140,10 +140,10 @@ int CAdaptor::ConnectOne(const sockaddr* p_pAddr, socklen_t p_nLength, int64_t p
     timeval tv;
     tv.tv_sec = static_cast<time_t>(llBound / 1000);
     tv.tv_usec = static_cast<suseconds_t>(llBound % 1000 * 1000);
-    if (setsockopt(iSock, IPPROTO_TCP, TCP_NODELAY, &iOn, sizeof iOn) != 0 ||
-        setsockopt(iSock, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) != 0) {
+    const bool bNoDelay = setsockopt(iSock, IPPROTO_TCP, TCP_NODELAY, &iOn, sizeof iOn) == 0;
+    if (!bNoDelay || setsockopt(iSock, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) != 0) {
         CloseSocket(iSock);
-        SetError(ADAPTOR_SOCKOPT, "(TCP_NODELAY)");
+        SetError(ADAPTOR_SOCKOPT, bNoDelay ? "(SO_SNDTIMEO)" : "(TCP_NODELAY)");
         return ADAPTOR_SOCKOPT;
     }
 
