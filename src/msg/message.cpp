@@ -131,18 +131,8 @@ CMsgValue* CMsg::NewHashBag(int p_iTagNum, CMsgArena* p_pArena) {
 
 void CMsg::ReleaseContent() {
     if (m_pValues) {
-        for (int i = 0; i < m_iHeadCount; ++i) {
-            CMsgValue* pBag = m_pValues[i];
-            while (pBag) {
-                CMsgValue* pNext = pBag->m_pNext;
-                pBag->m_pNext = nullptr;
-                if (pBag->m_bPlaced)
-                    pBag->~CMsgValue();
-                else
-                    delete pBag;
-                pBag = pNext;
-            }
-        }
+        for (int i = 0; i < m_iHeadCount; ++i)
+            MsgAccess::DeleteBag(m_pValues[i]);
         if (!m_bArenaTable)
             ::operator delete(m_pValues);
         m_pValues = nullptr;

@@ -63,6 +63,10 @@ struct MsgAccess {
     // The one way a message is deleted: one placed in an arena is destroyed
     // there, any other deleted. Null does nothing.
     static void DeleteMsg(CMsg* p_pMsg);
+    // The one way a bag is let go, with the rest of its chain: one placed in
+    // a table or an arena is destroyed there, any other deleted. Null does
+    // nothing.
+    static void DeleteBag(CMsgValue* p_pBag);
 
     // -19 without a definition, -18 for a negative or undefined tag (both
     // recorded with "msgnum=%d, tagnum=%d"), else 0 and the tag's definition.

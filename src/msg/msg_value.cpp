@@ -22,12 +22,18 @@ CMsgValue::~CMsgValue() {
     while (pNext) {
         CMsgValue* pAfter = pNext->m_pNext;
         pNext->m_pNext = nullptr;
-        if (pNext->m_bPlaced)
-            pNext->~CMsgValue();
-        else
-            delete pNext;
+        MsgAccess::DeleteBag(pNext);
         pNext = pAfter;
     }
+}
+
+void MsgAccess::DeleteBag(CMsgValue* p_pBag) {
+    if (!p_pBag)
+        return;
+    if (p_pBag->m_bPlaced)
+        p_pBag->~CMsgValue();
+    else
+        delete p_pBag;
 }
 
 void CMsgValue::ReleaseValue() {
