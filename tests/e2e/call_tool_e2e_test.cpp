@@ -1,9 +1,7 @@
 // vorant-call for operators: the dictionary listing, checked values, JSON
 // in and out, the verbose trace, the open-model load; and its histogram.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -15,30 +13,8 @@ namespace {
 
 using nlohmann::json;
 
-struct ToolRun {
-    int status = -1;
-    std::string out, err;
-};
-
 // Runs vorant-call with args; standard output and error apart.
-ToolRun Tool(const std::string& args) {
-    const std::string errFile = ScratchDir() + "/tool.err";
-    ToolRun run;
-    FILE* pipe = popen((std::string(VORANT_CALL) + " " + args + " 2>" + errFile).c_str(), "r");
-    if (pipe == nullptr)
-        return run;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), pipe)) > 0)
-        run.out.append(buf, n);
-    int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream file(errFile);
-    run.err.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return run;
-}
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+ProcessRun Tool(const std::string& args) { return RunCommand(std::string(VORANT_CALL) + " " + args, true); }
 
 std::string WriteFile(const std::string& name, const std::string& text) {
     const std::string path = ScratchDir() + "/" + name;
@@ -62,15 +38,15 @@ TEST(CallTool, ListAndDescribeNeedOnlyTheDictionary) {
         const std::string config = WriteFile(std::string("dic-only-") + dic + ".conf",
                                              std::string("msg_dic=" VORANT_SOURCE_DIR "/examples/") + dic +
                                                  "\nkey_file=/nonexistent/user.key\nserver=127.0.0.1 1\n");
-        ToolRun list = Tool("-c " + config + " --list");
+        ProcessRun list = Tool("-c " + config + " --list");
         ASSERT_EQ(list.status, 0) << list.err;
         EXPECT_TRUE(Contains(list.out, " 1001  AccountRequest")) << list.out;
-        ToolRun all = Tool("-c " + config + " --describe-all AccountRequest");
+        ProcessRun all = Tool("-c " + config + " --describe-all AccountRequest");
         ASSERT_EQ(all.status, 0) << all.err;
         EXPECT_TRUE(Contains(all.out, "message 1001 AccountRequest, version '1.0', 7 tags")) << all.out;
         EXPECT_TRUE(Contains(all.out, "lines                m2001    Y     2001 AccountLine")) << all.out;
         EXPECT_TRUE(Contains(all.out, "message 2001 AccountLine")) << all.out;
-        ToolRun one = Tool("-c " + config + " --describe 1001");
+        ProcessRun one = Tool("-c " + config + " --describe 1001");
         EXPECT_FALSE(Contains(one.out, "message 2001")) << one.out;
         outputs[i++] = list.out + all.out;
         EXPECT_EQ(Tool("-c " + config + " --describe 4242").status, 2);
@@ -96,7 +72,7 @@ TEST(CallTool, BadValuesAreUsageErrorsBeforeAnythingIsSent) {
         {"qty=1 --set qty=2", "tag 'qty' (integer) is not an array and is already set"},
     };
     for (const Case& c : cases) {
-        ToolRun run = Tool("-c " + config + " -s 100 --msg 1001 --set " + c.sets);
+        ProcessRun run = Tool("-c " + config + " -s 100 --msg 1001 --set " + c.sets);
         EXPECT_EQ(run.status, 2) << c.sets << ": " << run.err;
         EXPECT_TRUE(Contains(run.err, c.reason)) << c.sets << ": " << run.err;
     }
@@ -108,7 +84,7 @@ TEST(CallTool, BadValuesAreUsageErrorsBeforeAnythingIsSent) {
         {R"({"msg":1001,"fields":{"lines":[{"nosuch":1}]}})", "unknown tag 'nosuch' in message 2001"},
     };
     for (const auto& c : jsonCases) {
-        ToolRun run = Tool("-c " + config + " -s 100 " + WriteFile("bad.json", c[0]));
+        ProcessRun run = Tool("-c " + config + " -s 100 " + WriteFile("bad.json", c[0]));
         EXPECT_EQ(run.status, 2) << c[0] << ": " << run.err;
         EXPECT_TRUE(Contains(run.err, c[1])) << c[0] << ": " << run.err;
     }
@@ -117,7 +93,7 @@ TEST(CallTool, BadValuesAreUsageErrorsBeforeAnythingIsSent) {
 }
 
 TEST(CallTool, JsonAnswersAndRequestsRoundTrip) {
-    ToolRun run = Tool(Call("-s 100 " VORANT_SOURCE_DIR "/examples/order.xml --json"));
+    ProcessRun run = Tool(Call("-s 100 " VORANT_SOURCE_DIR "/examples/order.xml --json"));
     ASSERT_EQ(run.status, 0) << run.err;
     const json answer = json::parse(run.out);
     EXPECT_EQ(answer["msg"], 1001);
@@ -132,19 +108,19 @@ TEST(CallTool, JsonAnswersAndRequestsRoundTrip) {
     EXPECT_EQ(f["lines"], json::parse(R"([{"code":"X1","count":2},{"code":"X2"}])"));
     EXPECT_EQ(f["memo"], json::parse(R"(["a","b"])"));
 
-    ToolRun again = Tool(Call("-s 100 " + WriteFile("answer.json", run.out) + " --json"));
+    ProcessRun again = Tool(Call("-s 100 " + WriteFile("answer.json", run.out) + " --json"));
     ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(again.out, run.out);
-    ToolRun piped = Tool(Call("-s 100 - --input json --json < " + ScratchDir() + "/answer.json"));
+    ProcessRun piped = Tool(Call("-s 100 - --input json --json < " + ScratchDir() + "/answer.json"));
     EXPECT_EQ(piped.out, run.out);
 
-    ToolRun rejected = Tool(Call("-s 300 --msg 1001 --json"));
+    ProcessRun rejected = Tool(Call("-s 300 --msg 1001 --json"));
     EXPECT_EQ(rejected.status, 1);
     EXPECT_EQ(json::parse(rejected.out)["error"]["code"], 501) << rejected.out;
 }
 
 TEST(CallTool, VerboseShowsTheCallFromTheTraceHook) {
-    ToolRun run = Tool(Call("-s 100 --msg 1001 --set acct=V -v --trace-packet"));
+    ProcessRun run = Tool(Call("-s 100 --msg 1001 --set acct=V -v --trace-packet"));
     ASSERT_EQ(run.status, 0) << run.err;
     for (const char* part : {"* connected to 127.0.0.1 port ", "> SvcNum        @22  [0100]",
                              "> Compressed    @88  [N]", "< MsgNum        @26  [1001]", "> body ",
@@ -158,8 +134,8 @@ TEST(CallTool, OpenModelShowsQueueingAtARateTheServerCannotServe) {
     // scheduled at 0.1 s, starts only at 1 s, so its latency is near 1.9 s
     // where a closed loop would report 1 s.
     const std::string svg = ScratchDir() + "/run.svg";
-    ToolRun run = Tool(Call("-s " + std::to_string(kSlowEchoService) +
-                            " --msg 1001 --rate 10 --duration 1.5 --max-in-flight 1 --json --report " + svg));
+    ProcessRun run = Tool(Call("-s " + std::to_string(kSlowEchoService) +
+                               " --msg 1001 --rate 10 --duration 1.5 --max-in-flight 1 --json --report " + svg));
     EXPECT_EQ(run.status, 1) << run.err;  // not every scheduled call was made
     const json summary = json::parse(run.out);
     EXPECT_EQ(summary["mode"], "open");
@@ -174,7 +150,7 @@ TEST(CallTool, OpenModelShowsQueueingAtARateTheServerCannotServe) {
     EXPECT_TRUE(Contains(picture, "<svg")) << picture.substr(0, 200);
     EXPECT_TRUE(Contains(picture, "<polyline")) << picture.substr(0, 200);
 
-    ToolRun closed = Tool(Call("-s 300 --msg 1001 --repeat 6 --threads 2 --json"));
+    ProcessRun closed = Tool(Call("-s 300 --msg 1001 --repeat 6 --threads 2 --json"));
     EXPECT_EQ(closed.status, 1);
     const json c = json::parse(closed.out);
     EXPECT_EQ(c["mode"], "closed");

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "protect/key_file_writer.h"
@@ -76,3 +79,26 @@ std::string DictionaryPath() { return ExampleDictionary(); }
 std::string KeyFilePath() { return g_keyFile; }
 std::string ConfigPath() { return g_config; }
 const std::string& ScratchDir() { return g_scratch; }
+
+ProcessRun RunCommand(const std::string& p_strCommand, bool p_bSplit) {
+    const std::string errFile = g_scratch + "/command.err";
+    ProcessRun run;
+    FILE* pipe = popen((p_strCommand + (p_bSplit ? " 2>" + errFile : " 2>&1")).c_str(), "r");
+    if (pipe == nullptr)
+        return run;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof(buf), pipe)) > 0)
+        run.out.append(buf, n);
+    int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (p_bSplit) {
+        std::ifstream file(errFile);
+        run.err.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+    return run;
+}
+
+bool Contains(const std::string& p_strText, const std::string& p_strPart) {
+    return p_strText.find(p_strPart) != std::string::npos;
+}

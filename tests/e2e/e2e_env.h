@@ -23,4 +23,13 @@ std::string KeyFilePath();
 std::string ConfigPath();
 const std::string& ScratchDir();
 
+struct ProcessRun {
+    int status = -1;
+    std::string out, err;
+};
+
+// Runs a shell command; standard error joins out unless p_bSplit.
+ProcessRun RunCommand(const std::string& p_strCommand, bool p_bSplit = false);
+bool Contains(const std::string& p_strText, const std::string& p_strPart);
+
 #endif  // VORANT_TESTS_E2E_E2E_ENV_H

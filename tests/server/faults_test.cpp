@@ -14,10 +14,6 @@ namespace {
 
 using ServerFaults = FdLeakCheck;
 
-const char kQuoteXml[] =
-    "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"1001\" ver=\"\">"
-    "<t1><![CDATA[ACME]]></t1><t2>42</t2></msg>";
-
 TEST_F(ServerFaults, EachFaultIsReportedByTheAdaptor) {
     TestServer server(
         "1 close-after 50 echo\n"
@@ -51,7 +47,7 @@ TEST_F(ServerFaults, EachFaultIsReportedByTheAdaptor) {
     for (size_t i = 0; i < results.size(); ++i) {
         const int iTimeout = cases[i].svc == 9 ? 3 : 1;
         clients.emplace_back(
-            [&, i, iTimeout]() { results[i] = Call(server.Port(), cases[i].svc, 1001, kQuoteXml, iTimeout); });
+            [&, i, iTimeout]() { results[i] = Call(server.Port(), cases[i].svc, 1001, kShortXml, iTimeout); });
     }
     for (std::thread& t : clients) {
         t.join();
@@ -80,7 +76,7 @@ TEST_F(ServerFaults, DamagedRequestGetsARejectNamingTheDamage) {
     CPacketInfo request;
     request.m_iSvcNum = 100;
     request.m_iMsgNum = 1001;
-    request.m_Body.AppendData(kQuoteXml, sizeof kQuoteXml - 1);
+    request.m_Body.AppendData(kShortXml, sizeof kShortXml - 1);
     CStream packet;
     ASSERT_EQ(0, a.BuildPacket(&request, &packet));
     const int iSumAt = packet.GetSize() - vorant::packet::CHECKSUM_SIZE;
@@ -105,8 +101,8 @@ TEST_F(ServerFaults, StopEndsConnectionsThatAreStillWaiting) {
         TestServer server("5 header-only echo\n8 delay 60 echo\n");
         const int iPort = server.Port();
         std::unique_ptr<CallResult> silent, delayed;
-        std::thread t1([&]() { silent = Call(iPort, 5, 1001, kQuoteXml, 30); });
-        std::thread t2([&]() { delayed = Call(iPort, 8, 1001, kQuoteXml, 30); });
+        std::thread t1([&]() { silent = Call(iPort, 5, 1001, kShortXml, 30); });
+        std::thread t2([&]() { delayed = Call(iPort, 8, 1001, kShortXml, 30); });
         // Let both requests arrive, then stop long before their waits end.
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         server.Stop();

@@ -23,10 +23,6 @@ namespace {
 
 using ServerMisuse = FdLeakCheck;
 
-const char kQuoteXml[] =
-    "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"1001\" ver=\"\">"
-    "<t1><![CDATA[ACME]]></t1><t2>42</t2></msg>";
-
 int Open(int p_iPort) {
     const int iFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in addr;
@@ -96,8 +92,8 @@ TEST_F(ServerMisuse, SlowAndBrokenClientsNeverHoldUpTheOthers) {
     for (int t = 0; t < 4; ++t) {
         callers.emplace_back([&]() {
             for (int i = 0; i < 25; ++i) {
-                auto r = Call(iPort, 100, 1001, kQuoteXml, 2);
-                ok += r->m_iCode == 0 && r->Body() == kQuoteXml;
+                auto r = Call(iPort, 100, 1001, kShortXml, 2);
+                ok += r->m_iCode == 0 && r->Body() == kShortXml;
             }
         });
     }
@@ -135,7 +131,7 @@ TEST_F(ServerMisuse, DribblersCloseAtTheDeadlineIdlersAtTheIdleLimit) {
     CTcpAdaptor builder;
     CPacketInfo request;
     request.m_iSvcNum = 100;
-    request.m_Body.AppendData(kQuoteXml, sizeof kQuoteXml - 1);
+    request.m_Body.AppendData(kShortXml, sizeof kShortXml - 1);
     CStream packet;
     ASSERT_EQ(0, builder.BuildPacket(&request, &packet));
     ASSERT_EQ(140, send(iHalfBody, packet.GetData(), 140, MSG_NOSIGNAL));
@@ -181,7 +177,7 @@ TEST_F(ServerMisuse, ConnectionsOverTheLimitAreClosedAtOnce) {
         close(iFd);
     }
     ASSERT_TRUE(WaitOpen(server, 0));
-    auto r = Call(server.Port(), 100, 1001, kQuoteXml);
+    auto r = Call(server.Port(), 100, 1001, kShortXml);
     EXPECT_EQ(0, r->m_iCode) << r->m_strError;
     const vorant_server::CServerStats stats = server.Stats();
     EXPECT_EQ(1, stats.m_llRefused);
@@ -194,14 +190,14 @@ TEST_F(ServerMisuse, StopLetsCallsInFlightFinishThenRefusesNewOnes) {
     TestServer server("8 delay 1 echo\n300 reject 501 denied\n");
     const int iPort = server.Port();
     std::unique_ptr<CallResult> delayed;
-    std::thread caller([&]() { delayed = Call(iPort, 8, 1001, kQuoteXml, 3); });
+    std::thread caller([&]() { delayed = Call(iPort, 8, 1001, kShortXml, 3); });
     ASSERT_TRUE(WaitOpen(server, 1));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the request is in
     server.Stop();
     caller.join();
     ASSERT_EQ(0, delayed->m_iCode) << delayed->m_strError;
-    EXPECT_EQ(kQuoteXml, delayed->Body());
-    EXPECT_EQ(-5, Call(iPort, 8, 1001, kQuoteXml, 1)->m_iCode);
+    EXPECT_EQ(kShortXml, delayed->Body());
+    EXPECT_EQ(-5, Call(iPort, 8, 1001, kShortXml, 1)->m_iCode);
     const std::string strStats = vorant_server::FormatStats(server.Stats());
     EXPECT_EQ(0u, strStats.find("requests=1 open=0 peak=1 deadline=0 refused=0 failed=0 answers: "
                                 "8 delay 1 echo=1, 300 reject 501 denied=0, 9001 no rule=0"))

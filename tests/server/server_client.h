@@ -49,6 +49,11 @@ private:
 // would. False when the body is no readable REJECT.
 bool ReadReject(const std::string& p_strXml, int* p_pCode, std::string* p_pReason, int* p_pSvc);
 
+// A small request body the test dictionary reads.
+constexpr char kShortXml[] =
+    "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"1001\" ver=\"\">"
+    "<t1><![CDATA[ACME]]></t1><t2>42</t2></msg>";
+
 std::string TestData(const std::string& p_strName);
 
 #endif  // VORANT_TESTS_SERVER_SERVER_CLIENT_H

@@ -51,14 +51,6 @@ TEST_F(Server, EchoSendsTheRequestMessageBackCompressedWhenLarge) {
     EXPECT_EQ(strLogin, login->Body());
 }
 
-TEST_F(Server, AnswerFileIsSentInTheNumberedForm) {
-    TestServer server("200 answer " + TestData("quote.xml") + "\n");
-    auto r = Call(server.Port(), 200, 1001, kQuoteXml);
-    ASSERT_EQ(0, r->m_iCode) << r->m_strError;
-    EXPECT_EQ(kQuoteXml, r->Body());
-    EXPECT_EQ(1001, r->m_Answer.m_iMsgNum);
-}
-
 TEST_F(Server, RefusalsAreRejectMessagesTheClientCanRead) {
     TestServer server("300 reject 501 denied, see ]]> docs\n100 echo\n");
     struct Case {
@@ -155,11 +147,15 @@ TEST_F(Server, BadRulesOrFilesStopTheStartWithTheReason) {
     EXPECT_EQ(0u, strError.find("dictionary ")) << strError;
 }
 
-TEST_F(Server, DefaultRuleAnswersServicesWithoutOneOfTheirOwn) {
-    TestServer server("300 reject 501 denied\n* echo\n");
-    auto r = Call(server.Port(), 4321, 1001, kQuoteXml);
-    ASSERT_EQ(0, r->m_iCode) << r->m_strError;
-    EXPECT_EQ(kQuoteXml, r->Body());
+// An answer file goes out in the numbered form; '*' serves services without a rule.
+TEST_F(Server, AnswerFileAndTheDefaultRule) {
+    TestServer server("200 answer " + TestData("quote.xml") + "\n* echo\n");
+    for (int iSvc : {200, 4321}) {
+        auto r = Call(server.Port(), iSvc, 1001, kQuoteXml);
+        ASSERT_EQ(0, r->m_iCode) << r->m_strError;
+        EXPECT_EQ(kQuoteXml, r->Body());
+        EXPECT_EQ(1001, r->m_Answer.m_iMsgNum);
+    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "fd_leak_check.h"
 #include "scripted_peer.h"
+#include "transport/packet_decode.h"
 #include "transport/packet_info.h"
 #include "transport/packet_layout.h"
 #include "transport/tcp_adaptor.h"
@@ -65,6 +66,21 @@ int ReceiveAnswer(const std::string& p_strBytes, Then p_Then, CPacketInfo* p_pIn
     const int iResult = a.ReceiveFrom(p_pInfo, 1);
     *p_pError = a.GetLastError();
     return iResult;
+}
+
+// The same bytes decoded in memory: the record text, or the body when whole.
+std::string Decode(const std::string& p_strPacket, int p_iMaxPacket = 0) {
+    CPacketInfo info;
+    vorant::packet::Frame frame;
+    std::string strDetails;
+    const int iMax = p_iMaxPacket > 0 ? p_iMaxPacket : 64 * 1024 * 1024;
+    int iCode = vorant::packet::DecodeHeader(p_strPacket.data(), iMax, &info, &frame, &strDetails);
+    if (iCode == 0) {
+        EXPECT_EQ(p_strPacket.size(), 128u + static_cast<size_t>(frame.m_iWireBody) + 3u);
+        const char* p = p_strPacket.data();
+        iCode = vorant::packet::DecodeBody(p, p + 128, p + 128 + frame.m_iWireBody, frame, &info, &strDetails);
+    }
+    return iCode == 0 ? BodyOf(info) : vorant::packet::ErrorRecord(iCode, strDetails);
 }
 
 using Packets = FdLeakCheck;
@@ -178,6 +194,7 @@ TEST_F(Packets, AnswerFieldsAreReadAsTheyStandExceptTheTrimmedUserKey) {
     CPacketInfo info;
     std::string strError;
     ASSERT_EQ(0, ReceiveAnswer(Packet(h, "<msg/>"), CLOSE, &info, &strError)) << strError;
+    EXPECT_EQ("<msg/>", Decode(Packet(h, "<msg/>")));
     EXPECT_EQ(1234, info.m_iSvcNum);
     EXPECT_EQ(10, info.m_iMsgNum);
     EXPECT_EQ(-5, info.m_iRefNum);
@@ -201,6 +218,7 @@ TEST_F(Packets, AnswerFieldsAreReadAsTheyStandExceptTheTrimmedUserKey) {
     ASSERT_EQ(0, ReceiveAnswer(Packet(h, strBody), CLOSE, &inflated, &strError)) << strError;
     EXPECT_TRUE(inflated.m_bCompressed);
     EXPECT_EQ(strBody, BodyOf(inflated));
+    EXPECT_EQ(strBody, Decode(Packet(h, strBody)));
 
     // The uncompressed length is room, not a promise: a body that inflates
     // to less is kept whole at its own length.
@@ -314,6 +332,10 @@ TEST_F(Packets, BrokenAnswersFailWithTheirCodeAndText) {
         EXPECT_EQ(bad.code, ReceiveAnswer(bad.bytes, bad.then, &info, &strError, bad.maxPacket));
         EXPECT_EQ(bad.text, strError);
         EXPECT_EQ(iFds, CountOpenFds());
+        // Bytes that are all there decode in memory to the same record.
+        if (bad.code != -8 && bad.code != -9 && bad.text.find("uncompleted") == std::string::npos) {
+            EXPECT_EQ(bad.text, Decode(bad.bytes, bad.maxPacket));
+        }
     }
 }
 
