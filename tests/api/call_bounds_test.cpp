@@ -17,11 +17,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct MsgFree {
-    void operator()(CMsg* msg) const { MA_FreeMsg(msg); }
-};
-using MsgPtr = std::unique_ptr<CMsg, MsgFree>;
-
 double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 CCallOptions Options(int connectMs, int recvMs, int deadlineMs, int maxAnswer) {

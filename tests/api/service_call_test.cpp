@@ -12,11 +12,6 @@
 
 namespace {
 
-struct MsgFree {
-    void operator()(CMsg* msg) const { MA_FreeMsg(msg); }
-};
-using MsgPtr = std::unique_ptr<CMsg, MsgFree>;
-
 class ServiceCall : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -2,6 +2,7 @@
 #ifndef VORANT_TESTS_API_SERVICE_TEST_UTIL_H
 #define VORANT_TESTS_API_SERVICE_TEST_UTIL_H
 
+#include <memory>
 #include <string>
 
 #include "api/library_state.h"
@@ -31,6 +32,12 @@ private:
     int deadlineMs_ = g_iDeadlineMs;
     int maxAnswer_ = g_iMaxAnswer;
 };
+
+// A message the test owns, freed the library's way.
+struct MsgFree {
+    void operator()(CMsg* msg) const { MA_FreeMsg(msg); }
+};
+using MsgPtr = std::unique_ptr<CMsg, MsgFree>;
 
 // The worked example order: every scalar type, a sub-message array and a
 // string array.

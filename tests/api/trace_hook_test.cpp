@@ -12,11 +12,6 @@
 
 namespace {
 
-struct MsgFree {
-    void operator()(CMsg* msg) const { MA_FreeMsg(msg); }
-};
-using MsgPtr = std::unique_ptr<CMsg, MsgFree>;
-
 // A copy of each record and its packets, taken inside the hook.
 struct Traced {
     VorantTrace record;
