@@ -156,17 +156,10 @@ TEST_F(ServiceCall, ServerDown) {
 }
 
 TEST_F(ServiceCall, BrokenAnswers) {
-    std::string good = AnswerPacket(kExampleOrderXml);
-    std::string badSum = good;
-    badSum[badSum.size() - 1] = badSum[badSum.size() - 1] == '0' ? '1' : '0';
-    std::string badName = good;
+    // Every packet failure comes as the adaptor's record under -5; the
+    // records themselves are pinned by the packet tests.
+    std::string badName = AnswerPacket(kExampleOrderXml);
     badName[3] = 'X';
-
-    EXPECT_EQ(CallWithAnswer(badSum), -3);
-    EXPECT_EQ(err_.GetCode(), -5);
-    EXPECT_EQ(std::string(err_.GetText()).rfind("Checksum is incorrect(-13)((M:", 0), 0u) << err_.GetText().ToStr();
-    EXPECT_EQ(err_.GetRefSvcNum(), -1);
-
     EXPECT_EQ(CallWithAnswer(badName), -3);
     ExpectError(-5, "Header format is incorrect(-15)(Unknown BeginString[QRBXXMP-V1.0])", -1);
 
