@@ -46,11 +46,6 @@ protected:
         out_.reset(new CMsg());
         return CVorant::CallServiceByMsg(7, in.get(), out_.get(), opts, &err_);
     }
-    void ExpectFailure(int code, const std::string& text) {
-        EXPECT_EQ(err_.GetCode(), code);
-        EXPECT_EQ(std::string(err_.GetText()), text);
-        EXPECT_EQ(err_.GetRefSvcNum(), -1);
-    }
 
     StateOverride state_;
     MsgPtr out_;
@@ -85,7 +80,7 @@ TEST_F(CallBounds, OptionsOverrideTheConfiguredBoundsBothWays) {
             continue;
         }
         EXPECT_EQ(result, -3);
-        ExpectFailure(-5, c.failure);
+        ExpectError(err_, -5, c.failure, -1);
         EXPECT_LT(elapsed, 1.0);
         // Nothing was parsed into the answer.
         EXPECT_EQ(out_->GetMsgNum(), 0);
@@ -103,14 +98,14 @@ TEST_F(CallBounds, ConnectTimeoutConfiguredAndPerCall) {
     Clock::time_point start = Clock::now();
     EXPECT_EQ(Call(nullptr), -3);
     EXPECT_LT(SecondsSince(start), 1.3);
-    ExpectFailure(-3, "Failed in connect()(-5)((connect to=0.3))");
+    ExpectError(err_, -3, "Failed in connect()(-5)((connect to=0.3))", -1);
 
     g_iConnectTimeoutMs = 60000;
     const CCallOptions opts = Options(200, 0, 0, 0);
     start = Clock::now();
     EXPECT_EQ(Call(&opts), -3);
     EXPECT_LT(SecondsSince(start), 1.2);
-    ExpectFailure(-3, "Failed in connect()(-5)((connect to=0.2))");
+    ExpectError(err_, -3, "Failed in connect()(-5)((connect to=0.2))", -1);
 }
 
 TEST_F(CallBounds, AnswerBoundConfiguredAndPerCall) {
@@ -118,14 +113,14 @@ TEST_F(CallBounds, AnswerBoundConfiguredAndPerCall) {
                                 std::to_string(128 + strlen(kExampleOrderXml)) + " outside 128..200)";
     g_iMaxAnswer = 200;
     EXPECT_EQ(Call(nullptr), -3);
-    ExpectFailure(-5, tooLong);
+    ExpectError(err_, -5, tooLong, -1);
     const CCallOptions roomy = Options(0, 0, 0, 1 << 20);
     EXPECT_EQ(Call(&roomy), 0) << err_.GetText().ToStr();
 
     g_iMaxAnswer = 64 * 1024 * 1024;
     const CCallOptions tight = Options(0, 0, 0, 200);
     EXPECT_EQ(Call(&tight), -3);
-    ExpectFailure(-5, tooLong);
+    ExpectError(err_, -5, tooLong, -1);
 }
 
 TEST_F(CallBounds, OptionsOutOfRangeAreRefusedBeforeConnecting) {

@@ -30,11 +30,6 @@ protected:
         MsgPtr in(NewExampleOrder());
         return Call(in.get());
     }
-    void ExpectError(int code, const std::string& text, int refSvcNum) {
-        EXPECT_EQ(err_.GetCode(), code);
-        EXPECT_EQ(std::string(err_.GetText()), text);
-        EXPECT_EQ(err_.GetRefSvcNum(), refSvcNum);
-    }
 
     MsgPtr out_;
     CVorantError err_;
@@ -138,12 +133,12 @@ TEST_F(ServiceCall, NotInitialisedNullRecordAndNullMessages) {
         g_bInitialized.store(false);
         EXPECT_EQ(CVorant::CallServiceByMsg(7, in.get(), &out, nullptr), -12);
         EXPECT_EQ(CVorant::CallServiceByMsg(7, in.get(), &out, &err_), -1);
-        ExpectError(-35, "call CVorant::Initialize() first", 7);
+        ExpectError(err_, -35, "call CVorant::Initialize() first", 7);
     }
     EXPECT_EQ(CVorant::CallServiceByMsg(8, nullptr, &out, &err_), -2);
-    ExpectError(-12, "Parameter is NULL", 8);
+    ExpectError(err_, -12, "Parameter is NULL", 8);
     EXPECT_EQ(CVorant::CallServiceByMsg(8, in.get(), nullptr, &err_), -2);
-    ExpectError(-12, "Parameter is NULL", 8);
+    ExpectError(err_, -12, "Parameter is NULL", 8);
     EXPECT_TRUE(Server().Requests().empty());
 }
 
@@ -152,7 +147,7 @@ TEST_F(ServiceCall, ServerDown) {
     g_iServerPort = ClosedPort();
     MsgPtr in(NewExampleOrder());
     EXPECT_EQ(Call(in.get()), -3);
-    ExpectError(-3, "Failed in connect()(-5)((connect))", -1);
+    ExpectError(err_, -3, "Failed in connect()(-5)((connect))", -1);
 }
 
 TEST_F(ServiceCall, BrokenAnswers) {
@@ -161,13 +156,13 @@ TEST_F(ServiceCall, BrokenAnswers) {
     std::string badName = AnswerPacket(kExampleOrderXml);
     badName[3] = 'X';
     EXPECT_EQ(CallWithAnswer(badName), -3);
-    ExpectError(-5, "Header format is incorrect(-15)(Unknown BeginString[QRBXXMP-V1.0])", -1);
+    ExpectError(err_, -5, "Header format is incorrect(-15)(Unknown BeginString[QRBXXMP-V1.0])", -1);
 
     EXPECT_EQ(CallWithAnswer(""), -3);
-    ExpectError(-5, "Socket closed(-9)(OK)", -1);
+    ExpectError(err_, -5, "Socket closed(-9)(OK)", -1);
 
     EXPECT_EQ(CallWithAnswer(AnswerPacket("<msg no=\"5\" ver=\"\"></msg>")), -3);
-    ExpectError(-7, "-21, XML parsing failed(Handler error : Unknown msgno(5))", -1);
+    ExpectError(err_, -7, "-21, XML parsing failed(Handler error : Unknown msgno(5))", -1);
 
     for (const char* body : {"", "not xml"}) {
         EXPECT_EQ(CallWithAnswer(AnswerPacket(body)), -3) << body;
@@ -181,22 +176,22 @@ TEST_F(ServiceCall, AnswerTimeOut) {
     StateOverride state;
     g_iTimeout = 1;
     EXPECT_EQ(CallWithAnswer(kNoAnswer), -3);
-    ExpectError(-5, "Socket timeout(-8)((recv to=1))", -1);
+    ExpectError(err_, -5, "Socket timeout(-8)((recv to=1))", -1);
 }
 
 TEST_F(ServiceCall, Reject) {
     EXPECT_EQ(CallWithAnswer(AnswerPacket("<msg no=\"10\" ver=\"\"><t6>501</t6><t7><![CDATA[denied]]></t7>"
                                           "<t8>1234</t8></msg>")),
               -4);
-    ExpectError(501, "denied", 1234);
+    ExpectError(err_, 501, "denied", 1234);
     EXPECT_STREQ(err_.Repr(), "CVorantError: Code=501, Text=denied, RefSvcNum=1234");
     EXPECT_EQ(out_->GetMsgNum(), 10);
 
     EXPECT_EQ(CallWithAnswer(AnswerPacket("<msg no=\"10\" ver=\"\"><t8>77</t8><t6>-3</t6></msg>")), -4);
-    ExpectError(-3, "", 77);
+    ExpectError(err_, -3, "", 77);
 
     EXPECT_EQ(CallWithAnswer(AnswerPacket("<msg no=\"10\" ver=\"\"></msg>")), -4);
-    ExpectError(0, "", 0);
+    ExpectError(err_, 0, "", 0);
 }
 
 // A REJECT whose tags cannot be read as the facade reads them (a dictionary
@@ -237,7 +232,7 @@ TEST_F(ServiceCall, RejectTagsThatCannotBeRead) {
         ASSERT_EQ(out.GetMsgNum(), 10);
         ASSERT_LT(out.GetLastErrorCode(), 0);
         EXPECT_NE(out.GetLastErrorCode(), -1);  // an absent value would be accepted
-        ExpectError(out.GetLastErrorCode(), c.prefix + std::string(out.GetLastError()), 7);
+        ExpectError(err_, out.GetLastErrorCode(), c.prefix + std::string(out.GetLastError()), 7);
     }
 }
 

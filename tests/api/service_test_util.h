@@ -2,11 +2,14 @@
 #ifndef VORANT_TESTS_API_SERVICE_TEST_UTIL_H
 #define VORANT_TESTS_API_SERVICE_TEST_UTIL_H
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 
 #include "api/library_state.h"
 #include "api_env.h"
+#include "vorant/cvorant.hpp"
 #include "vorant/msg.hpp"
 
 // Overrides parts of the library-wide state for one test and restores them.
@@ -38,6 +41,13 @@ struct MsgFree {
     void operator()(CMsg* msg) const { MA_FreeMsg(msg); }
 };
 using MsgPtr = std::unique_ptr<CMsg, MsgFree>;
+
+// The record's code, text and service number, each checked.
+inline void ExpectError(const CVorantError& err, int code, const std::string& text, int refSvcNum) {
+    EXPECT_EQ(err.GetCode(), code);
+    EXPECT_EQ(std::string(err.GetText()), text);
+    EXPECT_EQ(err.GetRefSvcNum(), refSvcNum);
+}
 
 // The worked example order: every scalar type, a sub-message array and a
 // string array.

@@ -51,11 +51,6 @@ class TypedCall : public ::testing::Test {
 protected:
     void SetUp() override { Server().SetScript(EchoAnswer); }
     void TearDown() override { Server().SetScript(nullptr); }
-    void ExpectError(int code, const std::string& text, int refSvcNum) {
-        EXPECT_EQ(err_.GetCode(), code);
-        EXPECT_EQ(std::string(err_.GetText()), text);
-        EXPECT_EQ(err_.GetRefSvcNum(), refSvcNum);
-    }
     CVorantError err_;
 };
 
@@ -81,36 +76,36 @@ TEST_F(TypedCall, Failures) {
     in.acct = "A-17";
     EXPECT_EQ(CVorant::CallService(7, &in, &out, nullptr), -12);
     EXPECT_EQ(CVorant::CallService(7, nullptr, &out, &err_), -1);
-    ExpectError(-12, "Input Msg(p_pIn) is NULL", 0);
+    ExpectError(err_, -12, "Input Msg(p_pIn) is NULL", 0);
     EXPECT_EQ(CVorant::CallService(7, &in, nullptr, &err_), -1);
-    ExpectError(-12, "Output Msg(p_pOut) is NULL", 0);
+    ExpectError(err_, -12, "Output Msg(p_pOut) is NULL", 0);
     {
         StateOverride state;
         g_bInitialized.store(false);
         EXPECT_EQ(CVorant::CallService(7, &in, &out, &err_), -1);
-        ExpectError(-35, "call CVorant::Initialize() first", 7);
+        ExpectError(err_, -35, "call CVorant::Initialize() first", 7);
     }
 
     in.failMake = true;
     EXPECT_EQ(CVorant::CallService(7, &in, &out, &err_), -2);
-    ExpectError(-1, "Input Msg is corrupted(acct is required)", 7);
+    ExpectError(err_, -1, "Input Msg is corrupted(acct is required)", 7);
     in.failMake = false;
 
     out.failLoad = true;
     EXPECT_EQ(CVorant::CallService(7, &in, &out, &err_), -5);
-    ExpectError(-1, "qty missing", 7);
+    ExpectError(err_, -1, "qty missing", 7);
     out.failLoad = false;
 
     Server().SetScript([](const std::string&) {
         return AnswerPacket("<msg no=\"10\" ver=\"\"><t6>501</t6><t7><![CDATA[denied]]></t7><t8>7</t8></msg>");
     });
     EXPECT_EQ(CVorant::CallService(7, &in, &out, &err_), -4);
-    ExpectError(501, "denied", 7);
+    ExpectError(err_, 501, "denied", 7);
 
     StateOverride state;
     g_iServerPort = ClosedPort();
     EXPECT_EQ(CVorant::CallService(7, &in, &out, &err_), -4);
-    ExpectError(-3, "Failed in connect()(-5)((connect))", -1);
+    ExpectError(err_, -3, "Failed in connect()(-5)((connect))", -1);
 }
 
 TEST_F(TypedCall, ExceptionsPassThroughAndTheTemporariesAreFreed) {
