@@ -74,7 +74,6 @@ public:
 
 }  // namespace
 
-int ServerPort() { return g_server->GetPort(); }
 std::string DictionaryPath() { return ExampleDictionary(); }
 std::string KeyFilePath() { return g_keyFile; }
 std::string ConfigPath() { return g_config; }

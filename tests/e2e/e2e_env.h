@@ -16,7 +16,6 @@ enum {
 // The receive time-out the library is initialised with (seconds).
 const int kE2eTimeout = 2;
 
-int ServerPort();
 std::string DictionaryPath();
 std::string KeyFilePath();
 // A configuration file naming the server, dictionary and key (timeout 60).

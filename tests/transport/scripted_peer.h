@@ -11,7 +11,6 @@
 class PeerConnection {
 public:
     explicit PeerConnection(int p_iFd) : m_iFd(p_iFd) {}
-    int Fd() const { return m_iFd; }
 
     bool Send(const std::string& p_strBytes);
     // Up to p_nBytes bytes (fewer when the client closes or 5 s pass).
