@@ -31,7 +31,6 @@ TEST(CString, EmptyStatesHaveAnEightByteBufferAndReadAsEmptyText) {
     CString s;
     EXPECT_TRUE(s.IsEmpty());
     EXPECT_FALSE(s.IsValid());
-    ASSERT_NE(s.ToStr(), nullptr);
     EXPECT_STREQ(static_cast<const char*>(s), "");
     EXPECT_EQ(BufferSize(s), 8);
 
@@ -44,6 +43,8 @@ TEST(CString, EmptyStatesHaveAnEightByteBufferAndReadAsEmptyText) {
     EXPECT_EQ(BufferSize(t), 8);
     CString u(static_cast<const char*>(nullptr));
     EXPECT_STREQ(u.ToStr(), "");
+    EXPECT_STREQ(CString().Repr().ToStr(), "<CStr: unset>");
+    EXPECT_DOUBLE_EQ(CString().ToDbl(), 0.0);
 }
 
 TEST(CString, SetReusesALargerBufferAndCopiesOverlappingText) {
@@ -143,11 +144,9 @@ TEST(CString, FailedAllocationsRaiseMinusElevenAndKeepTheText) {
 
 TEST(CString, SubstringsClampTheirArguments) {
     CString s("abcdef");
-    EXPECT_STREQ(s.Mid(2, -1).ToStr(), "cdef");
     EXPECT_STREQ(s.Mid(2).ToStr(), "cdef");
     EXPECT_STREQ(s.Mid(10, 2).ToStr(), "");
     EXPECT_STREQ(s.Mid(-4, 2).ToStr(), "ab");
-    EXPECT_STREQ(s.Mid(4, 99).ToStr(), "ef");
     EXPECT_STREQ(s.Mid(4, INT_MAX).ToStr(), "ef");
     EXPECT_STREQ(s.Mid(1, -5).ToStr(), "");
     EXPECT_STREQ(s.Mid(6, 1).ToStr(), "");
@@ -182,7 +181,7 @@ TEST(CString, InsertClampsPositionAndHandlesItsOwnText) {
     EXPECT_STREQ(s.ToStr(), "XYldheXYld");
 }
 
-TEST(CString, DeleteRemoveAndReplaceCharacters) {
+TEST(CString, DeleteRemoveAndReplace) {
     CString s("abcdef");
     EXPECT_EQ(s.Delete(1, 2), 4);
     EXPECT_STREQ(s.ToStr(), "adef");
@@ -200,14 +199,13 @@ TEST(CString, DeleteRemoveAndReplaceCharacters) {
     EXPECT_EQ(t.Replace('b', 'b'), 0);
     EXPECT_EQ(t.Replace('b', 'x'), 1);
     EXPECT_STREQ(t.ToStr(), "axc");
-}
 
-TEST(CString, ReplaceTextCountsWithoutOverlapAndResizesExactly) {
-    CString s("abcab");
-    EXPECT_EQ(s.Replace("ab", ""), 2);
-    EXPECT_STREQ(s.ToStr(), "c");
-    EXPECT_EQ(s.Replace("", "x"), 0);
-    EXPECT_EQ(s.Replace(static_cast<const char*>(nullptr), "x"), 0);
+    // Texts are counted without overlap and the buffer is resized exactly.
+    CString r("abcab");
+    EXPECT_EQ(r.Replace("ab", ""), 2);
+    EXPECT_STREQ(r.ToStr(), "c");
+    EXPECT_EQ(r.Replace("", "x"), 0);
+    EXPECT_EQ(r.Replace(static_cast<const char*>(nullptr), "x"), 0);
 
     CString a("aaaa");
     EXPECT_EQ(a.Replace("aa", "b"), 2);
@@ -281,7 +279,6 @@ TEST(CString, ComparisonsByUnsignedBytesRefuseNullAndEqualityComparesTexts) {
     EXPECT_TRUE(a != CString("sam"));
     EXPECT_TRUE(a != static_cast<const char*>(nullptr));
     EXPECT_TRUE(CString() == "");
-    EXPECT_EQ(a, b);
 }
 
 TEST(CString, TrimmingAndCase) {
@@ -354,16 +351,11 @@ TEST(CString, CFormatCopiesExactlyAndWhatCannotRenderIsEmpty) {
     EXPECT_EQ(std::string(l.ToStr()), big + ".");
 }
 
+// The parsing itself is pinned by the number-text tests.
 TEST(CString, ConversionsAndRepr) {
     EXPECT_EQ(CString(" 42abc").ToInt(), 42);
-    EXPECT_EQ(CString("-17").ToInt(), -17);
-    EXPECT_EQ(CString("x").ToInt(), 0);
-    EXPECT_EQ(CString("99999999999").ToInt(), INT_MAX);
-    EXPECT_EQ(CString("-99999999999").ToInt(), INT_MIN);
     EXPECT_DOUBLE_EQ(CString("2.5e3").ToDbl(), 2500.0);
-    EXPECT_DOUBLE_EQ(CString().ToDbl(), 0.0);
     EXPECT_STREQ(CString("hi").Repr().ToStr(), "<CStr: hi>");
-    EXPECT_STREQ(CString().Repr().ToStr(), "<CStr: unset>");
 }
 
 }  // namespace
