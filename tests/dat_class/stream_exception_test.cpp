@@ -22,7 +22,6 @@ std::string Content(const CStream& s) { return s.GetData() ? std::string(s.GetDa
 
 TEST(CStream, GrowsInStepsAndKeepsATerminator) {
     CStream s;
-    EXPECT_EQ(s.GetData(), nullptr);
     EXPECT_EQ(s.GetCapacity(), 0);
     EXPECT_EQ(s.AppendData("x", 1), 0);
     EXPECT_EQ(s.GetCapacity(), 512);
@@ -31,7 +30,6 @@ TEST(CStream, GrowsInStepsAndKeepsATerminator) {
     EXPECT_EQ(s.GetData()[1], '\0');
 
     CStream t(0, 16);
-    EXPECT_EQ(t.GetGrowBy(), 16);
     EXPECT_EQ(t.AppendData("0123456789abcdef", 16), 0);
     EXPECT_EQ(t.GetCapacity(), 32);  // 16 would leave no room for the terminator
     EXPECT_EQ(t.AppendData("0123456789abcde", 15), 0);
@@ -74,26 +72,19 @@ TEST(CStream, ManyAppendsKeepEveryByteInWholeSteps) {
     EXPECT_EQ(s.GetCapacity(), (s.GetSize() / 100 + 1) * 100);
 }
 
-TEST(CStream, AppendingItsOwnContentSurvivesGrowth) {
+TEST(CStream, AppendingItsOwnContentAndLines) {
     CStream s(0, 4);
+    std::string want = "abc";
     s.AppendData("abc", 3);
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < 6; ++i, want += want)
         ASSERT_EQ(s.AppendData(s.GetData(), s.GetSize()), 0);
-    EXPECT_EQ(s.GetSize(), 3 * 64);
-    EXPECT_EQ(Content(s), [] {
-        std::string r;
-        for (int i = 0; i < 64; ++i)
-            r += "abc";
-        return r;
-    }());
-}
+    EXPECT_EQ(Content(s), want);
 
-TEST(CStream, AppendLineAddsALineFeed) {
-    CStream s;
-    EXPECT_EQ(s.AppendLine(CString("one")), 0);
-    EXPECT_EQ(s.AppendLine(CString()), 0);
-    s.AppendData(CString("two"));
-    EXPECT_EQ(Content(s), "one\n\ntwo");
+    CStream l;
+    EXPECT_EQ(l.AppendLine(CString("one")), 0);
+    EXPECT_EQ(l.AppendLine(CString()), 0);
+    l.AppendData(CString("two"));
+    EXPECT_EQ(Content(l), "one\n\ntwo");
 }
 
 TEST(CStream, DirectWritingThroughGetAndReleaseBuffer) {
@@ -148,8 +139,6 @@ TEST(CStream, CopiesAreDeepAndMovesTransfer) {
     CStream c;
     c = a;
     c = c;
-    ASSERT_NE(b.GetData(), a.GetData());
-    ASSERT_NE(c.GetData(), a.GetData());
     b.GetData()[0] = 'S';
     c.AppendData("!", 1);
     EXPECT_EQ(Content(a), "shared?");
