@@ -87,7 +87,7 @@ TEST(CStream, AppendingItsOwnContentAndLines) {
     EXPECT_EQ(Content(l), "one\n\ntwo");
 }
 
-TEST(CStream, DirectWritingThroughGetAndReleaseBuffer) {
+TEST(CStream, DirectWritingAndClearingZeroTheBuffer) {
     CStream s;
     char* p = s.GetBuffer(100);
     ASSERT_NE(p, nullptr);
@@ -118,18 +118,17 @@ TEST(CStream, DirectWritingThroughGetAndReleaseBuffer) {
     none.ReleaseBuffer(10);
     none.ReleaseBuffer(-1);
     EXPECT_EQ(none.GetSize(), 0);
-}
 
-TEST(CStream, ClearZeroesButKeepsTheCapacity) {
-    CStream s(64, 0);
-    EXPECT_EQ(s.GetCapacity(), 64);
-    EXPECT_EQ(s.GetData()[63], '\0');
-    s.AppendData("hello", 5);
-    s.Clear();
-    EXPECT_EQ(s.GetSize(), 0);
-    EXPECT_EQ(s.GetCapacity(), 64);
-    EXPECT_EQ(s.GetData()[0], '\0');
-    EXPECT_EQ(s.GetData()[4], '\0');
+    // Clear zeroes but keeps the capacity.
+    CStream c(64, 0);
+    EXPECT_EQ(c.GetCapacity(), 64);
+    EXPECT_EQ(c.GetData()[63], '\0');
+    c.AppendData("hello", 5);
+    c.Clear();
+    EXPECT_EQ(c.GetSize(), 0);
+    EXPECT_EQ(c.GetCapacity(), 64);
+    EXPECT_EQ(c.GetData()[0], '\0');
+    EXPECT_EQ(c.GetData()[4], '\0');
 }
 
 TEST(CStream, CopiesAreDeepAndMovesTransfer) {
