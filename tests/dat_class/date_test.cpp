@@ -33,10 +33,7 @@ std::string UtcText(time_t t) {
 }  // namespace
 
 TEST(Date, CalendarMatchesTheCLibraryFrom1900To2100) {
-    struct tm start = {};
-    start.tm_year = 0;
-    start.tm_mday = 1;
-    const time_t t0 = timegm(&start);
+    const time_t t0 = -2208988800;  // 1900-01-01 00:00 UTC
     const int epochDay = CDate::GetTotalDays(CDate(19700101));
     for (time_t t = t0; UtcText(t) <= "21001231"; t += 86400) {
         struct tm tmUtc;
