@@ -83,7 +83,7 @@ TEST(Scalars, IntArithmeticWrapsWithoutTraps) {
     EXPECT_EQ((CInt(7) % -2).ToInt(), 1);
 }
 
-TEST(Scalars, IntFormattedWithCommas) {
+TEST(Scalars, FormattedWithCommasAndTrimming) {
     struct {
         int v;
         const char* commas;
@@ -100,15 +100,13 @@ TEST(Scalars, IntFormattedWithCommas) {
         EXPECT_STREQ(CInt(c.v).ToFmtStr(true).ToStr(), c.commas) << c.v;
     EXPECT_STREQ(CInt(INT_MIN).ToFmtStr(false).ToStr(), "-2147483648");
     EXPECT_STREQ(CInt().ToFmtStr(true).ToStr(), "0");
-}
 
-TEST(Scalars, DblFormattedWithCommasAndTrimming) {
     struct {
         double v;
         int prec;
         bool commas;
         const char* text;
-    } cases[] = {
+    } dbls[] = {
         {1234567.891, 2, true, "1,234,567.89"},
         {1234567.891, 2, false, "1234567.89"},
         {2.5, -4, false, "2.5"},
@@ -125,7 +123,7 @@ TEST(Scalars, DblFormattedWithCommasAndTrimming) {
         {1.5, INT_MIN, false, "1.5"},
         {-INFINITY, 2, true, "-inf"},
     };
-    for (const auto& c : cases)
+    for (const auto& c : dbls)
         EXPECT_STREQ(CDbl(c.v).ToFmtStr(c.prec, c.commas).ToStr(), c.text) << c.v << " " << c.prec;
     // Far beyond 64 characters: the whole text, 309 digits and 102 commas.
     CString huge = CDbl(-1e308).ToFmtStr(2, true);
