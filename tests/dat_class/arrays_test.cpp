@@ -54,9 +54,8 @@ TEST(ValueArray, IndexErrorsNameClassMethodLastIndexAndIndex) {
 TEST(ValueArray, ReprOfEachElementKind) {
     CIntArray a;
     EXPECT_STREQ(a.Repr(",", true), "<CIntArr: unset>");
-    a.Add(1);
-    a.Add(2);
-    a.Add(3);
+    for (int v : {1, 2, 3})
+        a.Add(v);
     EXPECT_STREQ(a.Repr(",", true), "CIntArr:(3/4),1,2,3");
     EXPECT_STREQ(a.Repr(",", false), "1,2,3");
     EXPECT_STREQ(CIntArray(1, INT_MIN).Repr(nullptr, true), "CIntArr:(1/1)-2147483648");
@@ -74,9 +73,8 @@ TEST(ValueArray, ReprOfEachElementKind) {
     EXPECT_STREQ(t.Repr(";", false), "20240131;");
 }
 
-TEST(ValueArray, InsertRemoveFindAndClear) {
-    CIntArray a;
-    a.Add(1);
+TEST(ValueArray, InsertRemoveFindClearAndDeepCopies) {
+    CIntArray a(1, 1);
     a.Add(3);
     EXPECT_EQ(a.InsertAt(1, 2), 1);
     EXPECT_STREQ(a.Repr(",", false), "1,2,3");
@@ -94,21 +92,16 @@ TEST(ValueArray, InsertRemoveFindAndClear) {
     EXPECT_EQ(d.GetSize(), 0);
     EXPECT_EQ(d.GetCapacity(), 1);
     EXPECT_EQ(CIntArray(-3, 1).GetCapacity(), 0);
-}
 
-TEST(ValueArray, CopiesAreDeep) {
-    CIntArray a;
-    a.Add(1);
-    a.Add(2);
     CIntArray b(a);
     b[0] = 9;
     CIntArray c;
     c = a;
     c.Add(5);
     a = a;
-    EXPECT_STREQ(a.Repr(",", true), "CIntArr:(2/4),1,2");
-    EXPECT_STREQ(b.Repr(",", true), "CIntArr:(2/4),9,2");
-    EXPECT_STREQ(c.Repr(",", true), "CIntArr:(3/4),1,2,5");
+    EXPECT_STREQ(a.Repr(",", true), "CIntArr:(2/5),2,3");
+    EXPECT_STREQ(b.Repr(",", true), "CIntArr:(2/5),9,3");
+    EXPECT_STREQ(c.Repr(",", true), "CIntArr:(3/5),2,3,5");
     c = CIntArray();
     EXPECT_EQ(c.GetCapacity(), 0);
 }
@@ -258,11 +251,8 @@ TEST(PtrArray, GrowthAndIndexErrors) {
 TEST(PtrArray, AdoptingArrayDeletesWhatItLetsGo) {
     {
         CPtrArray a;
-        CountedItem* first = new CountedItem;
-        a.Add(first);
-        a.Add(new CountedItem);
-        a.Add(new CountedItem);
-        a.Add(new CountedItem);
+        for (int i = 0; i < 4; ++i)
+            a.Add(new CountedItem);
         a.RemoveAt(0);
         a.RemoveLast();
         a.SetAt(0, new CountedItem);

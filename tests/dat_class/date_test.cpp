@@ -16,8 +16,7 @@ namespace {
 
 std::string Text(const CDate& d) { return d.ToStr(); }
 
-CDate Added(const char* text, int days) {
-    CDate d(text);
+CDate Added(CDate d, int days) {
     d.AddDay(days);
     return d;
 }
@@ -34,10 +33,7 @@ std::string UtcText(time_t t) {
 }  // namespace
 
 TEST(Date, CalendarMatchesTheCLibraryFrom1900To2100) {
-    struct tm start = {};
-    start.tm_year = 0;
-    start.tm_mday = 1;
-    const time_t t0 = timegm(&start);
+    const time_t t0 = -2208988800;  // 1900-01-01 00:00 UTC
     const int epochDay = CDate::GetTotalDays(CDate(19700101));
     for (time_t t = t0; UtcText(t) <= "21001231"; t += 86400) {
         struct tm tmUtc;
@@ -46,21 +42,15 @@ TEST(Date, CalendarMatchesTheCLibraryFrom1900To2100) {
         ASSERT_EQ(d.GetDayOfWeek(), tmUtc.tm_wday) << Text(d);
         ASSERT_EQ(CDate::GetTotalDays(d) - epochDay, t / 86400) << Text(d);
         ASSERT_EQ(CDate::GetMonthDays(d.Year(), d.Month()) >= d.Day(), true);
-        CDate next(d);
-        next.AddDay(1);
-        ASSERT_EQ(Text(next), UtcText(t + 86400));
-        CDate back(d);
-        back.AddDay(-1);
-        ASSERT_EQ(Text(back), UtcText(t - 86400));
+        ASSERT_EQ(Text(Added(d, 1)), UtcText(t + 86400));
+        ASSERT_EQ(Text(Added(d, -1)), UtcText(t - 86400));
         // Longer jumps, both ways, crossing months and years.
         int k = static_cast<int>((t / 86400) % 2000) - 1000;
-        CDate far(d);
-        far.AddDay(k);
-        ASSERT_EQ(Text(far), UtcText(t + static_cast<time_t>(k) * 86400)) << Text(d) << " " << k;
+        ASSERT_EQ(Text(Added(d, k)), UtcText(t + static_cast<time_t>(k) * 86400)) << Text(d) << " " << k;
     }
 }
 
-TEST(Date, ConstructionTexts) {
+TEST(Date, ConstructionComparisonAndTexts) {
     EXPECT_EQ(Text(CDate(20240131)), "20240131");
     EXPECT_EQ(Text(CDate(5)), "00000005");
     EXPECT_EQ(Text(CDate(123456789)), "12345678");
@@ -86,6 +76,20 @@ TEST(Date, ConstructionTexts) {
     d.SetNull();
     EXPECT_FALSE(d.IsValid());
     EXPECT_EQ(Text(d), "");
+
+    EXPECT_TRUE(CDate() < CDate(19000101));
+    EXPECT_TRUE(CDate() == CDate());
+    EXPECT_TRUE(CDate(20240131) > "20240130");
+    EXPECT_TRUE(CDate(20240131) <= "20240131");
+    EXPECT_EQ(CDate("\xff").Compare("2"), 1);  // unsigned bytes
+    EXPECT_EQ(CDate(20240101).Compare(CDate(20240102)), -1);
+    EXPECT_STREQ(CDate(20240131).ToFmtStr("/").ToStr(), "2024/01/31");
+    EXPECT_STREQ(CDate(20240131).ToFmtStr("").ToStr(), "20240131");
+    EXPECT_STREQ(CDate(20240131).ToFmtStr(nullptr).ToStr(), "20240131");
+    EXPECT_STREQ(CDate("20240").ToFmtStr("-").ToStr(), "2024-0-");
+    EXPECT_STREQ(CDate().ToFmtStr("-").ToStr(), "");
+    EXPECT_STREQ(CDate(20240131).Repr().ToStr(), "<CDate: 20240131>");
+    EXPECT_STREQ(CDate().Repr().ToStr(), "<CDate: unset>");
 }
 
 TEST(Date, ShortTextsAreNeverReadPastTheirEnd) {
@@ -104,22 +108,6 @@ TEST(Date, ShortTextsAreNeverReadPastTheirEnd) {
     EXPECT_EQ(CDate("2024").Compare("2024"), 0);
     EXPECT_TRUE(CDate() == static_cast<const char*>(nullptr));
     EXPECT_TRUE(CDate(nullptr) == CDate());  // the same text; flags are not compared
-}
-
-TEST(Date, ComparisonAndTexts) {
-    EXPECT_TRUE(CDate() < CDate(19000101));
-    EXPECT_TRUE(CDate() == CDate());
-    EXPECT_TRUE(CDate(20240131) > "20240130");
-    EXPECT_TRUE(CDate(20240131) <= "20240131");
-    EXPECT_EQ(CDate("\xff").Compare("2"), 1);  // unsigned bytes
-    EXPECT_EQ(CDate(20240101).Compare(CDate(20240102)), -1);
-    EXPECT_STREQ(CDate(20240131).ToFmtStr("/").ToStr(), "2024/01/31");
-    EXPECT_STREQ(CDate(20240131).ToFmtStr("").ToStr(), "20240131");
-    EXPECT_STREQ(CDate(20240131).ToFmtStr(nullptr).ToStr(), "20240131");
-    EXPECT_STREQ(CDate("20240").ToFmtStr("-").ToStr(), "2024-0-");
-    EXPECT_STREQ(CDate().ToFmtStr("-").ToStr(), "");
-    EXPECT_STREQ(CDate(20240131).Repr().ToStr(), "<CDate: 20240131>");
-    EXPECT_STREQ(CDate().Repr().ToStr(), "<CDate: unset>");
 }
 
 TEST(Date, MonthAndYearArithmetic) {
@@ -151,10 +139,8 @@ TEST(Date, MonthAndYearArithmetic) {
     EXPECT_EQ(Text(unset), "");
 }
 
+// Calendar dates are covered by the C-library comparison above.
 TEST(Date, DayArithmeticAndCounts) {
-    EXPECT_EQ(Text(Added("20231231", 1)), "20240101");
-    EXPECT_EQ(Text(Added("20240301", -1)), "20240229");
-    EXPECT_EQ(Text(Added("20240301", -60)), "20240101");
     // Not calendar dates: the month moves into its year, the day runs on.
     EXPECT_EQ(Text(Added("20241340", 0)), "20250209");
     EXPECT_EQ(Text(Added("20240100", 0)), "20231231");
@@ -201,7 +187,7 @@ TEST(Date, BusinessDayAdjustment) {
     EXPECT_EQ(Text(r), "");
 }
 
-TEST(Time, TextsFollowTheLocalBreakdown) {
+TEST(Time, TextsFollowTheLocalBreakdownAndStampLettersAgree) {
     CTime unset;
     EXPECT_STREQ(unset.Repr().ToStr(), "<CTime:unset>");
     EXPECT_EQ(unset.GetTimeVal(), 0);
@@ -219,9 +205,7 @@ TEST(Time, TextsFollowTheLocalBreakdown) {
     snprintf(buf, sizeof buf, "%02d:%02d:%02d.000000", want.tm_hour, want.tm_min, want.tm_sec);
     EXPECT_STREQ(now.Repr().ToStr(), buf);
     EXPECT_STREQ(now.ToFmtStr(nullptr).ToStr(), "");
-}
 
-TEST(Time, StampSubSecondLettersAgree) {
     std::string stamp = CTime::GetTimeStamp("YMDhms l u").ToStr();
     ASSERT_EQ(stamp.size(), 14u + 1 + 3 + 1 + 6);
     EXPECT_EQ(stamp.substr(15, 3), stamp.substr(19, 3));  // milliseconds lead the microseconds
