@@ -31,11 +31,7 @@ protected:
             m_Dic.SetMsgDetail(61, 40 - i, CFormat("w%d", i), CString("string"), CString("N"));
     }
 
-    std::string Xml(CMsg& p_Msg) {
-        CStream out;
-        p_Msg.ToXml(&out, false, false, 1);
-        return std::string(out.GetData() ? out.GetData() : "", static_cast<size_t>(out.GetSize()));
-    }
+    std::string Xml(CMsg& p_Msg) { return msgtest::Xml(p_Msg, false, false); }
 
     CMsgDic m_Dic;
 };
@@ -89,36 +85,6 @@ TEST_F(PathTest, AddChildKeepsNoPointer) {
     // Nothing of the child is left to free or reach.
     parent.Init(1001, 0, 0);
     EXPECT_EQ(parent.SetValue(2, 3), 0);
-}
-
-TEST_F(PathTest, NumberedNamesReadAsBefore) {
-    struct Case {
-        const char* m_szElement;
-        const char* m_szError;  // null: tag 2 holds 7
-    } cases[] = {
-        {"t2", nullptr},
-        {"t02", nullptr},
-        {"a2", nullptr},
-        {"t2x", nullptr},
-        {"t", "Handler error : Unknown start tag element(t, 0)"},
-        {"t-1", "Handler error : Unknown start tag element(t-1, -1)"},
-        {"t99999999999", "Handler error : Unknown start tag element(t99999999999, 2147483647)"},
-        {"T2", "Handler error : Unknown start tagnum(T2)"},
-    };
-    for (const Case& c : cases) {
-        std::string xml = std::string("<msg no='50'><") + c.m_szElement + ">7</" + c.m_szElement + "></msg>";
-        CMsg msg(0, 0, 0, &m_Dic);
-        if (c.m_szError) {
-            CException e = Raised([&] { msg.LoadXml(xml.c_str()); });
-            EXPECT_EQ(e.GetCode(), -21) << c.m_szElement;
-            EXPECT_STREQ(e.GetText(), c.m_szError);
-        } else {
-            ASSERT_EQ(msg.LoadXml(xml.c_str()), 0) << c.m_szElement;
-            int i = 0;
-            EXPECT_EQ(msg.GetValue(2, &i), 0);
-            EXPECT_EQ(i, 7) << c.m_szElement;
-        }
-    }
 }
 
 TEST_F(PathTest, LongTextsReadAsShortOnes) {

@@ -64,11 +64,12 @@ TEST_F(ReaderTest, LenientForms) {
     EXPECT_EQ(pSub->GetMsgNum(), 50);
     EXPECT_TRUE(msg.IsEmpty());
 
-    for (const char* type : {"index", "NAME", "x"}) {
-        std::string xml = std::string("<msg no='50' type='") + type + "'><t2>8</t2></msg>";
-        ASSERT_EQ(msg.LoadXml(xml.c_str()), 0) << type;
+    // Any type but 'name' reads by number, and a number may have leading zeros or a suffix.
+    for (const char* form : {"index'><t2>8</t2>", "NAME'><t02>8</t02>", "x'><t2x>8</t2x>"}) {
+        std::string xml = std::string("<msg no='50' type='") + form + "</msg>";
+        ASSERT_EQ(msg.LoadXml(xml.c_str()), 0) << form;
         EXPECT_EQ(msg.GetValue(2, &i), 0);
-        EXPECT_EQ(i, 8);
+        EXPECT_EQ(i, 8) << form;
     }
     ASSERT_EQ(msg.LoadXml("<msg no='50' type='name'><i>9</i><m><count>3</count></m></msg>"), 0);
     EXPECT_EQ(msg.GetValue(2, &i), 0);
@@ -127,7 +128,12 @@ TEST_F(ReaderTest, ContentErrors) {
         {"<msg no='10000'/>", -21, "Handler error : Unknown msgno(10000)"},
         {"<message no='50'/>", -21, "Handler error : Unknown root element(message)"},
         {"<msg no='50'><x7>1</x7></msg>", -21, "Handler error : Unknown start tagnum(x7)"},
+        {"<msg no='50'><T2>1</T2></msg>", -21, "Handler error : Unknown start tagnum(T2)"},
         {"<msg no='50'><t99>1</t99></msg>", -21, "Handler error : Unknown start tag element(t99, 99)"},
+        {"<msg no='50'><t/></msg>", -21, "Handler error : Unknown start tag element(t, 0)"},
+        {"<msg no='50'><t-1/></msg>", -21, "Handler error : Unknown start tag element(t-1, -1)"},
+        {"<msg no='50'><t99999999999/></msg>", -21,
+         "Handler error : Unknown start tag element(t99999999999, 2147483647)"},
         {"<msg no='50' type='name'><nope/></msg>", -21, "Handler error : Unknown start tagname(nope)"},
         {"<msg no='50'><t2><t1>x</t1></t2></msg>", 0, "Handler error : CPtrArray::GetAt : Invalid Index(0:1)"},
         {"<msg no='50'>junk<t2>1</t2></msg>", -18, "Handler error : tagnum=0"},

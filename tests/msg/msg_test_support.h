@@ -117,6 +117,17 @@ CException Raised(F p_Call) {
     return CException("none", 1);
 }
 
+// "<code>|<text>" of the CException a call raises, "ok" when it returns.
+template <class F>
+std::string Outcome(F p_Call) {
+    try {
+        p_Call();
+    } catch (const CException& e) {
+        return std::to_string(e.GetCode()) + "|" + e.GetText();
+    }
+    return "ok";
+}
+
 }  // namespace msgtest
 
 #endif  // VORANT_TESTS_MSG_MSG_TEST_SUPPORT_H

@@ -123,22 +123,13 @@ TEST_F(WriterTest, DatesHoldingMarkupAreWrittenAsReferences) {
     EXPECT_NE(Text(dump).find("  <t5>&lt;a&amp;b&gt;</t5>\n"), std::string::npos);
 }
 
-TEST_F(WriterTest, EmptyArraysAndMissingSubMessagesWriteNothing) {
-    CMsg msg(3001, 0, 0, &m_Dic);
-    // An empty sub-message is refused (and freed): nothing is stored.
-    EXPECT_EQ(msg.SetValue(6, new CMsg(2001, 0, 0, &m_Dic)), 0);
-    EXPECT_EQ(Xml(msg, false, false), std::string(kProlog) + "<msg no=\"3001\" ver=\"\"></msg>");
-    // Read from XML, a sub-message element without fields stays an empty element.
-    CMsg read(0, 0, 0, &m_Dic);
-    read.LoadXml("<msg no='3001'><t6/></msg>");
-    EXPECT_EQ(Xml(read, false, false), std::string(kProlog) + "<msg no=\"3001\" ver=\"\"><t6></t6></msg>");
-}
-
 // A set array without items (what a failed append leaves behind): an empty
-// line in Dump, nothing in DumpXml and in the message XML.
-TEST_F(WriterTest, SetArraysWithoutItems) {
+// line in Dump, nothing in DumpXml and in the message XML. An empty
+// sub-message is refused (and freed): nothing is stored.
+TEST_F(WriterTest, EmptyArraysAndSubMessages) {
     CMsg msg(3001, 0, 0, &m_Dic);
     msg.SetValue(4, 3);
+    EXPECT_EQ(msg.SetValue(6, new CMsg(2001, 0, 0, &m_Dic)), 0);
     CMsgValue* pInts = MsgAccess::NewBag(msg, 5);
     ASSERT_NE(pInts, nullptr);
     pInts->m_iType = 2;
@@ -164,6 +155,9 @@ TEST_F(WriterTest, SetArraysWithoutItems) {
               "  <t4>3</t4>\n</msg>\n");
     EXPECT_EQ(Xml(msg, true, false), std::string(kProlog) + "<msg no=\"3001\" ver=\"\"><t4>3</t4></msg>");
     EXPECT_EQ(msg.GetArrSize(5), 0);
+    // Read from XML, a sub-message element without fields stays an empty element.
+    ASSERT_EQ(msg.LoadXml("<msg no='3001'><t6/></msg>"), 0);
+    EXPECT_EQ(Xml(msg, false, false), std::string(kProlog) + "<msg no=\"3001\" ver=\"\"><t6></t6></msg>");
 }
 
 TEST_F(WriterTest, VersionIsWrittenAsAWellFormedAttribute) {
