@@ -18,13 +18,6 @@ protected:
     void SetUp() override {
         msgtest::DefineExample(m_Dic);
         msgtest::DefineAllTypes(m_Dic, 50, false);
-        // Numbers that share chains once there are fewer heads than tags.
-        msgtest::DefineMsg(m_Dic, 60, 0,
-                           {{8, "h", "integer", false},
-                            {2, "b", "integer", false},
-                            {6, "f", "string", false},
-                            {4, "d", "integer", true},
-                            {10, "j", "double", false}});
         // More tags than a table holds bags of its own.
         m_Dic.SetMsgInfo(61, CString("Wide"), CString(""), CString("16"));
         for (int i = 1; i <= 20; ++i)
@@ -36,26 +29,9 @@ protected:
     CMsgDic m_Dic;
 };
 
-TEST_F(PathTest, SmallAndWideTablesKeepEveryValueInDefinitionOrder) {
-    CMsg msg(60, 0, 0, &m_Dic);
-    ASSERT_EQ(msg.SetValue(10, 0.5), 0);
-    ASSERT_EQ(msg.SetValue(4, 1), 0);
-    ASSERT_EQ(msg.SetValue(6, "six"), 0);
-    ASSERT_EQ(msg.SetValue(4, 2), 0);
-    ASSERT_EQ(msg.SetValue(2, 22), 0);
-    ASSERT_EQ(msg.SetValue(8, 88), 0);
-    const std::string expected =
-        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"60\" ver=\"\"><t8>88</t8><t2>22</t2>"
-        "<t6><![CDATA[six]]></t6><t4>1</t4><t4>2</t4><t10>5.000000000000000e-001</t10></msg>";
-    EXPECT_EQ(Xml(msg), expected);
-    CMsg back(0, 0, 0, &m_Dic);
-    ASSERT_EQ(back.LoadXml(expected.c_str()), 0);
-    EXPECT_EQ(Xml(back), expected);
-    int i = 0;
-    EXPECT_EQ(back.GetValue(8, &i), 0);
-    EXPECT_EQ(i, 88);
-    EXPECT_EQ(back.GetArrSize(4), 2);
-
+// Chains shared by few tags are seen by the writer tests; here a table with
+// more tags than it holds bags of its own.
+TEST_F(PathTest, WideTablesKeepEveryValueInDefinitionOrder) {
     CMsg wide(61, 0, 0, &m_Dic);
     for (int t = 20; t < 40; ++t)
         ASSERT_EQ(wide.SetValue(t, CFormat("v%d", t)), 0);
@@ -68,9 +44,10 @@ TEST_F(PathTest, SmallAndWideTablesKeepEveryValueInDefinitionOrder) {
         EXPECT_STREQ(s.ToStr(), CFormat("v%d", t).ToStr());
     }
     // A message given another definition starts with a table of that one.
-    wideBack.Init(60, 0, 0);
-    EXPECT_EQ(wideBack.SetValue(8, 1), 0);
-    EXPECT_EQ(wideBack.GetValue(8, &i), 0);
+    wideBack.Init(2001, 0, 0);
+    EXPECT_EQ(wideBack.SetValue(2, 1), 0);
+    int i = 0;
+    EXPECT_EQ(wideBack.GetValue(2, &i), 0);
     EXPECT_EQ(i, 1);
     EXPECT_EQ(wideBack.GetValue(20, &i), -18);
 }

@@ -236,17 +236,7 @@ TEST_F(WriterTest, DumpsOfTheWorkedExample) {
     EXPECT_NE(Text(named).find("  <lines>\n    <code><![CDATA[X1]]></code>\n"), std::string::npos);
 }
 
-TEST_F(WriterTest, DumpsOfEmptyAndDeepMessages) {
-    CMsg msg(3001, 0, 0, &m_Dic);
-    CStream out;
-    msg.Dump(&out, false, 1);
-    EXPECT_EQ(Text(out),
-              "Msg Dump ======================================\n  MsgNum : 3001\n    Type : index\n     Ver : \n"
-              "===============================================\n");
-    CStream xml;
-    msg.DumpXml(&xml, false, 1);
-    EXPECT_EQ(Text(xml), "<?xml version='1.0' encoding='ISO-8859-1' ?>\n<msg no='3001' type='index' ver=''>\n</msg>\n");
-
+TEST_F(WriterTest, DumpsBelowTheRoot) {
     // Below the root, field lines are indented by 2 * depth (Dump adds two).
     CMsg read(0, 0, 0, &m_Dic);
     read.LoadXml("<msg no='3001'><t4>1</t4></msg>");
