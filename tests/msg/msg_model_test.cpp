@@ -8,7 +8,7 @@
 
 namespace {
 
-using msgtest::Raised;
+using msgtest::Outcome;
 
 class ModelTest : public ::testing::Test {
 protected:
@@ -33,18 +33,10 @@ TEST_F(ModelTest, ConstructionAndInit) {
     EXPECT_EQ(sub.GetSelfNum(), 5);
     EXPECT_EQ(sub.GetSelfTagNum(), 3);
 
-    CException e = Raised([&] { CMsg bad(5, 10000, 0, &m_Dic); });
-    EXPECT_EQ(e.GetCode(), -15);
-    EXPECT_STREQ(e.GetText(), "2.msgnum=10000");
-    e = Raised([&] { CMsg bad(10000, 0, 0, &m_Dic); });
-    EXPECT_EQ(e.GetCode(), -15);
-    EXPECT_STREQ(e.GetText(), "1.msgnum=10000");
-    e = Raised([&] { CMsg bad(6, 0, 0, &m_Dic); });
-    EXPECT_EQ(e.GetCode(), -19);
-    EXPECT_STREQ(e.GetText(), "3.msgnum=6");
-    e = Raised([&] { CMsg bad(5, 0, 0, nullptr); });
-    EXPECT_EQ(e.GetCode(), -12);
-    EXPECT_STREQ(e.GetText(), "CMsg: Parameter is NULL");
+    EXPECT_EQ(Outcome([&] { CMsg bad(5, 10000, 0, &m_Dic); }), "-15|2.msgnum=10000");
+    EXPECT_EQ(Outcome([&] { CMsg bad(10000, 0, 0, &m_Dic); }), "-15|1.msgnum=10000");
+    EXPECT_EQ(Outcome([&] { CMsg bad(6, 0, 0, &m_Dic); }), "-19|3.msgnum=6");
+    EXPECT_EQ(Outcome([&] { CMsg bad(5, 0, 0, nullptr); }), "-12|CMsg: Parameter is NULL");
 
     CMsg undefined(-5, 0, 0, &m_Dic);
     EXPECT_EQ(undefined.GetMsgNum(), 0);
