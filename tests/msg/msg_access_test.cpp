@@ -58,6 +58,17 @@ TEST_F(AccessTest, CheckOrderAndDetails) {
     EXPECT_EQ(msg.SetValue(-1, 5), -18);
     EXPECT_EQ(msg.GetLastError(), Err(-18, "msgnum=40, tagnum=-1"));
     EXPECT_EQ(msg.SetValue(99, 5), -18);
+    // An unknown name is tag -1, checked after an absent value and a null output.
+    EXPECT_EQ(msg.SetValue("nope", 1), -18);
+    EXPECT_EQ(msg.GetLastError(), Err(-18, "msgnum=40, tagnum=-1"));
+    EXPECT_EQ(msg.SetValue(static_cast<const char*>(nullptr), 1), -18);
+    EXPECT_EQ(msg.SetValue("nope", ""), 0);
+    EXPECT_EQ(msg.GetValue("nope", static_cast<int*>(nullptr)), -12);
+    CIntArray out;
+    out.Add(1);
+    EXPECT_EQ(msg.GetValue("nope", &out), -18);
+    EXPECT_EQ(out.GetSize(), 0);  // emptied before the checks
+    EXPECT_EQ(msg.GetValue("nope"), nullptr);
     // Type mismatches (their texts: TypeMismatchLinesOfEveryMember).
     std::unique_ptr<CMsg> pRefused(Line("a"));
     EXPECT_EQ(msg.SetValue(2, pRefused.get()), -17);  // not stored: still the caller's
@@ -167,7 +178,7 @@ TEST_F(AccessTest, TypeMismatchLinesOfEveryMember) {
     }
 }
 
-TEST_F(AccessTest, SingleTags) {
+TEST_F(AccessTest, SingleAndArrayTags) {
     CMsg msg(40, 0, 0, &m_Dic);
     EXPECT_EQ(msg.SetValue(1, "first"), 0);
     EXPECT_EQ(msg.SetValue(1, CString("second")), 0);
@@ -204,10 +215,7 @@ TEST_F(AccessTest, SingleTags) {
     EXPECT_EQ(msg.GetValue(2, &all), 0);
     ASSERT_EQ(all.GetSize(), 1);
     EXPECT_EQ(all.GetAt(0), 2);
-}
 
-TEST_F(AccessTest, ArrayTags) {
-    CMsg msg(40, 0, 0, &m_Dic);
     for (int k = 0; k < 3; ++k)
         EXPECT_EQ(msg.SetValue(12, 5 + k), 0);
     msg.SetValue(11, "a");
@@ -218,7 +226,6 @@ TEST_F(AccessTest, ArrayTags) {
     msg.SetValue(15, CDate(20240131));
 
     EXPECT_EQ(msg.GetArrSize(12), 3);
-    int i = 0;
     EXPECT_EQ(msg.GetValue(12, &i), 0);
     EXPECT_EQ(i, 5);  // the first element
     EXPECT_EQ(msg.GetValueAt(12, 2, &i), 0);
@@ -227,7 +234,6 @@ TEST_F(AccessTest, ArrayTags) {
     EXPECT_EQ(msg.GetLastError(), Err(-1, "tagnum=12"));
     EXPECT_EQ(msg.GetValueAt(12, -1, &i), -27);
 
-    CString s;
     EXPECT_EQ(msg.GetValueAt(11, 1, &s), 0);
     EXPECT_STREQ(s.ToStr(), "b");
     CStrArray texts;
@@ -242,7 +248,7 @@ TEST_F(AccessTest, ArrayTags) {
     CDateArray dates;
     EXPECT_EQ(msg.GetValue(15, &dates), 0);
     EXPECT_STREQ(dates.GetAt(0).ToStr(), "20240131");
-    bool b = true;
+    b = true;
     EXPECT_EQ(msg.GetValueAt(14, 0, &b), 0);
     EXPECT_FALSE(b);
 }
@@ -280,20 +286,6 @@ TEST_F(AccessTest, SubMessages) {
     }  // the views are gone; the messages are still the parent's
     EXPECT_EQ(msg.GetValue("ma"), msg.GetValue(16));
     EXPECT_EQ(msg.GetValue(16)->GetParentMsg(), &msg);
-}
-
-TEST_F(AccessTest, UnknownNames) {
-    CMsg msg(40, 0, 0, &m_Dic);
-    EXPECT_EQ(msg.SetValue("nope", 1), -18);
-    EXPECT_EQ(msg.GetLastError(), Err(-18, "msgnum=40, tagnum=-1"));
-    EXPECT_EQ(msg.SetValue(static_cast<const char*>(nullptr), 1), -18);
-    EXPECT_EQ(msg.SetValue("nope", ""), 0);  // absent value first
-    EXPECT_EQ(msg.GetValue("nope", static_cast<int*>(nullptr)), -12);
-    CIntArray out;
-    out.Add(1);
-    EXPECT_EQ(msg.GetValue("nope", &out), -18);
-    EXPECT_EQ(out.GetSize(), 0);  // emptied before the checks
-    EXPECT_EQ(msg.GetValue("nope"), nullptr);
 }
 
 TEST_F(AccessTest, ASubMessageOfAReadTreeCannotBeMoved) {

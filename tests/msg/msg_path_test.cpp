@@ -11,7 +11,7 @@
 
 namespace {
 
-using msgtest::Raised;
+using msgtest::Outcome;
 
 class PathTest : public ::testing::Test {
 protected:
@@ -179,7 +179,7 @@ TEST_F(PathTest, ReadSubMessagesCanBeEditedReplacedAndFreed) {
               "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"50\" ver=\"\"><t16><t1><![CDATA[late]]>"
               "</t1></t16><t16><t2>1</t2></t16></msg>");
     std::string cut = xml.substr(0, xml.size() / 2);
-    EXPECT_EQ(Raised([&] { pRead->LoadXml(cut.c_str()); }).GetCode(), -21);
+    EXPECT_EQ(Outcome([&] { pRead->LoadXml(cut.c_str()); }).rfind("-21|", 0), 0u);
     EXPECT_GT(pRead->GetArrSize(16), 100);
     MA_FreeMsg(pRead);
     delete pHand;

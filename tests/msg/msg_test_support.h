@@ -3,7 +3,6 @@
 #ifndef VORANT_TESTS_MSG_MSG_TEST_SUPPORT_H
 #define VORANT_TESTS_MSG_MSG_TEST_SUPPORT_H
 
-#include <cxxabi.h>
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -100,21 +99,6 @@ inline std::string DumpOf(const CMsgDic& p_Dic) {
     CStream out;
     p_Dic.Dump(&out);
     return Text(out);
-}
-
-// The exception a call raises; fails the test when it returns normally.
-template <class F>
-CException Raised(F p_Call) {
-    try {
-        p_Call();
-    } catch (const CException& e) {
-        return e;
-    } catch (...) {
-        ADD_FAILURE() << "raised " << abi::__cxa_current_exception_type()->name() << " instead of CException";
-        return CException("other", 1);
-    }
-    ADD_FAILURE() << "no CException raised";
-    return CException("none", 1);
 }
 
 // "<code>|<text>" of the CException a call raises, "ok" when it returns.
