@@ -8,9 +8,6 @@
 #include "msg_test_support.h"
 #include "protect/protected_data.h"
 #include "protect/temp_dir.h"
-#include "vorant/exception.hpp"
-#include "vorant/msg_dic.hpp"
-#include "vorant/stream.hpp"
 
 namespace {
 

@@ -6,9 +6,6 @@
 
 #include "msg/msg_info.h"
 #include "msg_test_support.h"
-#include "vorant/exception.hpp"
-#include "vorant/msg_dic.hpp"
-#include "vorant/stream.hpp"
 
 namespace {
 
