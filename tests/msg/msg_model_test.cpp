@@ -14,11 +14,7 @@ class ModelTest : public ::testing::Test {
 protected:
     void SetUp() override {
         msgtest::DefineExample(m_Dic);
-        msgtest::DefineMsg(m_Dic, 5, 10,
-                           {{3, "a", "integer", false},
-                            {13, "b", "integer", false},
-                            {23, "c", "integer", false},
-                            {4, "s", "m2001", false}});
+        msgtest::DefineMsg(m_Dic, 5, 0, {{3, "a", "integer", false}, {4, "s", "m2001", false}});
     }
 
     CMsgDic m_Dic;
