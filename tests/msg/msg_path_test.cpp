@@ -11,55 +11,27 @@
 
 namespace {
 
-using msgtest::Raised;
+using msgtest::Outcome;
 
 class PathTest : public ::testing::Test {
 protected:
     void SetUp() override {
         msgtest::DefineExample(m_Dic);
         msgtest::DefineAllTypes(m_Dic, 50, false);
-        // Numbers that share chains once there are fewer heads than tags.
-        msgtest::DefineMsg(m_Dic, 60, 0,
-                           {{8, "h", "integer", false},
-                            {2, "b", "integer", false},
-                            {6, "f", "string", false},
-                            {4, "d", "integer", true},
-                            {10, "j", "double", false}});
         // More tags than a table holds bags of its own.
         m_Dic.SetMsgInfo(61, CString("Wide"), CString(""), CString("16"));
         for (int i = 1; i <= 20; ++i)
             m_Dic.SetMsgDetail(61, 40 - i, CFormat("w%d", i), CString("string"), CString("N"));
     }
 
-    std::string Xml(CMsg& p_Msg) {
-        CStream out;
-        p_Msg.ToXml(&out, false, false, 1);
-        return std::string(out.GetData() ? out.GetData() : "", static_cast<size_t>(out.GetSize()));
-    }
+    std::string Xml(CMsg& p_Msg) { return msgtest::Xml(p_Msg, false, false); }
 
     CMsgDic m_Dic;
 };
 
-TEST_F(PathTest, SmallAndWideTablesKeepEveryValueInDefinitionOrder) {
-    CMsg msg(60, 0, 0, &m_Dic);
-    ASSERT_EQ(msg.SetValue(10, 0.5), 0);
-    ASSERT_EQ(msg.SetValue(4, 1), 0);
-    ASSERT_EQ(msg.SetValue(6, "six"), 0);
-    ASSERT_EQ(msg.SetValue(4, 2), 0);
-    ASSERT_EQ(msg.SetValue(2, 22), 0);
-    ASSERT_EQ(msg.SetValue(8, 88), 0);
-    const std::string expected =
-        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"60\" ver=\"\"><t8>88</t8><t2>22</t2>"
-        "<t6><![CDATA[six]]></t6><t4>1</t4><t4>2</t4><t10>5.000000000000000e-001</t10></msg>";
-    EXPECT_EQ(Xml(msg), expected);
-    CMsg back(0, 0, 0, &m_Dic);
-    ASSERT_EQ(back.LoadXml(expected.c_str()), 0);
-    EXPECT_EQ(Xml(back), expected);
-    int i = 0;
-    EXPECT_EQ(back.GetValue(8, &i), 0);
-    EXPECT_EQ(i, 88);
-    EXPECT_EQ(back.GetArrSize(4), 2);
-
+// Chains shared by few tags are seen by the writer tests; here a table with
+// more tags than it holds bags of its own.
+TEST_F(PathTest, WideTablesKeepEveryValueInDefinitionOrder) {
     CMsg wide(61, 0, 0, &m_Dic);
     for (int t = 20; t < 40; ++t)
         ASSERT_EQ(wide.SetValue(t, CFormat("v%d", t)), 0);
@@ -72,9 +44,10 @@ TEST_F(PathTest, SmallAndWideTablesKeepEveryValueInDefinitionOrder) {
         EXPECT_STREQ(s.ToStr(), CFormat("v%d", t).ToStr());
     }
     // A message given another definition starts with a table of that one.
-    wideBack.Init(60, 0, 0);
-    EXPECT_EQ(wideBack.SetValue(8, 1), 0);
-    EXPECT_EQ(wideBack.GetValue(8, &i), 0);
+    wideBack.Init(2001, 0, 0);
+    EXPECT_EQ(wideBack.SetValue(2, 1), 0);
+    int i = 0;
+    EXPECT_EQ(wideBack.GetValue(2, &i), 0);
     EXPECT_EQ(i, 1);
     EXPECT_EQ(wideBack.GetValue(20, &i), -18);
 }
@@ -89,36 +62,6 @@ TEST_F(PathTest, AddChildKeepsNoPointer) {
     // Nothing of the child is left to free or reach.
     parent.Init(1001, 0, 0);
     EXPECT_EQ(parent.SetValue(2, 3), 0);
-}
-
-TEST_F(PathTest, NumberedNamesReadAsBefore) {
-    struct Case {
-        const char* m_szElement;
-        const char* m_szError;  // null: tag 2 holds 7
-    } cases[] = {
-        {"t2", nullptr},
-        {"t02", nullptr},
-        {"a2", nullptr},
-        {"t2x", nullptr},
-        {"t", "Handler error : Unknown start tag element(t, 0)"},
-        {"t-1", "Handler error : Unknown start tag element(t-1, -1)"},
-        {"t99999999999", "Handler error : Unknown start tag element(t99999999999, 2147483647)"},
-        {"T2", "Handler error : Unknown start tagnum(T2)"},
-    };
-    for (const Case& c : cases) {
-        std::string xml = std::string("<msg no='50'><") + c.m_szElement + ">7</" + c.m_szElement + "></msg>";
-        CMsg msg(0, 0, 0, &m_Dic);
-        if (c.m_szError) {
-            CException e = Raised([&] { msg.LoadXml(xml.c_str()); });
-            EXPECT_EQ(e.GetCode(), -21) << c.m_szElement;
-            EXPECT_STREQ(e.GetText(), c.m_szError);
-        } else {
-            ASSERT_EQ(msg.LoadXml(xml.c_str()), 0) << c.m_szElement;
-            int i = 0;
-            EXPECT_EQ(msg.GetValue(2, &i), 0);
-            EXPECT_EQ(i, 7) << c.m_szElement;
-        }
-    }
 }
 
 TEST_F(PathTest, LongTextsReadAsShortOnes) {
@@ -236,7 +179,7 @@ TEST_F(PathTest, ReadSubMessagesCanBeEditedReplacedAndFreed) {
               "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"50\" ver=\"\"><t16><t1><![CDATA[late]]>"
               "</t1></t16><t16><t2>1</t2></t16></msg>");
     std::string cut = xml.substr(0, xml.size() / 2);
-    EXPECT_EQ(Raised([&] { pRead->LoadXml(cut.c_str()); }).GetCode(), -21);
+    EXPECT_EQ(Outcome([&] { pRead->LoadXml(cut.c_str()); }).rfind("-21|", 0), 0u);
     EXPECT_GT(pRead->GetArrSize(16), 100);
     MA_FreeMsg(pRead);
     delete pHand;

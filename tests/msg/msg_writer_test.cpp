@@ -80,11 +80,6 @@ TEST_F(WriterTest, ValueTextsAndDefinitionOrder) {
               std::string(kProlog) +
                   "<msg no=\"3001\" ver=\"\"><t1><![CDATA[<&>\"']]></t1><t2>1.000000000000000e-001</t2>"
                   "<t3>false</t3><t4>-2147483648</t4><a5>9</a5><t6><t2>-3</t2></t6></msg>");
-    CMsg neg(3001, 0, 0, &m_Dic);
-    neg.SetValue(2, -2.5);
-    EXPECT_NE(Xml(neg, false, false).find("<t2>-2.500000000000000e+000</t2>"), std::string::npos);
-    neg.SetValue(2, 1e300);
-    EXPECT_NE(Xml(neg, false, false).find("<t2>1.000000000000000e+300</t2>"), std::string::npos);
 }
 
 TEST_F(WriterTest, StringsGoIntoCdataWhateverTheirLengthOrContent) {
@@ -123,22 +118,13 @@ TEST_F(WriterTest, DatesHoldingMarkupAreWrittenAsReferences) {
     EXPECT_NE(Text(dump).find("  <t5>&lt;a&amp;b&gt;</t5>\n"), std::string::npos);
 }
 
-TEST_F(WriterTest, EmptyArraysAndMissingSubMessagesWriteNothing) {
-    CMsg msg(3001, 0, 0, &m_Dic);
-    // An empty sub-message is refused (and freed): nothing is stored.
-    EXPECT_EQ(msg.SetValue(6, new CMsg(2001, 0, 0, &m_Dic)), 0);
-    EXPECT_EQ(Xml(msg, false, false), std::string(kProlog) + "<msg no=\"3001\" ver=\"\"></msg>");
-    // Read from XML, a sub-message element without fields stays an empty element.
-    CMsg read(0, 0, 0, &m_Dic);
-    read.LoadXml("<msg no='3001'><t6/></msg>");
-    EXPECT_EQ(Xml(read, false, false), std::string(kProlog) + "<msg no=\"3001\" ver=\"\"><t6></t6></msg>");
-}
-
 // A set array without items (what a failed append leaves behind): an empty
-// line in Dump, nothing in DumpXml and in the message XML.
-TEST_F(WriterTest, SetArraysWithoutItems) {
+// line in Dump, nothing in DumpXml and in the message XML. An empty
+// sub-message is refused (and freed): nothing is stored.
+TEST_F(WriterTest, EmptyArraysAndSubMessages) {
     CMsg msg(3001, 0, 0, &m_Dic);
     msg.SetValue(4, 3);
+    EXPECT_EQ(msg.SetValue(6, new CMsg(2001, 0, 0, &m_Dic)), 0);
     CMsgValue* pInts = MsgAccess::NewBag(msg, 5);
     ASSERT_NE(pInts, nullptr);
     pInts->m_iType = 2;
@@ -164,6 +150,9 @@ TEST_F(WriterTest, SetArraysWithoutItems) {
               "  <t4>3</t4>\n</msg>\n");
     EXPECT_EQ(Xml(msg, true, false), std::string(kProlog) + "<msg no=\"3001\" ver=\"\"><t4>3</t4></msg>");
     EXPECT_EQ(msg.GetArrSize(5), 0);
+    // Read from XML, a sub-message element without fields stays an empty element.
+    ASSERT_EQ(msg.LoadXml("<msg no='3001'><t6/></msg>"), 0);
+    EXPECT_EQ(Xml(msg, false, false), std::string(kProlog) + "<msg no=\"3001\" ver=\"\"><t6></t6></msg>");
 }
 
 TEST_F(WriterTest, VersionIsWrittenAsAWellFormedAttribute) {
@@ -228,12 +217,9 @@ TEST_F(WriterTest, DumpsOfTheWorkedExample) {
     CStream xml;
     m_pMsg->DumpXml(&xml, false, 1);
     EXPECT_EQ(Text(xml), kDumpXmlExample);
-    // DumpXml appends; the dump reads back as the same message.
+    // DumpXml appends (the round-trip test reads dumps back).
     m_pMsg->DumpXml(&xml, false, 1);
     EXPECT_EQ(Text(xml), std::string(kDumpXmlExample) + kDumpXmlExample);
-    CMsg back(0, 0, 0, &m_Dic);
-    back.LoadXml(kDumpXmlExample);
-    EXPECT_EQ(Xml(back, false, false), Xml(*m_pMsg, false, false));
 
     CStream named;
     m_pMsg->DumpXml(&named, true, 1);
@@ -242,17 +228,7 @@ TEST_F(WriterTest, DumpsOfTheWorkedExample) {
     EXPECT_NE(Text(named).find("  <lines>\n    <code><![CDATA[X1]]></code>\n"), std::string::npos);
 }
 
-TEST_F(WriterTest, DumpsOfEmptyAndDeepMessages) {
-    CMsg msg(3001, 0, 0, &m_Dic);
-    CStream out;
-    msg.Dump(&out, false, 1);
-    EXPECT_EQ(Text(out),
-              "Msg Dump ======================================\n  MsgNum : 3001\n    Type : index\n     Ver : \n"
-              "===============================================\n");
-    CStream xml;
-    msg.DumpXml(&xml, false, 1);
-    EXPECT_EQ(Text(xml), "<?xml version='1.0' encoding='ISO-8859-1' ?>\n<msg no='3001' type='index' ver=''>\n</msg>\n");
-
+TEST_F(WriterTest, DumpsBelowTheRoot) {
     // Below the root, field lines are indented by 2 * depth (Dump adds two).
     CMsg read(0, 0, 0, &m_Dic);
     read.LoadXml("<msg no='3001'><t4>1</t4></msg>");
