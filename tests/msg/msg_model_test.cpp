@@ -14,7 +14,11 @@ class ModelTest : public ::testing::Test {
 protected:
     void SetUp() override {
         msgtest::DefineExample(m_Dic);
-        msgtest::DefineMsg(m_Dic, 5, 0, {{3, "a", "integer", false}, {4, "s", "m2001", false}});
+        msgtest::DefineMsg(m_Dic, 5, 10,
+                           {{3, "a", "integer", false},
+                            {13, "b", "integer", false},
+                            {23, "c", "integer", false},
+                            {4, "s", "m2001", false}});
     }
 
     CMsgDic m_Dic;
@@ -64,6 +68,21 @@ TEST_F(ModelTest, NewMsgUsesTheProcessDictionaryAndNeverRaises) {
         MA_FreeMsg(pMsg);
     }
     MA_FreeMsg(nullptr);
+}
+
+TEST_F(ModelTest, TagsSharingAChainAreEachFound) {
+    // Bucket count 10: tags 3, 13 and 23 share one chain.
+    CMsg msg(5, 0, 0, &m_Dic);
+    EXPECT_EQ(msg.SetValue(23, 230), 0);
+    EXPECT_EQ(msg.SetValue(3, 30), 0);
+    EXPECT_EQ(msg.SetValue(13, 130), 0);
+    int v = 0;
+    EXPECT_EQ(msg.GetValue(3, &v), 0);
+    EXPECT_EQ(v, 30);
+    EXPECT_EQ(msg.GetValue(13, &v), 0);
+    EXPECT_EQ(v, 130);
+    EXPECT_EQ(msg.GetValue(23, &v), 0);
+    EXPECT_EQ(v, 230);
 }
 
 TEST(MsgArray, GrowthIndexErrorsAndOwnership) {
