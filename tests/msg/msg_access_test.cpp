@@ -213,6 +213,10 @@ TEST_F(AccessTest, SingleAndArrayTags) {
     EXPECT_EQ(msg.GetValue(2, &all), 0);
     ASSERT_EQ(all.GetSize(), 1);
     EXPECT_EQ(all.GetAt(0), 2);
+    CStrArray one;
+    EXPECT_EQ(msg.GetValue(1, &one), 0);
+    ASSERT_EQ(one.GetSize(), 1);
+    EXPECT_STREQ(one.GetAt(0), "second");
 
     for (int k = 0; k < 3; ++k)
         EXPECT_EQ(msg.SetValue(12, 5 + k), 0);
