@@ -5,7 +5,7 @@ set -eu
 
 PACKAGES="g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libxerces-c-dev zlib1g-dev libxml2-utils nlohmann-json3-dev libasio-dev"
 # The Python package and its tests.
-PACKAGES="$PACKAGES python3 python3-pytest python3-setuptools python3-wheel python3-pip python3-venv"
+PACKAGES="$PACKAGES python3 python3-pytest python3-setuptools python3-wheel python3-pip python3-venv python3-gevent python3-locust"
 # scripts/check-format.sh
 PACKAGES="$PACKAGES clang-format"
 
