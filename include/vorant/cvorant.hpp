@@ -100,6 +100,11 @@ struct CCallOptions {
     // Largest answer accepted, in bytes (packet length, and the inflated
     // body); 0, or at least 128.
     int m_iMaxAnswer = 0;
+    // The server of this call: a name or numeric address ("::1" and
+    // "[::1]" alike) and its port. Null or "" keeps the configured host,
+    // 0 the configured port. Only read while the call starts.
+    const char* m_szHost = nullptr;
+    int m_iPort = 0;
 };
 
 // The static service facade. Initialize once (before any call, never while

@@ -23,7 +23,7 @@ typedef struct VorantTrace {
     int svcNum;       /* the service called */
     int msgNum;       /* the request's message number */
     int answerMsgNum; /* the answer's message number (10 for a REJECT); 0 when none was parsed */
-    const char* host; /* the configured server host */
+    const char* host; /* the server host of this call (its own, or the configured one) */
     int port;
     char address[64]; /* the numeric address actually connected, "" when no connection was made */
 
@@ -52,6 +52,10 @@ typedef struct VorantTrace {
     size_t requestPacketSize;
     const unsigned char* answerPacket;
     size_t answerPacketSize;
+
+    /* Since the engine (vorant/multi.h): */
+    long long queueUs; /* how long the call waited for a free slot of its multi handle; 0 for a blocking call */
+    int sysErrno;      /* the system's error number of the failing step (connect, send, receive), else 0 */
 } VorantTrace;
 
 /* Called once at the end of every service call, on the thread that made the

@@ -77,10 +77,14 @@ typedef struct VorantCallOptions {
     int recvTimeoutMs;    /* each wait for answer bytes */
     int deadlineMs;       /* start of the call to the last answer byte; negative: none */
     int maxAnswer;        /* largest answer in bytes; 0, or at least 128 */
+    /* Since the 40-byte layout: */
+    const char* host; /* the server of this call; null or "" keeps the configured host */
+    int port;         /* its port, 1 to 65535; 0 keeps the configured port */
 } VorantCallOptions;
 
-/* Today's layout: 20 bytes; later versions only grow it. */
-typedef char VorantCallOptions_size_is_20[(sizeof(VorantCallOptions) == 20) ? 1 : -1];
+/* The first layout was 20 bytes (up to maxAnswer); callers built against it
+ * keep working. Later versions only grow the record. */
+#define VORANT_CALL_OPTIONS_V1_SIZE 20
 
 /* Vorant_CallService bounded by opts (null: the configured bounds). Results
  * as Vorant_CallService; -2 also for options out of range. A connect

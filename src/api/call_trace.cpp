@@ -56,8 +56,10 @@ void CCallTrace::Report(VorantTraceHook p_pHook, void* p_pUser, int p_iSvcNum, i
     const Clock::time_point tEnd = Clock::now();
     VorantTrace& r = m_Record;
     r.svcNum = p_iSvcNum;
-    r.host = g_strServerHost.ToStr();
-    r.port = g_iServerPort;
+    if (r.host == nullptr) {
+        r.host = g_strServerHost.ToStr();
+        r.port = g_iServerPort;
+    }
     r.result = p_iResult;
     r.code = p_iCode;
 

@@ -34,6 +34,11 @@ public:
     // Takes the address reached and the resolve and connect times.
     void SetConnection(const CAdaptor& p_Adaptor);
     void SetAnswerMsgNum(int p_iMsgNum) { m_Record.answerMsgNum = p_iMsgNum; }
+    // The server the call went to; p_szHost must outlive Report.
+    void SetServer(const char* p_szHost, int p_iPort) {
+        m_Record.host = p_szHost;
+        m_Record.port = p_iPort;
+    }
     // Fills the rest of the record and calls the hook.
     void Report(VorantTraceHook p_pHook, void* p_pUser, int p_iSvcNum, int p_iResult, int p_iCode);
 

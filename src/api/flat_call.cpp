@@ -47,6 +47,10 @@ CCallOptions ReadCallOptions(const VorantCallOptions& p_Flat) {
         opts.m_iDeadlineMs = p_Flat.deadlineMs;
     if (has(offsetof(VorantCallOptions, maxAnswer)))
         opts.m_iMaxAnswer = p_Flat.maxAnswer;
+    if (nSize >= offsetof(VorantCallOptions, host) + sizeof(const char*))
+        opts.m_szHost = p_Flat.host;
+    if (has(offsetof(VorantCallOptions, port)))
+        opts.m_iPort = p_Flat.port;
     return opts;
 }
 

@@ -44,6 +44,8 @@ bool ResolveBounds(const CCallOptions* p_pOptions, CCallOptions* p_pBounds) {
     p_pBounds->m_iRecvTimeoutMs = opts.m_iRecvTimeoutMs;
     p_pBounds->m_iDeadlineMs = opts.m_iDeadlineMs > 0 ? opts.m_iDeadlineMs : opts.m_iDeadlineMs < 0 ? 0 : g_iDeadlineMs;
     p_pBounds->m_iMaxAnswer = opts.m_iMaxAnswer > 0 ? opts.m_iMaxAnswer : g_iMaxAnswer;
+    p_pBounds->m_szHost = opts.m_szHost != nullptr && opts.m_szHost[0] != '\0' ? opts.m_szHost : g_strServerHost.ToStr();
+    p_pBounds->m_iPort = opts.m_iPort > 0 ? opts.m_iPort : g_iServerPort;
     return true;
 }
 
@@ -78,11 +80,12 @@ int CVorant::CallServiceCore(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, int p_iRe
     request.m_strUserKey = g_strUserKey;
     request.m_bCompressed = request.m_Body.GetSize() > kCompressAbove || request.m_iMsgNum == 1;
     if (p_pTrace) {
+        p_pTrace->SetServer(p_Bounds.m_szHost, p_Bounds.m_iPort);
         p_pTrace->Stamp(CCallTrace::SERIALIZED);
         p_pTrace->SetRequest(request);
     }
 
-    const int iConnected = adaptor.Connect(g_strServerHost, g_iServerPort);
+    const int iConnected = adaptor.Connect(p_Bounds.m_szHost, p_Bounds.m_iPort);
     if (p_pTrace) {
         p_pTrace->Stamp(CCallTrace::CONNECTED);
         p_pTrace->SetConnection(adaptor);
@@ -148,6 +151,10 @@ int CVorant::CallChecked(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, const CCallOp
     }
     if (p_pIn == nullptr || p_pOut == nullptr) {
         p_pErr->SetError(-12, "Parameter is NULL", p_iSvcNum);
+        return -2;
+    }
+    if (p_pOptions != nullptr && (p_pOptions->m_iPort < 0 || p_pOptions->m_iPort > 65535)) {
+        p_pErr->SetError(-12, CFormat("Invalid call options(port=%d)", p_pOptions->m_iPort), p_iSvcNum);
         return -2;
     }
     CCallOptions bounds;
