@@ -44,7 +44,8 @@ bool ResolveBounds(const CCallOptions* p_pOptions, CCallOptions* p_pBounds) {
     p_pBounds->m_iRecvTimeoutMs = opts.m_iRecvTimeoutMs;
     p_pBounds->m_iDeadlineMs = opts.m_iDeadlineMs > 0 ? opts.m_iDeadlineMs : opts.m_iDeadlineMs < 0 ? 0 : g_iDeadlineMs;
     p_pBounds->m_iMaxAnswer = opts.m_iMaxAnswer > 0 ? opts.m_iMaxAnswer : g_iMaxAnswer;
-    p_pBounds->m_szHost = opts.m_szHost != nullptr && opts.m_szHost[0] != '\0' ? opts.m_szHost : g_strServerHost.ToStr();
+    p_pBounds->m_szHost =
+        opts.m_szHost != nullptr && opts.m_szHost[0] != '\0' ? opts.m_szHost : g_strServerHost.ToStr();
     p_pBounds->m_iPort = opts.m_iPort > 0 ? opts.m_iPort : g_iServerPort;
     return true;
 }
