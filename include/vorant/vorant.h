@@ -232,4 +232,7 @@ VORANT_API int MSG_GetTagDef(int msgnum, int idx, VorantTagDef* def);
 }
 #endif
 
+/* Many calls in flight on one thread: Vorant_Multi*. */
+#include "vorant/multi.h"
+
 #endif /* VORANT_VORANT_H */
