@@ -26,6 +26,8 @@ using vorant::packet::HEADER_SIZE;
 CCallConnection::~CCallConnection() { CloseSocket(); }
 
 void CCallConnection::CloseSocket() {
+    if (m_iSock >= 0 && m_pObserver)
+        m_pObserver->SocketClosing(m_iSock);
     ::CloseSocket(m_iSock);
     m_iSock = -1;
     m_iWant = 0;

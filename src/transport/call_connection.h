@@ -17,6 +17,16 @@
 
 struct CWireTrace;
 
+// Told before a connection closes a descriptor it has asked to wait on, so
+// that whoever watches it can stop first. Implemented by the caller.
+class CSocketObserver {
+public:
+    virtual void SocketClosing(int p_iFd) = 0;
+
+protected:
+    ~CSocketObserver() = default;
+};
+
 // The bounds of one connection, milliseconds; each as the blocking adaptor
 // reads it.
 struct CConnectionBounds {
@@ -45,6 +55,8 @@ public:
     // Keeps copies of the packets and the phase times in *p_pTrace (owned by
     // the caller, alive while this works); null keeps nothing.
     void SetTrace(CWireTrace* p_pTrace) { m_pTrace = p_pTrace; }
+    // Tells *p_pObserver (alive while this works) before a socket closes.
+    void SetObserver(CSocketObserver* p_pObserver) { m_pObserver = p_pObserver; }
     // Once connected, fail the send step with this code and details instead
     // of sending (a request that could not be framed).
     void FailSendWith(int p_iCode, const std::string& p_strDetails);
@@ -89,6 +101,11 @@ public:
     // The system's error number of the failure (ETIMEDOUT for a time-out), or 0.
     int SysErrno() const { return m_iSysErrno; }
     bool DeadlinePassed() const { return m_bDeadlinePassed; }
+    // The connect step failed on every address (not ended by the deadline).
+    bool EveryAddressFailed() const {
+        return m_eState == FAILED && m_eFailedStep == CONNECTING && !m_bDeadlinePassed &&
+               m_nAddress >= m_Addresses.Size();
+    }
 
     // The answer, complete once DONE: header fields and the inflated body.
     CPacketInfo& Answer() { return m_Answer; }
@@ -151,6 +168,7 @@ private:
     int m_iSysErrno = 0;
     CString m_strError;
     CWireTrace* m_pTrace = nullptr;
+    CSocketObserver* m_pObserver = nullptr;
 };
 
 #endif  // VORANT_TRANSPORT_CALL_CONNECTION_H
