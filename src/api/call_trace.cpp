@@ -79,6 +79,8 @@ void CCallTrace::Report(VorantTraceHook p_pHook, void* p_pUser, int p_iSvcNum, i
 
     r.serializeUs = Between(START, SERIALIZED);
     r.sendUs = Between(CONNECTED, SENT);
+    if (r.sendUs >= 0)
+        r.sendUs += m_llFramingUs;
     r.firstByteUs = m_bReached[SENT] && m_Wire.m_bHeaderArrived ? MicrosBetween(m_Marks[SENT], m_Wire.m_HeaderAt) : -1;
     r.receiveUs =
         m_bReached[RECEIVED] && m_Wire.m_bHeaderArrived ? MicrosBetween(m_Wire.m_HeaderAt, m_Marks[RECEIVED]) : -1;

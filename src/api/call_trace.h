@@ -37,6 +37,8 @@ public:
     void SetResolveMicros(long long p_llMicros) { m_Record.resolveUs = p_llMicros; }
     void SetQueueMicros(long long p_llMicros) { m_Record.queueUs = p_llMicros; }
     void SetSysErrno(int p_iErrno) { m_Record.sysErrno = p_iErrno; }
+    // The packet is framed before connecting; it counts as sending time.
+    void SetFramingMicros(long long p_llMicros) { m_llFramingUs = p_llMicros; }
     void SetAnswerMsgNum(int p_iMsgNum) { m_Record.answerMsgNum = p_iMsgNum; }
     // The server the call went to; p_szHost must outlive Report.
     void SetServer(const char* p_szHost, int p_iPort) {
@@ -53,6 +55,7 @@ private:
     bool m_bReached[MARK_COUNT];
     CWireTrace m_Wire;
     VorantTrace m_Record;
+    long long m_llFramingUs = 0;
 };
 
 #endif  // VORANT_API_CALL_TRACE_H

@@ -93,7 +93,10 @@ int CServiceCall::WriteRequest(CMsg* p_pIn, int p_iRefNum) {
         m_pTrace->SetRequest(request);
     }
     std::string strDetails;
+    const int64_t llFramingStart = MonotonicMicros();
     const int iEncoded = vorant::packet::EncodePacket(&request, &m_Packet, &strDetails);
+    if (m_pTrace)
+        m_pTrace->SetFramingMicros(MonotonicMicros() - llFramingStart);
     if (iEncoded < 0)
         m_Connection.FailSendWith(iEncoded, strDetails);
     return 0;

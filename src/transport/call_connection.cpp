@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
@@ -23,12 +24,21 @@
 using vorant::packet::CHECKSUM_SIZE;
 using vorant::packet::HEADER_SIZE;
 
+namespace {
+
+// The first read of an answer: its header and, for a small answer, the rest.
+const int kFirstRead = 4096;
+
+}  // namespace
+
 CCallConnection::~CCallConnection() { CloseSocket(); }
 
 void CCallConnection::CloseSocket() {
     if (m_iSock >= 0 && m_pObserver)
         m_pObserver->SocketClosing(m_iSock);
-    ::CloseSocket(m_iSock);
+    // A plain close: it ends both directions as a shutdown would.
+    if (m_iSock >= 0)
+        close(m_iSock);
     m_iSock = -1;
     m_iWant = 0;
     m_llTimeoutAt = 0;
@@ -248,9 +258,11 @@ CCallConnection::State CCallConnection::TrySend(int64_t p_llNowMs) {
         m_Packet = CStream();
     }
     m_eState = RECEIVING;
-    m_iWant = 0;
-    m_llTimeoutAt = 0;
-    return TryReceive(p_llNowMs);
+    // The server needs a moment: a read now would only say "not yet".
+    if (DeadlineLeft(p_llNowMs) <= 0)
+        return FailDeadline(ADAPTOR_TIMEOUT, "recv");
+    Await(WANT_READ, m_Bounds.m_llRecvMs, p_llNowMs);
+    return m_eState;
 }
 
 CCallConnection::State CCallConnection::TryReceive(int64_t p_llNowMs) {
@@ -260,33 +272,29 @@ CCallConnection::State CCallConnection::TryReceive(int64_t p_llNowMs) {
         // deadline is looked at every time.
         if (DeadlineLeft(p_llNowMs) <= 0)
             return FailDeadline(ADAPTOR_TIMEOUT, "recv");
-        char* pTarget;
-        size_t nWant;
-        if (m_iHeaderGot < HEADER_SIZE) {
-            pTarget = m_szHeader + m_iHeaderGot;
-            nWant = static_cast<size_t>(HEADER_SIZE - m_iHeaderGot);
-        } else {
-            pTarget = m_pRest + m_iRestGot;
-            nWant = static_cast<size_t>(m_Frame.m_iWireBody + CHECKSUM_SIZE - m_iRestGot);
-        }
         errno = 0;
-        const ssize_t n = recv(m_iSock, pTarget, nWant, MSG_DONTWAIT);
-        if (n > 0) {
-            if (m_iHeaderGot < HEADER_SIZE) {
-                m_iHeaderGot += static_cast<int>(n);
-                if (m_iHeaderGot == HEADER_SIZE && !HeaderArrived())
-                    return m_eState;
-            } else {
+        ssize_t n;
+        if (m_iHeaderGot < HEADER_SIZE) {
+            // The header and what follows it in one read: a small answer
+            // arrives whole. Nothing past the header is taken before the
+            // header has said how much belongs to the packet.
+            char szFirst[kFirstRead];
+            const size_t nWant = sizeof szFirst - static_cast<size_t>(m_iHeaderGot);
+            n = recv(m_iSock, szFirst, nWant, MSG_DONTWAIT);
+            if (n > 0 && !TakeFirstBytes(szFirst, static_cast<int>(n)))
+                return m_eState;
+        } else {
+            const size_t nWant = static_cast<size_t>(m_Frame.m_iWireBody + CHECKSUM_SIZE - m_iRestGot);
+            n = recv(m_iSock, m_pRest + m_iRestGot, nWant, MSG_DONTWAIT);
+            if (n > 0) {
                 m_iRestGot += static_cast<int>(n);
-            }
-            if (m_iHeaderGot == HEADER_SIZE) {
-                if (!m_bBodyDecoded && m_iRestGot >= m_Frame.m_iWireBody && !BodyArrived())
+                if (!RestArrived())
                     return m_eState;
-                if (m_iRestGot == m_Frame.m_iWireBody + CHECKSUM_SIZE) {
-                    ChecksumArrived();
-                    return m_eState;
-                }
             }
+        }
+        if (n > 0) {
+            if (Finished())
+                return m_eState;
             continue;
         }
         if (n == 0)
@@ -302,6 +310,30 @@ CCallConnection::State CCallConnection::TryReceive(int64_t p_llNowMs) {
             return Fail(ADAPTOR_CLOSED, iErrno, "(%s)", ErrnoText(iErrno, szErr, sizeof szErr));
         return Fail(ADAPTOR_RECV, iErrno, "(recv errno=%d,%s)", iErrno, ErrnoText(iErrno, szErr, sizeof szErr));
     }
+}
+
+bool CCallConnection::TakeFirstBytes(const char* p_pBytes, int p_iCount) {
+    const int iHeaderPart = std::min(p_iCount, HEADER_SIZE - m_iHeaderGot);
+    std::memcpy(m_szHeader + m_iHeaderGot, p_pBytes, static_cast<size_t>(iHeaderPart));
+    m_iHeaderGot += iHeaderPart;
+    if (m_iHeaderGot < HEADER_SIZE)
+        return true;
+    if (!HeaderArrived())
+        return false;
+    // Bytes past the end of the packet are not the answer's: they stay unread
+    // as they always have.
+    const int iRest = std::min(p_iCount - iHeaderPart, m_Frame.m_iWireBody + CHECKSUM_SIZE);
+    std::memcpy(m_pRest, p_pBytes + iHeaderPart, static_cast<size_t>(iRest));
+    m_iRestGot = iRest;
+    return RestArrived();
+}
+
+bool CCallConnection::RestArrived() {
+    if (!m_bBodyDecoded && m_iRestGot >= m_Frame.m_iWireBody && !BodyArrived())
+        return false;
+    if (m_iRestGot == m_Frame.m_iWireBody + CHECKSUM_SIZE)
+        return ChecksumArrived();
+    return true;
 }
 
 bool CCallConnection::HeaderArrived() {

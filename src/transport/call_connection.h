@@ -117,6 +117,10 @@ private:
     State Connected(int64_t p_llNowMs);
     State TrySend(int64_t p_llNowMs);
     State TryReceive(int64_t p_llNowMs);
+    // Bytes of the first reads (header first); false when the answer failed.
+    bool TakeFirstBytes(const char* p_pBytes, int p_iCount);
+    // Bytes after the header arrived: decodes what is complete.
+    bool RestArrived();
     // A finished header, body or checksum: checks and decodes it.
     bool HeaderArrived();
     bool BodyArrived();

@@ -51,10 +51,14 @@ struct LoadResult {
     LoadResult() : latency(7) {}
 };
 
-// Runs the plan; the library must be initialised. Returns early, with what
+// How many calls a run may keep under way: the descriptor limit (raised to
+// its hard ceiling on the first call) less a reserve for everything else.
+int LoadConcurrencyLimit();
+
+// Runs the plan on the calling thread; the library must be initialised. Returns early, with what
 // was measured so far, once *p_pStop becomes true (calls under way are
-// waited for up to p_iGraceMillis, then given up on: *p_pAbandoned is true
-// and the process must not return through static destructors).
+// waited for up to p_iGraceMillis, then cancelled and not counted).
+// *p_pAbandoned is always false now that no call outlives the run.
 LoadResult RunLoad(const LoadPlan& p_Plan, const std::atomic<bool>* p_pStop, int p_iGraceMillis, bool* p_pAbandoned);
 
 // The summary as text lines, and as the JSON object scripts read.

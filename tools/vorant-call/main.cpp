@@ -84,15 +84,17 @@ const char kHelp[] =
     "  --describe-all MSG   the same, then every sub-message it reaches\n"
     "\n"
     "load:\n"
-    "  --repeat N           closed loop: make N calls, each thread waiting for\n"
-    "                       its answer before the next call\n"
-    "  --threads T          spread the --repeat calls over T threads (default 1)\n"
+    "  --repeat N           closed loop: make N calls, each one started when an\n"
+    "                       earlier one has its answer\n"
+    "  --threads T          keep T of the --repeat calls going at once (default\n"
+    "                       1); all of them run on one thread\n"
     "  --rate R             open model: start R calls per second on a fixed\n"
     "                       schedule; each latency counts from the call's\n"
     "                       scheduled start, so queueing shows\n"
     "  --duration S         how long the --rate schedule runs (seconds)\n"
     "  --max-in-flight M    calls under way at once in the open model (default\n"
-    "                       64, at most 1024); calls wait when all are busy\n"
+    "                       64, at most what the descriptor limit allows); calls\n"
+    "                       wait when all are busy\n"
     "  --report FILE.svg    also write a picture of the run: latency over time\n"
     "                       (p50, p99 per second) and by percentile\n"
     "  A load run prints calls, throughput, latency p50, p90, p99, p99.9 and max\n"
@@ -233,8 +235,9 @@ int ParseOptions(int argc, char** argv, Options* opt) {
             if (!value(&v) || !ParseNumber(v, 1, &opt->repeat))
                 return Usage("--repeat needs a count of at least 1");
         } else if (arg == "--threads") {
-            if (!value(&v) || !ParseNumber(v, 1, &opt->threads) || opt->threads > 1024)
-                return Usage("--threads needs a count from 1 to 1024");
+            if (!value(&v) || !ParseNumber(v, 1, &opt->threads) || opt->threads > LoadConcurrencyLimit())
+                return Usage("--threads needs a count from 1 to " + std::to_string(LoadConcurrencyLimit()) +
+                             " (the descriptor limit)");
         } else if (arg == "--rate") {
             if (!value(&v) || !ParsePositive(v, 1e6, &opt->rate))
                 return Usage("--rate needs calls per second, above 0 and at most 1000000");
@@ -242,8 +245,9 @@ int ParseOptions(int argc, char** argv, Options* opt) {
             if (!value(&v) || !ParsePositive(v, kMaxLoadSeconds, &opt->duration))
                 return Usage("--duration needs seconds, above 0 and at most 3600");
         } else if (arg == "--max-in-flight") {
-            if (!value(&v) || !ParseNumber(v, 1, &opt->maxInFlight) || opt->maxInFlight > 1024)
-                return Usage("--max-in-flight needs a count from 1 to 1024");
+            if (!value(&v) || !ParseNumber(v, 1, &opt->maxInFlight) || opt->maxInFlight > LoadConcurrencyLimit())
+                return Usage("--max-in-flight needs a count from 1 to " + std::to_string(LoadConcurrencyLimit()) +
+                             " (the descriptor limit)");
         } else if (arg == "--report") {
             if (!value(&v) || *v == '\0')
                 return Usage("--report needs a file name");
