@@ -414,6 +414,43 @@ TEST_F(MultiE2e, TenThousandCallsEndedInFlightLeaveNothingBehind) {
     EXPECT_LT(mallinfo2().uordblks, heapBefore + 64 * 1024);
 }
 
+// The server of one call: blocking and engine calls alike, and a caller
+// built against the first 20-byte options record never sends its host.
+TEST_F(MultiE2e, OneCallsServerOverridesTheConfiguredOne) {
+    int port = 0;
+    const int listener = ListenOnLoopback("127.0.0.1", 1, &port);
+    close(listener);  // nothing listens there any more
+    MsgPtr in = Request(12);
+    CMsg out;
+    VorantCallOptions flat = {};
+    flat.size = sizeof flat;
+    flat.host = "127.0.0.1";
+    flat.port = port;
+    VorantErrorInfo info;
+    EXPECT_EQ(Vorant_CallServiceEx(kEchoService, in.get(), &out, &flat, &info), -3);
+    EXPECT_EQ(info.code, -3);
+    EXPECT_STREQ(info.text, "Failed in connect()(-5)((connect))");
+    flat.size = VORANT_CALL_OPTIONS_V1_SIZE;
+    EXPECT_EQ(Vorant_CallServiceEx(kEchoService, in.get(), &out, &flat, &info), 0) << info.text;
+    flat.size = sizeof flat;
+    flat.port = 65536;
+    EXPECT_EQ(Vorant_CallServiceEx(kEchoService, in.get(), &out, &flat, &info), -2);
+    EXPECT_STREQ(info.text, "Invalid call options(port=65536)");
+
+    CVorantMulti multi;
+    Recorder rec;
+    CCallOptions opts;
+    opts.m_szHost = "[127.0.0.1]";
+    opts.m_iPort = port;
+    const int id = multi.Start(kEchoService, in.get(), &out, &opts, rec.Done());
+    opts.m_szHost = "";  // empty: the configured server
+    opts.m_iPort = 0;
+    const int configured = multi.Start(kEchoService, in.get(), &out, &opts, rec.Done());
+    EXPECT_EQ(multi.Run(), 0);
+    EXPECT_EQ(rec.Of(id).text, "Failed in connect()(-5)((connect))");
+    EXPECT_EQ(rec.Of(configured).result, 0);
+}
+
 TEST_F(MultiE2e, WakeupEndsAPollFromAnotherThread) {
     VorantMulti* multi = Vorant_MultiCreate(0);
     MsgPtr in = Request(10);
