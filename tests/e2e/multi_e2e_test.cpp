@@ -451,6 +451,57 @@ TEST_F(MultiE2e, OneCallsServerOverridesTheConfiguredOne) {
     EXPECT_EQ(rec.Of(configured).result, 0);
 }
 
+// The trace hook sees engine calls as it sees blocking ones, with the time a
+// call waited for a slot at the end of the record.
+TEST_F(MultiE2e, EngineCallsAreTracedLikeBlockingOnes) {
+    struct Seen {
+        VorantTrace record;
+        std::string request, answer;
+    };
+    static std::vector<Seen> seen;
+    seen.clear();
+    CVorant::SetTraceHook(
+        [](const VorantTrace* t, void*) {
+            Seen s{*t, std::string(reinterpret_cast<const char*>(t->requestPacket), t->requestPacketSize),
+                   std::string(reinterpret_cast<const char*>(t->answerPacket), t->answerPacketSize)};
+            seen.push_back(s);
+        },
+        nullptr);
+    MsgPtr in = Request(13);
+    CMsg out1, out2, out3;
+    CVorantError err;
+    ASSERT_EQ(CVorant::CallServiceByMsg(kEchoService, in.get(), &out1, &err), 0);
+    CVorantMulti multi(1);  // the second engine call waits for the first
+    multi.Start(kSlowEchoService, in.get(), &out2, nullptr, [](int, int, const CVorantError&) {});
+    multi.Start(kEchoService, in.get(), &out3, nullptr, [](int, int, const CVorantError&) {});
+    EXPECT_EQ(multi.Run(), 0);
+    CVorant::SetTraceHook(nullptr, nullptr);
+    ASSERT_EQ(seen.size(), 3u);
+    const VorantTrace& blocking = seen[0].record;
+    const VorantTrace& queued = seen[2].record;
+    EXPECT_EQ(blocking.queueUs, 0);
+    EXPECT_GT(queued.queueUs, 900000);  // behind a call of a second
+    EXPECT_LT(queued.totalUs - queued.queueUs, 900000);
+    EXPECT_EQ(queued.size, sizeof(VorantTrace));
+    EXPECT_EQ(queued.result, 0);
+    EXPECT_EQ(queued.svcNum, kEchoService);
+    EXPECT_STREQ(queued.address, blocking.address);
+    EXPECT_EQ(queued.requestWireBytes, blocking.requestWireBytes);
+    EXPECT_EQ(queued.answerBodyBytes, blocking.answerBodyBytes);
+    EXPECT_EQ(queued.sysErrno, 0);
+    // The packets as they travelled: only the time stamp (and so the
+    // checksum digits) may differ.
+    const std::string& a = seen[2].request;
+    const std::string& b = seen[0].request;
+    ASSERT_EQ(a.size(), b.size());
+    EXPECT_EQ(a.substr(0, 40), b.substr(0, 40));
+    EXPECT_EQ(a.substr(55, a.size() - 58), b.substr(55, b.size() - 58));
+    EXPECT_EQ(seen[2].answer.size(), seen[0].answer.size());
+    for (const long long phase :
+         {queued.connectUs, queued.sendUs, queued.firstByteUs, queued.receiveUs, queued.parseUs})
+        EXPECT_GE(phase, 0);
+}
+
 TEST_F(MultiE2e, WakeupEndsAPollFromAnotherThread) {
     VorantMulti* multi = Vorant_MultiCreate(0);
     MsgPtr in = Request(10);
