@@ -33,6 +33,13 @@ const int kFirstRead = 4096;
 
 CCallConnection::~CCallConnection() { CloseSocket(); }
 
+const char* CCallConnection::ConnectedAddress() const {
+    // Made when asked (only traces ask): most calls never need the text.
+    if (m_bConnected && m_strAddress.GetLength() == 0)
+        m_strAddress = CAddressList::NumericText(m_Addresses.At(m_nAddress), m_Addresses.LengthAt(m_nAddress));
+    return m_strAddress.ToStr();
+}
+
 void CCallConnection::CloseSocket() {
     if (m_iSock >= 0 && m_pObserver)
         m_pObserver->SocketClosing(m_iSock);
@@ -193,7 +200,7 @@ CCallConnection::State CCallConnection::ConnectFailed(int64_t p_llNowMs) {
 }
 
 CCallConnection::State CCallConnection::Connected(int64_t p_llNowMs) {
-    m_strAddress = CAddressList::NumericText(m_Addresses.At(m_nAddress), m_Addresses.LengthAt(m_nAddress));
+    m_bConnected = true;
     EndConnectPhase();
     m_eState = SENDING;
     m_iWant = 0;
@@ -219,7 +226,7 @@ CCallConnection::State CCallConnection::TrySend(int64_t p_llNowMs) {
         const ssize_t n = send(m_iSock, pData + m_nSent, nSize - m_nSent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             if (m_eState == CONNECTING) {
-                m_strAddress = CAddressList::NumericText(m_Addresses.At(m_nAddress), m_Addresses.LengthAt(m_nAddress));
+                m_bConnected = true;
                 EndConnectPhase();
                 m_eState = SENDING;
             }
@@ -244,7 +251,7 @@ CCallConnection::State CCallConnection::TrySend(int64_t p_llNowMs) {
                 Fail(ADAPTOR_CONNECT, iErrno, "(connect)");
                 return ConnectFailed(p_llNowMs);
             }
-            m_strAddress = CAddressList::NumericText(m_Addresses.At(m_nAddress), m_Addresses.LengthAt(m_nAddress));
+            m_bConnected = true;
             EndConnectPhase();
             m_eState = SENDING;
         }

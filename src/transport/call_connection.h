@@ -109,7 +109,8 @@ public:
 
     // The answer, complete once DONE: header fields and the inflated body.
     CPacketInfo& Answer() { return m_Answer; }
-    const char* ConnectedAddress() const { return m_strAddress.ToStr(); }
+    // The numeric address connected to ("127.0.0.1", "::1"); "" when none.
+    const char* ConnectedAddress() const;
     int64_t ConnectMicros() const { return m_llConnectMicros; }
 
 private:
@@ -145,7 +146,8 @@ private:
     size_t m_nAddress = 0;
     CString m_strHost;
     int m_iPort = 0;
-    CString m_strAddress;
+    bool m_bConnected = false;
+    mutable CString m_strAddress;
     CConnectionBounds m_Bounds;
     int64_t m_llDeadlineAt = 0;
     int64_t m_llConnectEnd = 0;
