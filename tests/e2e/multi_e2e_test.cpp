@@ -284,7 +284,7 @@ TEST_F(MultiE2e, DeadlinesFireOnTimeWhileCallsWaitForASlot) {
         const auto ms =
             std::chrono::duration_cast<std::chrono::milliseconds>(ends[static_cast<size_t>(i)] - t0).count();
         EXPECT_GE(ms, 100 + 50 * i) << i;
-        EXPECT_LT(ms, 100 + 50 * i + 100) << i;
+        EXPECT_LT(ms, 100 + 50 * i + 250) << i;  // long before the slow calls end
     }
 }
 
