@@ -140,7 +140,7 @@ CMsg* MsgAccess::MakeSubMsg(CMsg& p_Msg, int p_iTagNum, CMsgArena* p_pBagArena, 
     if (pBag->m_bArray) {
         CMsgArray* pItems = ItemsOf<CMsg*>(pBag);
         pBag->m_bSet = true;
-        pSub = NewSubMsg(p_pSubArena, iSubNum, iRootNum, p_iTagNum, p_Msg.m_pMsgDic);
+        pSub = NewSubMsg(p_pSubArena, iSubNum, iRootNum, p_iTagNum, p_Msg.GetMsgDic());
         if (!pSub)
             throw CException("new CMsg1 failed", MA_ERR_MEMORY);
         if (pItems->Add(pSub) < 0) {
@@ -150,7 +150,7 @@ CMsg* MsgAccess::MakeSubMsg(CMsg& p_Msg, int p_iTagNum, CMsgArena* p_pBagArena, 
     } else {
         bNew = !pBag->m_Value.pMsg;
         if (bNew) {
-            pBag->m_Value.pMsg = NewSubMsg(p_pSubArena, iSubNum, iRootNum, p_iTagNum, p_Msg.m_pMsgDic);
+            pBag->m_Value.pMsg = NewSubMsg(p_pSubArena, iSubNum, iRootNum, p_iTagNum, p_Msg.GetMsgDic());
             if (!pBag->m_Value.pMsg)
                 throw CException("new CMsg2 failed", MA_ERR_MEMORY);
         }

@@ -119,7 +119,7 @@ void ParseMsgXml(const char* p_szXml, MsgHandler* p_pHandler) {
 int CMsg::LoadXml(const char* p_szXml) {
     if (!p_szXml)
         return MA_ERR_NULL_PARAM;
-    MsgHandler handler(this, m_pMsgDic);
+    MsgHandler handler(this, GetMsgDic());
     ParseMsgXml(p_szXml, &handler);
     return 0;
 }
