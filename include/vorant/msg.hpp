@@ -38,7 +38,10 @@ public:
     bool m_bArray;        // m_Value points to an array container
     // The bag lives in its message's table or a parse arena: it is
     // destroyed with them, never deleted alone.
-    bool m_bPlaced;
+    bool m_bPlaced : 1;
+    // Its single string or date lives in a parse arena: destroyed, never
+    // deleted.
+    bool m_bValueInArena : 1;
     union Value {
         int i;          // 2 integer
         double d;       // 3 double

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 
+#include "msg/msg_arena.h"
 #include "msg/msg_info.h"
 #include "vorant/msg.hpp"
 
@@ -87,6 +88,18 @@ struct MsgAccess {
     static int TypeMismatch(CMsg& p_Msg, int p_iLine, int p_iTagNum, int p_iFound, int p_iWanted);
     // Records p_iCode with the fixed detail p_szDetail; returns p_iCode.
     static int Fail(CMsg& p_Msg, int p_iCode, const char* p_szDetail);
+
+    // The one way a single string or date is let go: one placed in a parse
+    // arena is destroyed there, any other deleted. Null does nothing.
+    template <class T>
+    static void DeleteValue(T* p_pValue, bool p_bInArena) {
+        if (!p_bInArena) {
+            delete p_pValue;
+        } else if (p_pValue) {
+            p_pValue->~T();
+            VORANT_ARENA_POISON(p_pValue, sizeof(T));
+        }
+    }
 
     // Stores one value read from message XML (p_szText holds p_iLength
     // characters and a terminator). p_pTag, when given, is the tag's
