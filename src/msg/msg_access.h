@@ -114,8 +114,10 @@ struct MsgAccess {
     // flag when there is none yet. Raises CException.
     static CMsgValue* StoreBag(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CMsgArena* p_pArena);
     // MakeSubMsgEntry, with a new bag of p_Msg from p_pBagArena and a new
-    // sub-message placed in p_pSubArena, each when given.
-    static CMsg* MakeSubMsg(CMsg& p_Msg, int p_iTagNum, CMsgArena* p_pBagArena, CMsgArena* p_pSubArena);
+    // sub-message placed in p_pSubArena, each when given. p_pTag, when
+    // given, is the tag's definition in p_Msg's own definition.
+    static CMsg* MakeSubMsg(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CMsgArena* p_pBagArena,
+                            CMsgArena* p_pSubArena);
 
     // Marks a successful store.
     static void MarkFilled(CMsg& p_Msg) { p_Msg.m_bEmpty = false; }

@@ -144,7 +144,8 @@ void MsgHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocalNam
     bool bSubMsg = pTag->m_iType == TAG_TYPE_SUBMSG;
     if (bSubMsg) {
         CMsgArena* pArena = MsgAccess::ParseArena(*m_pRootMsg);
-        m_pCurMsg = MsgAccess::MakeSubMsg(*m_pCurMsg, pTag->m_iTagNum, BagArena(), pArena);
+        const CTagInfo* pKnown = pOuter == MsgAccess::Info(*m_pCurMsg) ? pTag : nullptr;
+        m_pCurMsg = MsgAccess::MakeSubMsg(*m_pCurMsg, pTag->m_iTagNum, pKnown, BagArena(), pArena);
         m_MsgInfoStack.Add(MsgAccess::Info(*m_pCurMsg));
     }
     m_OpenSubMsgs.push_back(bSubMsg);

@@ -128,13 +128,16 @@ void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, co
     pBag->m_bSet = true;
 }
 
-CMsg* CMsg::MakeSubMsgEntry(int p_iTagNum) { return MsgAccess::MakeSubMsg(*this, p_iTagNum, nullptr, nullptr); }
+CMsg* CMsg::MakeSubMsgEntry(int p_iTagNum) {
+    return MsgAccess::MakeSubMsg(*this, p_iTagNum, nullptr, nullptr, nullptr);
+}
 
-CMsg* MsgAccess::MakeSubMsg(CMsg& p_Msg, int p_iTagNum, CMsgArena* p_pBagArena, CMsgArena* p_pSubArena) {
+CMsg* MsgAccess::MakeSubMsg(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CMsgArena* p_pBagArena,
+                            CMsgArena* p_pSubArena) {
     const CMsgInfo* pInfo = p_Msg.m_pMsgInfo;
     if (!pInfo)
         throw CException(MA_ERR_MSG_NOT_DEFINED, "tagnum=%d,submsgnum=%d", p_iTagNum, p_Msg.m_iSelfNum);
-    const CTagInfo* pTag = pInfo->GetTagInfo(p_iTagNum);
+    const CTagInfo* pTag = p_pTag ? p_pTag : pInfo->GetTagInfo(p_iTagNum);
     if (!pTag)
         throw CException(MA_ERR_TAG_NOT_DEFINED, "tagnum=%d", p_iTagNum);
     // A bag of sub-messages on a tag of another type would later be read as
