@@ -138,7 +138,8 @@ int CMsg::SetValue(int p_iTagNum, CDate p_Value) {
         CDate* pDate = MsgTryNew<CDate>(p_Value);
         if (!pDate)
             return MsgAccess::Fail(*this, MA_ERR_MEMORY, "new CDate failed");
-        delete pBag->m_Value.pDate;
+        MsgAccess::DeleteValue(pBag->m_Value.pDate, pBag->m_bValueInArena);
+        pBag->m_bValueInArena = false;
         pBag->m_Value.pDate = pDate;
         pBag->m_bSet = true;
     }
