@@ -127,7 +127,7 @@ public:
 
     int GetMsgNum() const { return m_iRootNum; }
     void SetRootNum(int p_iRootNum) { m_iRootNum = p_iRootNum; }
-    int GetSelfNum() const { return m_iSelfNum; }
+    int GetSelfNum() const;  // its definition's number, 0 when undefined
     int GetSelfTagNum() const { return m_iSelfTagNum; }
     bool IsEmpty() const { return m_bEmpty; }
     // Keeps at most 16 characters.
@@ -250,7 +250,6 @@ private:
     int HeadIndex(int p_iTagNum) const { return p_iTagNum % m_iHeadCount; }
 
     int m_iRootNum;
-    int m_iSelfNum;
     int m_iSelfTagNum;
     short m_iHeadCount;
     signed char m_iPoolSize;  // at most 16

@@ -12,7 +12,7 @@
 
 #if defined(__x86_64__)
 // Every parsed row is one.
-static_assert(sizeof(CMsg) == 64, "a message stays 64 bytes");
+static_assert(sizeof(CMsg) == 56, "a message stays 56 bytes");
 #endif
 
 // What few messages need beside their values: the version text, the
@@ -38,7 +38,6 @@ CMsgExtras* NewExtras() {
 
 CMsg::CMsg(int p_iSelfNum, int p_iRootNum, int p_iSelfTagNum, CMsgDic* p_pDic)
     : m_iRootNum(0),
-      m_iSelfNum(0),
       m_iSelfTagNum(0),
       m_iHeadCount(VALUE_HEADS),
       m_iPoolSize(0),
@@ -81,7 +80,6 @@ void CMsg::Define(CMsgDic* p_pDic, int p_iSelfNum, int p_iRootNum, int p_iSelfTa
     m_pMsgInfo = pInfo;
     // A message reused for many answers must not keep (or leak) old values.
     ReleaseContent();
-    m_iSelfNum = p_iSelfNum;
     m_iRootNum = iRoot;
     m_iSelfTagNum = p_iSelfTagNum;
     m_pParent = nullptr;
@@ -96,6 +94,8 @@ void CMsg::SetVer(const CString& p_strVer) {
     std::memset(m_pExtras->m_szVer, 0, sizeof(m_pExtras->m_szVer));
     std::strncpy(m_pExtras->m_szVer, p_strVer.ToStr(), VER_SIZE);
 }
+
+int CMsg::GetSelfNum() const { return m_pMsgInfo ? m_pMsgInfo->GetMsgNum() : 0; }
 
 const char* CMsg::GetVer() const { return m_pExtras ? m_pExtras->m_szVer : ""; }
 

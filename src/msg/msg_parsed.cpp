@@ -87,7 +87,7 @@ void CMsg::SetParsedData(int p_iTagNum, CString p_strValue) {
 CMsgValue* MsgAccess::StoreBag(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CMsgArena* p_pArena) {
     const CMsgInfo* pInfo = p_Msg.m_pMsgInfo;
     if (!pInfo)
-        throw CException(MA_ERR_MSG_NOT_DEFINED, "msgnum=%d", p_Msg.m_iSelfNum);
+        throw CException(MA_ERR_MSG_NOT_DEFINED, "msgnum=%d", p_Msg.GetSelfNum());
     CMsgValue* pBag = p_Msg.GetHashBag(p_iTagNum);
     if (!pBag) {
         const CTagInfo* pTag = p_pTag ? p_pTag : pInfo->GetTagInfo(p_iTagNum);
@@ -136,7 +136,7 @@ CMsg* MsgAccess::MakeSubMsg(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, 
                             CMsgArena* p_pSubArena) {
     const CMsgInfo* pInfo = p_Msg.m_pMsgInfo;
     if (!pInfo)
-        throw CException(MA_ERR_MSG_NOT_DEFINED, "tagnum=%d,submsgnum=%d", p_iTagNum, p_Msg.m_iSelfNum);
+        throw CException(MA_ERR_MSG_NOT_DEFINED, "tagnum=%d,submsgnum=%d", p_iTagNum, p_Msg.GetSelfNum());
     const CTagInfo* pTag = p_pTag ? p_pTag : pInfo->GetTagInfo(p_iTagNum);
     if (!pTag)
         throw CException(MA_ERR_TAG_NOT_DEFINED, "tagnum=%d", p_iTagNum);
@@ -182,7 +182,7 @@ CMsg* MsgAccess::MakeSubMsg(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, 
     if (bNew) {
         int iResult = p_Msg.AddChild(pSub);
         if (iResult < 0)
-            throw CException(iResult, "tagnum=%d,msgnum=%d", p_iTagNum, p_Msg.m_iSelfNum);
+            throw CException(iResult, "tagnum=%d,msgnum=%d", p_iTagNum, p_Msg.GetSelfNum());
     }
     pSub->m_pParent = &p_Msg;
     return pSub;

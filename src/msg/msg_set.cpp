@@ -157,7 +157,7 @@ int CMsg::SetValue(int p_iTagNum, CMsg* p_pMsg) {
             return 0;
         // A second owner (or a cycle) would free the message twice.
         SetLastError(MA_ERR_SERVICE_INPUT, "tagnum=%d,msgnum=%d,sub-message already belongs to a tree", p_iTagNum,
-                     m_iSelfNum);
+                     GetSelfNum());
         return MA_ERR_SERVICE_INPUT;
     }
     if (p_pMsg->IsEmpty()) {
@@ -186,7 +186,7 @@ int CMsg::SetValue(int p_iTagNum, CMsg* p_pMsg) {
     p_pMsg->m_pParent = this;
     iResult = AddChild(p_pMsg);
     if (iResult < 0) {
-        SetLastError(iResult, "tagnum=%d,msgnum=%d", p_iTagNum, m_iSelfNum);
+        SetLastError(iResult, "tagnum=%d,msgnum=%d", p_iTagNum, GetSelfNum());
         return iResult;
     }
     m_bEmpty = false;

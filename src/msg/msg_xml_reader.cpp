@@ -179,11 +179,13 @@ void LoadMsgXml(CMsg* p_pMsg, CMsgXmlSource& p_Source) {
     if (!p_pMsg)
         throw CException("Parameter is NULL", MA_ERR_NULL_PARAM);
     MsgHandler handler(p_pMsg, p_pMsg->GetMsgDic());
-    ParseWith(&handler, [&p_Source](CSecureSaxReader& p_Reader) {
-        CSourceInput input(p_Source);
-        p_Reader.GetReader()->parse(input);
-        return static_cast<size_t>(input.BytesRead());
-    });
+    ParseWith(&handler, [&p_Source](CSecureSaxReader& p_Reader) { return ParseMsgXmlSource(p_Reader, p_Source); });
+}
+
+size_t ParseMsgXmlSource(CSecureSaxReader& p_Reader, CMsgXmlSource& p_Source) {
+    CSourceInput input(p_Source);
+    p_Reader.GetReader()->parse(input);
+    return static_cast<size_t>(input.BytesRead());
 }
 
 int CMsg::LoadXml(const char* p_szXml) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 
 class CMsg;
+class CSecureSaxReader;
 
 // The bytes of one message XML document, read once from start to end by one
 // parse on the caller's thread. A source that fails simply ends early and
@@ -28,6 +29,10 @@ public:
 private:
     TReader& m_Reader;
 };
+
+// Parses the document p_Source gives on p_Reader (with its handlers), as
+// far as the parser reads; the parser's exceptions pass on. The bytes read.
+size_t ParseMsgXmlSource(CSecureSaxReader& p_Reader, CMsgXmlSource& p_Source);
 
 // CMsg::LoadXml of the document p_Source gives: the same values, codes and
 // texts (the document ends at its first zero byte, as a text does). Raises
