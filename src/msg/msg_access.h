@@ -107,8 +107,8 @@ struct MsgAccess {
     // when given. Raises CException on failure.
     static void StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, const char* p_szText, size_t p_iLength,
                           CMsgArena* p_pArena);
-    // The same for a text held in p_strText, whose buffer a single string
-    // tag takes over (p_strText is then empty): a long text is not copied.
+    // The same for a text held in p_strText, whose buffer a string tag
+    // takes over (p_strText is then empty): a long text is not copied.
     static void StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CString& p_strText, CMsgArena* p_pArena);
     // The bag a stored value goes to, made with the tag's type and array
     // flag when there is none yet. Raises CException.

@@ -104,7 +104,14 @@ CMsgValue* MsgAccess::StoreBag(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTa
 
 void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CString& p_strText, CMsgArena* p_pArena) {
     CMsgValue* pBag = StoreBag(p_Msg, p_iTagNum, p_pTag, p_pArena);
-    if (pBag->m_iType != TAG_TYPE_STRING || pBag->m_bArray || pBag->m_bSet || pBag->m_Value.pStr) {
+    if (pBag->m_iType == TAG_TYPE_STRING && pBag->m_bArray) {
+        // The new item takes the text over as well.
+        CStrArray* pItems = ItemsOf<CString>(pBag);
+        (*pItems)[pItems->Add("")] = std::move(p_strText);
+        pBag->m_bSet = true;
+        return;
+    }
+    if (pBag->m_iType != TAG_TYPE_STRING || pBag->m_bSet || pBag->m_Value.pStr) {
         StoreText(p_Msg, p_iTagNum, p_pTag, p_strText.ToStr(), static_cast<size_t>(p_strText.GetLength()), p_pArena);
         return;
     }
