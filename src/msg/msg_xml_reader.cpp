@@ -85,7 +85,9 @@ private:
 // source's end or the first zero byte, whichever comes first.
 class CSourceStream : public BinInputStream {
 public:
-    explicit CSourceStream(CMsgXmlSource& p_Source) : m_Source(p_Source) {}
+    // p_nRead counts the bytes the parser took; it outlives this stream,
+    // which the parser deletes when it is done.
+    CSourceStream(CMsgXmlSource& p_Source, XMLFilePos& p_nRead) : m_Source(p_Source), m_nPos(p_nRead) {}
 
     XMLFilePos curPos() const override { return m_nPos; }
     XMLSize_t readBytes(XMLByte* const p_pTo, const XMLSize_t p_nMax) override {
@@ -104,7 +106,7 @@ public:
 
 private:
     CMsgXmlSource& m_Source;
-    XMLFilePos m_nPos = 0;
+    XMLFilePos& m_nPos;
     bool m_bEnded = false;
 };
 
@@ -113,16 +115,13 @@ private:
 class CSourceInput : public InputSource {
 public:
     explicit CSourceInput(CMsgXmlSource& p_Source) : InputSource("MemData"), m_Source(p_Source) {}
-    BinInputStream* makeStream() const override {
-        m_pStream = new CSourceStream(m_Source);
-        return m_pStream;
-    }
-    // Bytes the parser took, once it is done.
-    XMLFilePos BytesRead() const { return m_pStream ? m_pStream->curPos() : 0; }
+    BinInputStream* makeStream() const override { return new CSourceStream(m_Source, m_nRead); }
+    // Bytes the parser took.
+    XMLFilePos BytesRead() const { return m_nRead; }
 
 private:
     CMsgXmlSource& m_Source;
-    mutable CSourceStream* m_pStream = nullptr;  // owned by the parser
+    mutable XMLFilePos m_nRead = 0;
 };
 
 // One parse of p_pHandler's document on this thread's reader: p_fnParse
