@@ -67,6 +67,7 @@ void CCallTrace::Report(VorantTraceHook p_pHook, void* p_pUser, int p_iSvcNum, i
     if (m_Wire.m_RequestPacket.GetSize() >= iOverhead)
         r.requestWireBytes = m_Wire.m_RequestPacket.GetSize() - iOverhead;
     r.answerWireBytes = m_Wire.m_llAnswerWire;
+    r.sysErrno = m_Wire.m_iSysErrno;
     if (!m_bReached[RECEIVED])
         r.answerBodyBytes = -1;
 

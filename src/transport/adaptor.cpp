@@ -18,6 +18,7 @@
 #include "transport/adaptor_errors.h"
 #include "transport/address_list.h"
 #include "transport/socket_io.h"
+#include "transport/wire_trace.h"
 
 namespace {
 
@@ -149,6 +150,7 @@ int CAdaptor::ConnectOne(const sockaddr* p_pAddr, socklen_t p_nLength, int64_t p
 
     const int64_t llStart = MonotonicMillis();
     int iResult = connect(iSock, p_pAddr, p_nLength);
+    int iErrno = iResult != 0 ? errno : 0;
     if (iResult != 0 && (errno == EINPROGRESS || errno == EINTR)) {
         // EINPROGRESS: the bound has passed; EINTR: the connect goes on
         // without us, wait for it with what remains.
@@ -172,8 +174,11 @@ int CAdaptor::ConnectOne(const sockaddr* p_pAddr, socklen_t p_nLength, int64_t p
                    (iSoError == 0 || iSoError == ECONNRESET || iSoError == EPIPE))
                       ? 0
                       : -1;
+        iErrno = iSoError;
     }
     if (iResult != 0) {
+        if (m_pTrace)
+            m_pTrace->m_iSysErrno = iErrno;
         CloseSocket(iSock);
         SetError(ADAPTOR_CONNECT, "(connect)");
         return ADAPTOR_CONNECT;

@@ -16,6 +16,7 @@ struct CWireTrace {
     long long m_llAnswerWire = -1;  // answer body bytes on the wire
     CStream m_RequestPacket;        // the request packet as written
     CStream m_AnswerPacket;         // what arrived of the answer packet
+    int m_iSysErrno = 0;            // the errno of a connect that failed
 };
 
 #endif  // VORANT_TRANSPORT_WIRE_TRACE_H

@@ -61,7 +61,7 @@ TEST(CallTool, BadValuesAreUsageErrorsBeforeAnythingIsSent) {
         const char* reason;
     } cases[] = {
         {"qty=abc", "tag 'qty' (integer) needs an integer, got 'abc'"},
-        {"qty=99999999999", "tag 'qty' (integer) needs an integer, got '99999999999'"},
+        {"qty=99999999999", "tag 'qty' (integer) is out of range: it needs an integer from -2147483648 to 2147483647"},
         {"price=x1", "tag 'price' (double) needs a number, got 'x1'"},
         {"urgent=maybe", "tag 'urgent' (bool) needs true, false, 1 or 0, got 'maybe'"},
         {"due=2024-13-45", "tag 'due' (date) needs a calendar date yyyymmdd, got '2024-13-45'"},
