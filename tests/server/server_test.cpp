@@ -128,7 +128,7 @@ TEST_F(Server, BadRulesOrFilesStopTheStartWithTheReason) {
         {"300 reject\n", "line 1: reject needs a code"},
         {"400 delay soon echo\n", "line 1: delay needs seconds (0 to 3600)"},
         {"500 answer\n", "line 1: answer needs a file"},
-        {"500 answer /nonexistent/x.xml\n", "cannot read answer file /nonexistent/x.xml"},
+        {"500 answer /nonexistent/x.xml\n", "answer file /nonexistent/x.xml cannot be read: No such file or directory"},
     };
     for (const Case& c : cases) {
         vorant_server::CServerOptions opts;
