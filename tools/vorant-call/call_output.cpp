@@ -1,7 +1,10 @@
 #include "call_output.h"
 
+#include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
+#include <nlohmann/json.hpp>
 
 namespace {
 
@@ -13,6 +16,19 @@ const int kStepReceive = -5;
 std::string Reason(int p_iErrno) {
     char szText[256];
     return p_iErrno == 0 ? "" : std::string(": ") + strerror_r(p_iErrno, szText, sizeof szText);
+}
+
+std::string Millis(int64_t p_llMicros) {
+    char szText[32];
+    std::snprintf(szText, sizeof szText, "%.3f ms", static_cast<double>(p_llMicros) / 1000.0);
+    return szText;
+}
+
+double MillisValue(int64_t p_llMicros) { return std::round(static_cast<double>(p_llMicros)) / 1000.0; }
+
+// Calls a second over the run.
+double PerSecond(int64_t p_llCalls, double p_dSeconds) {
+    return p_dSeconds > 0 ? static_cast<double>(p_llCalls) / p_dSeconds : 0.0;
 }
 
 }  // namespace
@@ -69,4 +85,91 @@ std::string FormatAnswer(CMsg& p_Answer, bool p_bAsXml) {
     if (strOut.empty() || strOut.back() != '\n')
         strOut += '\n';
     return strOut;
+}
+
+std::string LoadSummaryText(const LoadPlan& p_Plan, const LoadResult& p_Result) {
+    const LoadResult& r = p_Result;
+    char szLine[512];
+    std::string strOut;
+    if (r.open) {
+        std::snprintf(szLine, sizeof szLine,
+                      "schedule   : %.1f calls/s for %.1f s, at most %d in flight (latency from scheduled start)\n",
+                      p_Plan.rate, p_Plan.seconds, p_Plan.maxInFlight);
+        strOut += szLine;
+        std::snprintf(szLine, sizeof szLine, "calls      : %lld scheduled, %lld started: %lld answered, %lld failed\n",
+                      static_cast<long long>(r.scheduled), static_cast<long long>(r.started),
+                      static_cast<long long>(r.answered), static_cast<long long>(r.failed));
+    } else {
+        std::snprintf(szLine, sizeof szLine, "calls      : %d over %d thread%s: %lld answered, %lld failed\n",
+                      p_Plan.calls, p_Plan.threads, p_Plan.threads == 1 ? "" : "s", static_cast<long long>(r.answered),
+                      static_cast<long long>(r.failed));
+    }
+    strOut += szLine;
+    if (r.interrupted)
+        strOut += "interrupted: the summary covers the calls finished so far\n";
+    std::snprintf(szLine, sizeof szLine, "elapsed    : %.3f s\n", r.seconds);
+    strOut += szLine;
+    std::snprintf(szLine, sizeof szLine, "throughput : %.1f answered calls/s\n", PerSecond(r.answered, r.seconds));
+    strOut += szLine;
+    std::snprintf(szLine, sizeof szLine, "failed     : %lld call%s (%.1f/s)\n", static_cast<long long>(r.failed),
+                  r.failed == 1 ? "" : "s", PerSecond(r.failed, r.seconds));
+    strOut += szLine;
+    if (r.open && !r.interrupted) {
+        std::snprintf(szLine, sizeof szLine, "not started: %lld call%s%s\n", static_cast<long long>(r.notStarted),
+                      r.notStarted == 1 ? "" : "s",
+                      r.notStarted > 0 ? ", the schedule fell behind and they were not made" : "");
+        strOut += szLine;
+    }
+    if (r.answered == 0)
+        strOut += "latency    : no answered calls\n";
+    else
+        strOut += "latency    : p50 " + Millis(r.latency.Percentile(50)) + ", p90 " + Millis(r.latency.Percentile(90)) +
+                  ", p99 " + Millis(r.latency.Percentile(99)) + ", p99.9 " + Millis(r.latency.Percentile(99.9)) +
+                  ", max " + Millis(r.latency.Max()) + "\n";
+    if (!r.errorsByCode.empty()) {
+        strOut += "errors     :";
+        for (const auto& entry : r.errorsByCode)
+            strOut += " code " + std::to_string(entry.first) + " x" + std::to_string(entry.second);
+        strOut += "\n";
+    }
+    return strOut;
+}
+
+std::string LoadSummaryJson(const LoadPlan& p_Plan, const LoadResult& p_Result) {
+    const LoadResult& r = p_Result;
+    nlohmann::ordered_json out = nlohmann::ordered_json::object();
+    out["mode"] = r.open ? "open" : "closed";
+    if (r.open) {
+        out["rate"] = p_Plan.rate;
+        out["duration"] = p_Plan.seconds;
+        out["maxInFlight"] = p_Plan.maxInFlight;
+    } else {
+        out["threads"] = p_Plan.threads;
+    }
+    out["scheduled"] = r.scheduled;
+    out["started"] = r.started;
+    out["answered"] = r.answered;
+    out["failed"] = r.failed;
+    if (r.open)
+        out["notStarted"] = r.notStarted;
+    out["interrupted"] = r.interrupted;
+    out["elapsedSeconds"] = r.seconds;
+    out["throughput"] = PerSecond(r.answered, r.seconds);
+    // No answered call, no latency: null rather than zeros that look measured.
+    nlohmann::ordered_json latency = nullptr;
+    if (r.answered > 0) {
+        latency = nlohmann::ordered_json::object();
+        latency["p50"] = MillisValue(r.latency.Percentile(50));
+        latency["p90"] = MillisValue(r.latency.Percentile(90));
+        latency["p99"] = MillisValue(r.latency.Percentile(99));
+        latency["p99.9"] = MillisValue(r.latency.Percentile(99.9));
+        latency["max"] = MillisValue(r.latency.Max());
+        latency["mean"] = std::round(r.latency.Mean()) / 1000.0;
+    }
+    out["latencyMs"] = latency;
+    nlohmann::ordered_json errors = nlohmann::ordered_json::object();
+    for (const auto& entry : r.errorsByCode)
+        errors[std::to_string(entry.first)] = entry.second;
+    out["errors"] = errors;
+    return out.dump(2) + "\n";
 }

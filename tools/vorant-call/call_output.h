@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "load_runner.h"
 #include "vorant/trace.h"
 #include "vorant/vorant.hpp"
 
@@ -31,5 +32,11 @@ std::string ConnectionProblem(int p_iResult, CVorantError& p_Err, const CCallPla
 std::string FormatError(int p_iSvcNum, int p_iResult, CVorantError& p_Err, const CCallPlace* p_pPlace = nullptr);
 // The answer as a Dump listing, or as named-form message XML.
 std::string FormatAnswer(CMsg& p_Answer, bool p_bAsXml);
+
+// A load run's summary as text lines, and as the JSON object scripts read.
+// Throughput counts answered calls; failed and (open model) not started
+// calls have their own lines; latency is of answered calls only.
+std::string LoadSummaryText(const LoadPlan& p_Plan, const LoadResult& p_Result);
+std::string LoadSummaryJson(const LoadPlan& p_Plan, const LoadResult& p_Result);
 
 #endif  // VORANT_CALL_CALL_OUTPUT_H
