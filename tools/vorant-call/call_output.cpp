@@ -88,47 +88,48 @@ std::string FormatAnswer(CMsg& p_Answer, bool p_bAsXml) {
 }
 
 std::string LoadSummaryText(const LoadPlan& p_Plan, const LoadResult& p_Result) {
-    const LoadResult& r = p_Result;
     char szLine[512];
     std::string strOut;
-    if (r.open) {
+    if (p_Result.open) {
         std::snprintf(szLine, sizeof szLine,
                       "schedule   : %.1f calls/s for %.1f s, at most %d in flight (latency from scheduled start)\n",
                       p_Plan.rate, p_Plan.seconds, p_Plan.maxInFlight);
         strOut += szLine;
         std::snprintf(szLine, sizeof szLine, "calls      : %lld scheduled, %lld started: %lld answered, %lld failed\n",
-                      static_cast<long long>(r.scheduled), static_cast<long long>(r.started),
-                      static_cast<long long>(r.answered), static_cast<long long>(r.failed));
+                      static_cast<long long>(p_Result.scheduled), static_cast<long long>(p_Result.started),
+                      static_cast<long long>(p_Result.answered), static_cast<long long>(p_Result.failed));
     } else {
         std::snprintf(szLine, sizeof szLine, "calls      : %d over %d thread%s: %lld answered, %lld failed\n",
-                      p_Plan.calls, p_Plan.threads, p_Plan.threads == 1 ? "" : "s", static_cast<long long>(r.answered),
-                      static_cast<long long>(r.failed));
+                      p_Plan.calls, p_Plan.threads, p_Plan.threads == 1 ? "" : "s",
+                      static_cast<long long>(p_Result.answered), static_cast<long long>(p_Result.failed));
     }
     strOut += szLine;
-    if (r.interrupted)
+    if (p_Result.interrupted)
         strOut += "interrupted: the summary covers the calls finished so far\n";
-    std::snprintf(szLine, sizeof szLine, "elapsed    : %.3f s\n", r.seconds);
+    std::snprintf(szLine, sizeof szLine, "elapsed    : %.3f s\n", p_Result.seconds);
     strOut += szLine;
-    std::snprintf(szLine, sizeof szLine, "throughput : %.1f answered calls/s\n", PerSecond(r.answered, r.seconds));
+    std::snprintf(szLine, sizeof szLine, "throughput : %.1f answered calls/s\n",
+                  PerSecond(p_Result.answered, p_Result.seconds));
     strOut += szLine;
-    std::snprintf(szLine, sizeof szLine, "failed     : %lld call%s (%.1f/s)\n", static_cast<long long>(r.failed),
-                  r.failed == 1 ? "" : "s", PerSecond(r.failed, r.seconds));
+    std::snprintf(szLine, sizeof szLine, "failed     : %lld call%s (%.1f/s)\n", static_cast<long long>(p_Result.failed),
+                  p_Result.failed == 1 ? "" : "s", PerSecond(p_Result.failed, p_Result.seconds));
     strOut += szLine;
-    if (r.open && !r.interrupted) {
-        std::snprintf(szLine, sizeof szLine, "not started: %lld call%s%s\n", static_cast<long long>(r.notStarted),
-                      r.notStarted == 1 ? "" : "s",
-                      r.notStarted > 0 ? ", the schedule fell behind and they were not made" : "");
+    if (p_Result.open && !p_Result.interrupted) {
+        std::snprintf(szLine, sizeof szLine, "not started: %lld call%s%s\n",
+                      static_cast<long long>(p_Result.notStarted), p_Result.notStarted == 1 ? "" : "s",
+                      p_Result.notStarted > 0 ? ", the schedule fell behind and they were not made" : "");
         strOut += szLine;
     }
-    if (r.answered == 0)
+    if (p_Result.answered == 0)
         strOut += "latency    : no answered calls\n";
     else
-        strOut += "latency    : p50 " + Millis(r.latency.Percentile(50)) + ", p90 " + Millis(r.latency.Percentile(90)) +
-                  ", p99 " + Millis(r.latency.Percentile(99)) + ", p99.9 " + Millis(r.latency.Percentile(99.9)) +
-                  ", max " + Millis(r.latency.Max()) + "\n";
-    if (!r.errorsByCode.empty()) {
+        strOut += "latency    : p50 " + Millis(p_Result.latency.Percentile(50)) + ", p90 " +
+                  Millis(p_Result.latency.Percentile(90)) + ", p99 " + Millis(p_Result.latency.Percentile(99)) +
+                  ", p99.9 " + Millis(p_Result.latency.Percentile(99.9)) + ", max " + Millis(p_Result.latency.Max()) +
+                  "\n";
+    if (!p_Result.errorsByCode.empty()) {
         strOut += "errors     :";
-        for (const auto& entry : r.errorsByCode)
+        for (const auto& entry : p_Result.errorsByCode)
             strOut += " code " + std::to_string(entry.first) + " x" + std::to_string(entry.second);
         strOut += "\n";
     }
@@ -136,39 +137,38 @@ std::string LoadSummaryText(const LoadPlan& p_Plan, const LoadResult& p_Result) 
 }
 
 std::string LoadSummaryJson(const LoadPlan& p_Plan, const LoadResult& p_Result) {
-    const LoadResult& r = p_Result;
     nlohmann::ordered_json out = nlohmann::ordered_json::object();
-    out["mode"] = r.open ? "open" : "closed";
-    if (r.open) {
+    out["mode"] = p_Result.open ? "open" : "closed";
+    if (p_Result.open) {
         out["rate"] = p_Plan.rate;
         out["duration"] = p_Plan.seconds;
         out["maxInFlight"] = p_Plan.maxInFlight;
     } else {
         out["threads"] = p_Plan.threads;
     }
-    out["scheduled"] = r.scheduled;
-    out["started"] = r.started;
-    out["answered"] = r.answered;
-    out["failed"] = r.failed;
-    if (r.open)
-        out["notStarted"] = r.notStarted;
-    out["interrupted"] = r.interrupted;
-    out["elapsedSeconds"] = r.seconds;
-    out["throughput"] = PerSecond(r.answered, r.seconds);
+    out["scheduled"] = p_Result.scheduled;
+    out["started"] = p_Result.started;
+    out["answered"] = p_Result.answered;
+    out["failed"] = p_Result.failed;
+    if (p_Result.open)
+        out["notStarted"] = p_Result.notStarted;
+    out["interrupted"] = p_Result.interrupted;
+    out["elapsedSeconds"] = p_Result.seconds;
+    out["throughput"] = PerSecond(p_Result.answered, p_Result.seconds);
     // No answered call, no latency: null rather than zeros that look measured.
     nlohmann::ordered_json latency = nullptr;
-    if (r.answered > 0) {
+    if (p_Result.answered > 0) {
         latency = nlohmann::ordered_json::object();
-        latency["p50"] = MillisValue(r.latency.Percentile(50));
-        latency["p90"] = MillisValue(r.latency.Percentile(90));
-        latency["p99"] = MillisValue(r.latency.Percentile(99));
-        latency["p99.9"] = MillisValue(r.latency.Percentile(99.9));
-        latency["max"] = MillisValue(r.latency.Max());
-        latency["mean"] = std::round(r.latency.Mean()) / 1000.0;
+        latency["p50"] = MillisValue(p_Result.latency.Percentile(50));
+        latency["p90"] = MillisValue(p_Result.latency.Percentile(90));
+        latency["p99"] = MillisValue(p_Result.latency.Percentile(99));
+        latency["p99.9"] = MillisValue(p_Result.latency.Percentile(99.9));
+        latency["max"] = MillisValue(p_Result.latency.Max());
+        latency["mean"] = std::round(p_Result.latency.Mean()) / 1000.0;
     }
     out["latencyMs"] = latency;
     nlohmann::ordered_json errors = nlohmann::ordered_json::object();
-    for (const auto& entry : r.errorsByCode)
+    for (const auto& entry : p_Result.errorsByCode)
         errors[std::to_string(entry.first)] = entry.second;
     out["errors"] = errors;
     return out.dump(2) + "\n";
