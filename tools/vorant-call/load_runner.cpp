@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -22,6 +21,27 @@ using Clock = std::chrono::steady_clock;
 
 int64_t MicrosBetween(Clock::time_point p_From, Clock::time_point p_To) {
     return std::chrono::duration_cast<std::chrono::microseconds>(p_To - p_From).count();
+}
+
+void CountInSecond(std::vector<int64_t>* p_pSeconds, int64_t p_llSecond, int64_t p_llCount) {
+    if (p_llSecond < 0 || p_llSecond >= kMaxLoadSeconds || p_llCount <= 0)
+        return;
+    if (static_cast<size_t>(p_llSecond) >= p_pSeconds->size())
+        p_pSeconds->resize(static_cast<size_t>(p_llSecond) + 1, 0);
+    (*p_pSeconds)[static_cast<size_t>(p_llSecond)] += p_llCount;
+}
+
+// Calls start in schedule order, so those not started are the last ones:
+// how many of them each second of the schedule held.
+std::vector<int64_t> NotStartedBySecond(const LoadPlan& p_Plan, int64_t p_llScheduled, int64_t p_llStarted) {
+    std::vector<int64_t> seconds;
+    for (int64_t s = 0; s < kMaxLoadSeconds && static_cast<double>(s) < p_Plan.seconds; ++s) {
+        const int64_t first = static_cast<int64_t>(std::ceil(static_cast<double>(s) * p_Plan.rate - 1e-9));
+        const int64_t end = std::min<int64_t>(
+            p_llScheduled, static_cast<int64_t>(std::ceil(static_cast<double>(s + 1) * p_Plan.rate - 1e-9)));
+        CountInSecond(&seconds, s, end - std::max(first, p_llStarted));
+    }
+    return seconds;
 }
 
 // What a run has measured so far. One thread: the one driving the calls.
@@ -44,20 +64,13 @@ struct Tally {
         }
         ++failed;
         ++result.errorsByCode[p_Err.GetCode()];
+        CountInSecond(&result.failedPerSecond, p_llSecond, 1);
         if (result.firstError.empty()) {
             CVorantError err = p_Err;
             result.firstError = FormatError(p_Plan.svcNum, p_iResult, err);
         }
     }
 };
-
-std::string Millis(int64_t p_llMicros) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f ms", static_cast<double>(p_llMicros) / 1000.0);
-    return text;
-}
-
-double MillisValue(int64_t p_llMicros) { return std::round(static_cast<double>(p_llMicros)) / 1000.0; }
 
 }  // namespace
 
@@ -193,80 +206,9 @@ LoadResult RunLoad(const LoadPlan& p_Plan, const std::atomic<bool>* p_pStop, int
         result.failed += entry.second;
     result.answered = static_cast<int64_t>(result.latency.Count());
     result.seconds = std::chrono::duration<double>(tally.lastEnd - t0).count();
+    if (open && !result.interrupted) {
+        result.notStarted = scheduled - result.started;
+        result.notStartedPerSecond = NotStartedBySecond(p_Plan, scheduled, result.started);
+    }
     return result;
-}
-
-std::string LoadSummaryText(const LoadPlan& p_Plan, const LoadResult& r) {
-    char line[512];
-    std::string out;
-    if (r.open) {
-        std::snprintf(line, sizeof line,
-                      "schedule   : %.1f calls/s for %.1f s, at most %d in flight (latency from scheduled start)\n",
-                      p_Plan.rate, p_Plan.seconds, p_Plan.maxInFlight);
-        out += line;
-        std::snprintf(line, sizeof line, "calls      : %lld scheduled, %lld started: %lld answered, %lld failed\n",
-                      static_cast<long long>(r.scheduled), static_cast<long long>(r.started),
-                      static_cast<long long>(r.answered), static_cast<long long>(r.failed));
-        out += line;
-        if (r.started < r.scheduled && !r.interrupted) {
-            std::snprintf(line, sizeof line, "behind     : %lld calls not started by the end of the schedule\n",
-                          static_cast<long long>(r.scheduled - r.started));
-            out += line;
-        }
-    } else {
-        std::snprintf(line, sizeof line, "calls      : %d over %d thread%s: %lld answered, %lld failed\n", p_Plan.calls,
-                      p_Plan.threads, p_Plan.threads == 1 ? "" : "s", static_cast<long long>(r.answered),
-                      static_cast<long long>(r.failed));
-        out += line;
-    }
-    if (r.interrupted)
-        out += "interrupted: the summary covers the calls finished so far\n";
-    std::snprintf(line, sizeof line, "elapsed    : %.3f s\n", r.seconds);
-    out += line;
-    const double done = static_cast<double>(r.answered + r.failed);
-    std::snprintf(line, sizeof line, "throughput : %.1f calls/s\n", r.seconds > 0 ? done / r.seconds : 0.0);
-    out += line;
-    out += "latency    : p50 " + Millis(r.latency.Percentile(50)) + ", p90 " + Millis(r.latency.Percentile(90)) +
-           ", p99 " + Millis(r.latency.Percentile(99)) + ", p99.9 " + Millis(r.latency.Percentile(99.9)) + ", max " +
-           Millis(r.latency.Max()) + "\n";
-    if (!r.errorsByCode.empty()) {
-        out += "errors     :";
-        for (const auto& entry : r.errorsByCode)
-            out += " code " + std::to_string(entry.first) + " x" + std::to_string(entry.second);
-        out += "\n";
-    }
-    return out;
-}
-
-std::string LoadSummaryJson(const LoadPlan& p_Plan, const LoadResult& r) {
-    nlohmann::ordered_json out = nlohmann::ordered_json::object();
-    out["mode"] = r.open ? "open" : "closed";
-    if (r.open) {
-        out["rate"] = p_Plan.rate;
-        out["duration"] = p_Plan.seconds;
-        out["maxInFlight"] = p_Plan.maxInFlight;
-    } else {
-        out["threads"] = p_Plan.threads;
-    }
-    out["scheduled"] = r.scheduled;
-    out["started"] = r.started;
-    out["answered"] = r.answered;
-    out["failed"] = r.failed;
-    out["interrupted"] = r.interrupted;
-    out["elapsedSeconds"] = r.seconds;
-    const double done = static_cast<double>(r.answered + r.failed);
-    out["throughput"] = r.seconds > 0 ? done / r.seconds : 0.0;
-    nlohmann::ordered_json latency = nlohmann::ordered_json::object();
-    latency["p50"] = MillisValue(r.latency.Percentile(50));
-    latency["p90"] = MillisValue(r.latency.Percentile(90));
-    latency["p99"] = MillisValue(r.latency.Percentile(99));
-    latency["p99.9"] = MillisValue(r.latency.Percentile(99.9));
-    latency["max"] = MillisValue(r.latency.Max());
-    latency["mean"] = std::round(r.latency.Mean()) / 1000.0;
-    out["latencyMs"] = latency;
-    nlohmann::ordered_json errors = nlohmann::ordered_json::object();
-    for (const auto& entry : r.errorsByCode)
-        errors[std::to_string(entry.first)] = entry.second;
-    out["errors"] = errors;
-    return out.dump(2) + "\n";
 }
