@@ -41,8 +41,8 @@ void CCallTrace::SetRequest(const CPacketInfo& p_Request) {
     m_Record.requestCompressed = p_Request.m_bCompressed ? 1 : 0;
 }
 
-void CCallTrace::SetAnswer(const CPacketInfo& p_Answer) {
-    m_Record.answerBodyBytes = p_Answer.m_Body.GetSize();
+void CCallTrace::SetAnswer(const CPacketInfo& p_Answer, long long p_llBodyBytes) {
+    m_Record.answerBodyBytes = p_llBodyBytes;
     m_Record.answerCompressed = p_Answer.m_bCompressed ? 1 : 0;
 }
 

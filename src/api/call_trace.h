@@ -30,7 +30,8 @@ public:
     CWireTrace* Wire() { return &m_Wire; }
     // Takes the sizes and message numbers of the packet records.
     void SetRequest(const CPacketInfo& p_Request);
-    void SetAnswer(const CPacketInfo& p_Answer);
+    // p_llBodyBytes: the answer's body once inflated.
+    void SetAnswer(const CPacketInfo& p_Answer, long long p_llBodyBytes);
     // Takes the address reached, the connect time and when the connect and
     // send steps ended.
     void SetConnection(const CCallConnection& p_Connection);

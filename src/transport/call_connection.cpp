@@ -16,6 +16,7 @@
 
 #include "transport/adaptor.h"
 #include "transport/adaptor_errors.h"
+#include "transport/inflating_body.h"
 #include "transport/packet_layout.h"
 #include "transport/socket_io.h"
 #include "transport/wire_trace.h"
@@ -28,6 +29,9 @@ namespace {
 
 // The first read of an answer: its header and, for a small answer, the rest.
 const int kFirstRead = 4096;
+// Compressed bodies up to this size are inflated into a buffer at once;
+// larger ones go straight from the wire bytes into the reader.
+const int kInflateWholeUpTo = 64 * 1024;
 
 }  // namespace
 
@@ -381,6 +385,20 @@ bool CCallConnection::BodyArrived() {
         m_pTrace->m_AnswerPacket.AppendData(m_pRest, iWire);
     if (!m_Answer.m_bCompressed)
         return true;
+    if (m_Frame.m_iBody > kInflateWholeUpTo) {
+        // A large body stays compressed for the reader to inflate as it
+        // parses; it is checked whole now, so every failure keeps its place.
+        m_bKeptCompressed = true;
+        CInflatingBody check(m_pRest, iWire, m_Frame.m_iBody);
+        std::string strDetails;
+        const int iResult = check.Finish(&strDetails);
+        m_llInflated = static_cast<long long>(check.Produced());
+        if (iResult != 0) {
+            Fail(iResult, 0, "%s", strDetails.c_str());
+            return false;
+        }
+        return true;
+    }
     char* pBody = m_Answer.m_Body.GetBuffer(m_Frame.m_iBody + 1);
     if (pBody == nullptr) {
         Fail(ADAPTOR_MEMORY, 0, "ReceiveFrom");
@@ -396,6 +414,7 @@ bool CCallConnection::BodyArrived() {
     // The announced length is a ceiling: a body that inflates to less is
     // whole (zlib has checked it) and is kept at its own length.
     m_Answer.m_Body.ReleaseBuffer(static_cast<int>(uBody));
+    m_llInflated = static_cast<long long>(uBody);
     return true;
 }
 
@@ -405,10 +424,12 @@ bool CCallConnection::ChecksumArrived() {
     szSum[CHECKSUM_SIZE] = '\0';
     if (m_pTrace)
         m_pTrace->m_AnswerPacket.AppendData(szSum, CHECKSUM_SIZE);
-    if (m_Answer.m_bCompressed)
-        m_Wire = CStream();
-    else
+    if (!m_Answer.m_bCompressed) {
         m_Answer.m_Body.ReleaseBuffer(m_Frame.m_iWireBody);
+        m_llInflated = m_Frame.m_iWireBody;
+    } else if (!m_bKeptCompressed) {
+        m_Wire = CStream();
+    }
     m_pRest = nullptr;
     std::string strDetails;
     const int iComputed = (CheckSum(m_szHeader, HEADER_SIZE) + m_iBodySum) % 256;

@@ -107,8 +107,17 @@ public:
                m_nAddress >= m_Addresses.Size();
     }
 
-    // The answer, complete once DONE: header fields and the inflated body.
+    // The answer, complete once DONE: header fields and the inflated body,
+    // unless the body was kept compressed (a large one, checked whole):
+    // then it is the CompressedBody() bytes, inflating to at most
+    // BodyCeiling() bytes.
     CPacketInfo& Answer() { return m_Answer; }
+    bool BodyKeptCompressed() const { return m_bKeptCompressed; }
+    const char* CompressedBody() const { return m_Wire.GetData(); }
+    int CompressedLength() const { return m_Frame.m_iWireBody; }
+    int BodyCeiling() const { return m_Frame.m_iBody; }
+    // The body's length once inflated; -1 before it has arrived.
+    long long BodyLength() const { return m_llInflated; }
     // The numeric address connected to ("127.0.0.1", "::1"); "" when none.
     const char* ConnectedAddress() const;
     int64_t ConnectMicros() const { return m_llConnectMicros; }
@@ -167,6 +176,8 @@ private:
     CStream m_Wire;           // their buffer when the body travels compressed
     int m_iRestGot = 0;
     bool m_bBodyDecoded = false;
+    bool m_bKeptCompressed = false;
+    long long m_llInflated = -1;
     int m_iBodySum = 0;
     CPacketInfo m_Answer;
 
