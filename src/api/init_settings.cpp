@@ -5,37 +5,10 @@
 
 #include "api/call_bounds.h"
 #include "api/config.h"
+#include "dat_class/seconds_text.h"
 #include "vorant/arrays.hpp"
 
 namespace {
-
-// "12", "0.25": decimal seconds to milliseconds (rounded), at most an int's
-// worth. False for anything else (signs, exponents, blanks inside).
-bool ParseSeconds(const CString& p_strText, int* p_piMillis) {
-    const char* p = p_strText.ToStr();
-    long long llWhole = 0, llFraction = 0, llScale = 1;
-    bool bDigits = false;
-    for (; isdigit(static_cast<unsigned char>(*p)); ++p, bDigits = true) {
-        llWhole = llWhole * 10 + (*p - '0');
-        if (llWhole > INT_MAX / 1000)
-            return false;
-    }
-    if (*p == '.') {
-        for (++p; isdigit(static_cast<unsigned char>(*p)); ++p, bDigits = true) {
-            if (llScale < 1000000) {
-                llFraction = llFraction * 10 + (*p - '0');
-                llScale *= 10;
-            }
-        }
-    }
-    if (!bDigits || *p != '\0')
-        return false;
-    const long long llMillis = llWhole * 1000 + (llFraction * 1000 + llScale / 2) / llScale;
-    if (llMillis > INT_MAX)
-        return false;
-    *p_piMillis = static_cast<int>(llMillis);
-    return true;
-}
 
 bool ParseBytes(const CString& p_strText, int* p_piBytes) {
     const char* p = p_strText.ToStr();
@@ -57,12 +30,14 @@ bool ParseBytes(const CString& p_strText, int* p_piBytes) {
 int ReadCallBounds(CConfig& p_Config, CInitSettings* p_pSettings, CVorantError* p_pErr) {
     CString strValue;
     if (p_Config.GetString("connect_timeout", strValue) == 0 &&
-        (!ParseSeconds(strValue, &p_pSettings->m_iConnectTimeoutMs) || p_pSettings->m_iConnectTimeoutMs < 1)) {
+        (!vorant::seconds_text::ParseMillis(strValue.ToStr(), &p_pSettings->m_iConnectTimeoutMs) ||
+         p_pSettings->m_iConnectTimeoutMs < 1)) {
         p_pErr->SetError(
             CFormat("'connect_timeout' key syntax is [connect_timeout=seconds] above 0 (got '%s')", strValue.ToStr()));
         return -1;
     }
-    if (p_Config.GetString("deadline", strValue) == 0 && !ParseSeconds(strValue, &p_pSettings->m_iDeadlineMs)) {
+    if (p_Config.GetString("deadline", strValue) == 0 &&
+        !vorant::seconds_text::ParseMillis(strValue.ToStr(), &p_pSettings->m_iDeadlineMs)) {
         p_pErr->SetError(CFormat("'deadline' key syntax is [deadline=seconds] (got '%s')", strValue.ToStr()));
         return -1;
     }
