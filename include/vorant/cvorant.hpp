@@ -3,6 +3,7 @@
 #ifndef VORANT_CVORANT_HPP
 #define VORANT_CVORANT_HPP
 
+#include "vorant/codes.h"
 #include "vorant/cstring.hpp"
 #include "vorant/export.h"
 #include "vorant/stream.hpp"

@@ -71,16 +71,15 @@ typedef void (*VorantTimerFn)(void* user, long timeoutMs);
 #define VORANT_POLL_REMOVE 4
 #define VORANT_SOCKET_TIMEOUT (-1)
 
-/* The error record's code of a call ended by Vorant_MultiCancel or
- * Vorant_MultiDestroy (result -3, text "Call cancelled"). */
-#define VORANT_CALL_CANCELLED (-8)
+/* A call ended by Vorant_MultiCancel or Vorant_MultiDestroy has result
+ * VORANT_CALL_FAILED and code VORANT_CALL_CANCELLED (vorant/codes.h). */
 
 /* Results of the multi functions besides their documented values. */
-#define VORANT_MULTI_BAD_ARGUMENT (-12)   /* a null handle, message or done, a bad fd */
-#define VORANT_MULTI_NOT_INITIALIZED (-1) /* Vorant_Initialize has not succeeded */
-#define VORANT_MULTI_BAD_OPTIONS (-2)     /* options out of range */
-#define VORANT_MULTI_NOT_IN_FLIGHT (-27)  /* no such call under way or waiting */
-#define VORANT_MULTI_SYSTEM (-10)         /* a poll or epoll failure (errno set) */
+#define VORANT_MULTI_BAD_ARGUMENT MA_ERR_NULL_PARAM         /* -12: a null handle, message or done, a bad fd */
+#define VORANT_MULTI_NOT_INITIALIZED VORANT_NOT_INITIALIZED /* -1: Vorant_Initialize has not succeeded */
+#define VORANT_MULTI_BAD_OPTIONS VORANT_INVALID_CALL        /* -2: options out of range */
+#define VORANT_MULTI_NOT_IN_FLIGHT MA_ERR_ARRAY_INDEX       /* -27: no such call under way or waiting */
+#define VORANT_MULTI_SYSTEM (-10)                           /* a poll or epoll failure (errno set) */
 
 /* A new handle that keeps at most maxInFlight calls under way (0: 1024);
  * calls started beyond it wait in order and begin as others finish. Null

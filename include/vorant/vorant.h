@@ -10,6 +10,7 @@
 #ifndef VORANT_VORANT_H
 #define VORANT_VORANT_H
 
+#include "vorant/codes.h"
 #include "vorant/export.h"
 #include "vorant/trace.h"
 
