@@ -61,7 +61,7 @@ void CMsg::SetVer(const CString& p_strVer) {
     std::strncpy(m_szVer, p_strVer.ToStr(), VER_SIZE);
 }
 
-// The bags own and list every sub-message: nothing else needs to be kept.
+// The bags own and list every sub-message: nothing is kept here.
 int CMsg::AddChild(CMsg* p_pChild) { return p_pChild ? 0 : MA_ERR_NULL_PARAM; }
 
 CMsgValue* CMsg::GetHashBag(int p_iTagNum) const {

@@ -159,12 +159,6 @@ CMsg* MsgAccess::MakeSubMsg(CMsg& p_Msg, int p_iTagNum, CMsgArena* p_pBagArena, 
         pSub->Init(iSubNum, iRootNum, p_iTagNum);
         pBag->m_bSet = true;
     }
-    // The children list holds each sub-message once.
-    if (bNew) {
-        int iResult = p_Msg.AddChild(pSub);
-        if (iResult < 0)
-            throw CException(iResult, "tagnum=%d,msgnum=%d", p_iTagNum, p_Msg.m_iSelfNum);
-    }
     pSub->m_pParent = &p_Msg;
     return pSub;
 }
