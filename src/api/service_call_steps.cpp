@@ -23,7 +23,7 @@ const int kMaxPort = 65535;
 
 // A read of one REJECT tag: absent is accepted; any other failure is final.
 bool RejectReadFailed(int p_iResult, const char* p_szPrefix, CMsg* p_pOut, int p_iSvcNum, CVorantError* p_pErr) {
-    if (p_iResult >= 0 || p_iResult == -1)
+    if (p_iResult >= 0 || p_iResult == MA_ERR_NO_DATA)
         return false;
     p_pErr->SetError(p_iResult, CString(p_szPrefix) + p_pOut->GetLastError(), p_iSvcNum);
     return true;
