@@ -40,13 +40,7 @@ int CString::Format(const char* p_szFormat, ...) {
 CString CFormat(const char* p_szFormat, ...) {
     va_list args;
     va_start(args, p_szFormat);
-    CString strText;
-    try {
-        strText = vorant::text_format::FormatText(kStringSteps, p_szFormat, args);
-    } catch (...) {
-        va_end(args);
-        throw;
-    }
+    vorant::text_format::CFormatted text(kStringSteps, p_szFormat, args);
     va_end(args);
-    return strText;
+    return text.Take();
 }

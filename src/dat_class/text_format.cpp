@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "dat_class/alloc_failure.h"
 
@@ -79,6 +80,20 @@ CString FormatText(const CSteps& p_Steps, const char* p_szFormat, va_list p_Args
     std::unique_ptr<char[]> pBuffer(
         FormatFrom(p_Steps, StepAbove(p_Steps, iLength), p_szFormat, p_Args, &iUnused, &iBufferSize));
     return pBuffer ? CString(pBuffer.get()) : CString();
+}
+
+CFormatted::CFormatted(const CSteps& p_Steps, const char* p_szFormat, va_list p_Args) {
+    try {
+        m_strText = FormatText(p_Steps, p_szFormat, p_Args);
+    } catch (...) {
+        m_pFailure = std::current_exception();
+    }
+}
+
+CString CFormatted::Take() {
+    if (m_pFailure)
+        std::rethrow_exception(m_pFailure);
+    return std::move(m_strText);
 }
 
 }  // namespace text_format

@@ -5,6 +5,7 @@
 #define VORANT_DAT_CLASS_TEXT_FORMAT_H
 
 #include <cstdarg>
+#include <exception>
 
 #include "vorant/cstring.hpp"
 
@@ -36,6 +37,24 @@ char* FormatToNewBuffer(const CSteps& p_Steps, const char* p_szFormat, va_list p
 // goes through one buffer of the step that holds it. "" when p_szFormat is
 // null or vsnprintf fails.
 CString FormatText(const CSteps& p_Steps, const char* p_szFormat, va_list p_Args);
+
+// FormatText for a variadic function, which must end its va_list before
+// anything is raised:
+//     va_start(args, p_szFormat);
+//     CFormatted text(kSteps, p_szFormat, args);
+//     va_end(args);
+//     CString strText = text.Take();
+// Owns the text (or the failure) until Take; one thread.
+class CFormatted {
+public:
+    CFormatted(const CSteps& p_Steps, const char* p_szFormat, va_list p_Args);
+    // The text; raises what formatting raised.
+    CString Take();
+
+private:
+    CString m_strText;
+    std::exception_ptr m_pFailure;
+};
 
 }  // namespace text_format
 }  // namespace vorant

@@ -15,6 +15,7 @@ namespace {
 
 const char kUnit[] = "msg_error";
 const int kTableSize = 50;
+// The caller's details, formatted in 1024-byte steps without an upper limit.
 const vorant::text_format::CSteps kDetailSteps = {1024, kUnit, "char[iLen]", 0};
 const char kUnknown[] = "Unknown error";
 
@@ -74,11 +75,6 @@ const char* const kErrorTexts[kTableSize] = {
 
 char g_szNoError[1] = {'\0'};
 
-// The caller's details, formatted in 1024-byte steps without an upper limit.
-CString FormatDetails(const char* p_szFormat, va_list p_Args) {
-    return vorant::text_format::FormatText(kDetailSteps, p_szFormat, p_Args);
-}
-
 }  // namespace
 
 const char* MA_GetErrorStr(int p_iCode) {
@@ -137,13 +133,8 @@ void CLastError::SetLastError(int p_iCode, const char* p_szFormat, ...) {
 
     va_list args;
     va_start(args, p_szFormat);
-    CString strDetails;
-    try {
-        strDetails = FormatDetails(p_szFormat, args);
-    } catch (...) {
-        va_end(args);
-        throw;
-    }
+    vorant::text_format::CFormatted details(kDetailSteps, p_szFormat, args);
     va_end(args);
+    const CString strDetails = details.Take();
     m_pError->m_strText = CFormat("MSG_Error(%d) : %s {%s}", p_iCode, MA_GetErrorStr(p_iCode), strDetails.ToStr());
 }

@@ -355,14 +355,9 @@ void CAdaptor::SetError(int p_iCode, const char* p_szFormat, ...) {
 
     va_list args;
     va_start(args, p_szFormat);
-    CString strDetails;
-    try {
-        strDetails = vorant::text_format::FormatText(kDetailSteps, p_szFormat, args);
-    } catch (...) {
-        va_end(args);
-        throw;
-    }
+    vorant::text_format::CFormatted details(kDetailSteps, p_szFormat, args);
     va_end(args);
+    const CString strDetails = details.Take();
     m_pError->m_strText = CFormat("%s(%d)(%s)", AdaptorErrorText(p_iCode), p_iCode, strDetails.ToStr());
 }
 

@@ -484,14 +484,9 @@ CCallConnection::State CCallConnection::FailDeadline(int p_iCode, const char* p_
 CCallConnection::State CCallConnection::Fail(int p_iCode, int p_iErrno, const char* p_szFormat, ...) {
     va_list args;
     va_start(args, p_szFormat);
-    CString strDetails;
-    try {
-        strDetails = vorant::text_format::FormatText(kDetailSteps, p_szFormat, args);
-    } catch (...) {
-        va_end(args);
-        throw;
-    }
+    vorant::text_format::CFormatted details(kDetailSteps, p_szFormat, args);
     va_end(args);
+    const CString strDetails = details.Take();
     m_iErrorCode = p_iCode;
     m_iSysErrno = p_iErrno;
     m_strError = vorant::packet::ErrorRecord(p_iCode, strDetails.ToStr()).c_str();

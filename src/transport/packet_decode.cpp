@@ -24,15 +24,9 @@ const text_format::CSteps kDetailSteps = {160, "transport/packet_decode", "char[
 std::string Format(const char* p_szFormat, ...) {
     va_list args;
     va_start(args, p_szFormat);
-    CString strText;
-    try {
-        strText = text_format::FormatText(kDetailSteps, p_szFormat, args);
-    } catch (...) {
-        va_end(args);
-        throw;
-    }
+    text_format::CFormatted text(kDetailSteps, p_szFormat, args);
     va_end(args);
-    return strText.ToStr();
+    return text.Take().ToStr();
 }
 
 }  // namespace
