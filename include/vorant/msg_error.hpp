@@ -1,4 +1,7 @@
 // vorant: the library's error-code table and the per-object last error.
+//
+// Threads: MA_GetErrorStr runs on any thread; a CLastError belongs to its
+// object and serves that object's thread.
 #ifndef VORANT_MSG_ERROR_HPP
 #define VORANT_MSG_ERROR_HPP
 
