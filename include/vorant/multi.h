@@ -47,11 +47,13 @@ typedef struct VorantMulti VorantMulti;
  * on the driving thread: from Vorant_MultiPoll, Vorant_MultiSocketAction,
  * Vorant_MultiCancel or Vorant_MultiDestroy; never from Vorant_MultiStart.
  * result is what Vorant_CallServiceEx would return for the call:
- *   0   answered: the answer is in the call's out message;
- *   -3  failed: err->code names the step (-2 request not written, -3
- *       connect, -4 send, -5 receive, -6/-7 answer not parsed,
- *       VORANT_CALL_CANCELLED cancelled) and err->text says why;
- *   -4  REJECT: err holds the server's code, reason and service number.
+ *   VORANT_OK           answered: the answer is in the call's out message;
+ *   VORANT_CALL_FAILED  err->code names the step (VorantCallStep:
+ *                       VORANT_STEP_WRITE, _CONNECT, _SEND, _RECEIVE,
+ *                       _PARSE, _PARSE_RAISED, or VORANT_CALL_CANCELLED)
+ *                       and err->text says why;
+ *   VORANT_REJECTED     err holds the server's code, reason and service
+ *                       number.
  * err is valid only while done runs (copy what is kept). done may start
  * new calls and cancel others; it must not destroy the handle. */
 typedef void (*VorantDoneFn)(void* user, int callId, int result, const VorantErrorInfo* err);
@@ -109,7 +111,7 @@ VORANT_API int Vorant_MultiStart(VorantMulti* multi, int svcnum, CMsg* in, CMsg*
 VORANT_API int Vorant_MultiPoll(VorantMulti* multi, int timeoutMs);
 
 /* Ends a call under way or waiting: its connection is closed at once and
- * done runs before this returns, with result -3 and code
+ * done runs before this returns, with result VORANT_CALL_FAILED and code
  * VORANT_CALL_CANCELLED. 0, or VORANT_MULTI_NOT_IN_FLIGHT (unknown,
  * finished or already cancelled), VORANT_MULTI_BAD_ARGUMENT. */
 VORANT_API int Vorant_MultiCancel(VorantMulti* multi, int callId);
