@@ -1,4 +1,7 @@
 // vorant: growable typed arrays.
+//
+// Threads: arrays hold no shared state: an object serves one thread at a
+// time, and different objects may be used on different threads at once.
 #ifndef VORANT_ARRAYS_HPP
 #define VORANT_ARRAYS_HPP
 

@@ -1,4 +1,8 @@
 // vorant: the library's owned 8-bit string and printf-style formatting.
+//
+// Threads: strings hold no shared state: an object serves one thread at a
+// time, and different objects may be used on different threads at once.
+// CFormat may run on any thread.
 #ifndef VORANT_CSTRING_HPP
 #define VORANT_CSTRING_HPP
 

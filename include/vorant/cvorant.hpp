@@ -1,8 +1,14 @@
 // vorant: the service facade (initialisation and service calls) and the bases
 // of application-defined typed request and answer classes.
+//
+// Threads: Initialize, SetCallBounds and SetTraceHook run before calls
+// start, never while one runs. After Initialize has returned, any number of
+// threads may call services at once; a message, a typed object and an error
+// record serve one call at a time. Results are named in vorant/codes.h.
 #ifndef VORANT_CVORANT_HPP
 #define VORANT_CVORANT_HPP
 
+#include "vorant/codes.h"
 #include "vorant/cstring.hpp"
 #include "vorant/export.h"
 #include "vorant/stream.hpp"
@@ -14,8 +20,7 @@ class CMsgArray;
 class CCallTrace;
 
 // Base of an application's typed message class: converts itself to and from
-// a CMsg. Owns its name and last-error texts. Copies carry only the message
-// number.
+// a CMsg. Owns its name and last-error texts; not copyable.
 // An object serves one thread at a time. CVorant::CallService calls MakeMsg
 // on the request object and LoadMsg on the answer object, on the caller's
 // thread; an exception they raise passes through CallService.
@@ -46,15 +51,17 @@ protected:
     CString m_strName;
     CString m_strLastError;
 
-private:
-    CMsgBase(const CMsgBase& p_Other);
-    CMsgBase& operator=(const CMsgBase& p_Other);
+public:
+    CMsgBase(const CMsgBase&) = delete;
+    CMsgBase& operator=(const CMsgBase&) = delete;
 };
 
 // Base of an application's typed array of CMsgBase items (an array-valued
-// sub-message field). Owns its two texts; the library never calls the
-// virtual operations.
-// Copies carry the two texts. An object serves one thread at a time.
+// sub-message field). Owns its two texts; the items are the derived class's
+// to own (Add and SetAt take an item, RemoveAt and RemoveAll drop them: the
+// derived class says whether it frees them). Copies carry the two texts
+// only. The library never calls the virtual operations. An object serves
+// one thread at a time.
 class VORANT_API CMsgBase_Array {
 public:
     CMsgBase_Array();
@@ -107,63 +114,86 @@ struct CCallOptions {
     int m_iPort = 0;
 };
 
-// The static service facade. Initialize once (before any call, never while
-// calls run), then call services from any number of threads: calls only read
-// the library-wide state.
-// Every function returns 0 or a negative result and fills the caller's
-// record; the record, and the messages of a call, serve one call at a time.
-// Out of memory may still raise CException (code -11).
+// The static service facade; owns nothing per call. Initialize once (before
+// any call, never while calls run), then call services from any number of
+// threads: calls only read the library-wide state. Every function returns 0
+// or a negative result and fills the caller's record.
 class VORANT_API CVorant {
 public:
-    // Loads the key file and the dictionary into the process-wide state and
-    // keeps the server settings; the previous settings stay unless every step
-    // succeeds. -1 configuration, key file or host unusable (record code 0,
-    // text says why); -2 dictionary not loaded (code 0, the loader's text);
-    // -3 network not started. The dictionary is the process's own:
-    // initialise once per process, never while a call runs.
-    // From the configuration file (keys msg_dic, key_file, server, timeout).
-    // 0, or a negative code with the reason in p_pErr; -12 when p_pErr is null.
+    // Loads the key file and the dictionary named by the configuration file
+    // (keys msg_dic, key_file, server, timeout, connect_timeout, deadline,
+    // max_answer) into the process-wide state and keeps the server settings.
+    // Returns:
+    //   0                        initialised; p_pErr cleared;
+    //   MA_ERR_NULL_PARAM        p_pErr is null;
+    //   VORANT_INIT_SETTINGS     the configuration, the key file or the host
+    //                            is unusable; nothing has changed;
+    //   VORANT_INIT_DICTIONARY   the dictionary did not load (a load that
+    //                            fails part way may leave what it had read);
+    //   VORANT_INIT_NETWORK      the network could not start.
+    // On failure the record's code is 0 and its text says why. The
+    // dictionary is the process's own: initialise once per process, never
+    // while a call runs.
     static int Initialize(const char* p_szConfigPath, CVorantError* p_pErr);
-    // From explicit settings; the time-out (seconds) is stored as given.
+    // The same from explicit settings; the time-out (seconds) is stored as
+    // given and the other bounds stay as they are (SetCallBounds).
     static int Initialize(const char* p_szKeyFile, const char* p_szMsgDic, const char* p_szHost, int p_iPort,
                           int p_iTimeout, CVorantError* p_pErr);
     // The bounds of every call made without per-call options, for the
-    // explicit form of Initialize (the file form sets them from its keys
-    // connect_timeout, deadline and max_answer; the explicit form leaves
-    // them as they are). p_iConnectTimeoutMs: milliseconds for connecting,
-    // 0 the default 10000; p_iDeadlineMs: milliseconds for a whole call, 0
-    // none (the default); p_iMaxAnswer: largest answer in bytes, 0 the
-    // default 67108864, else at least 128. 0; -12 p_pErr null; -1 a value
-    // out of range (nothing changed, the reason in p_pErr). Like
-    // Initialize, it must not run while calls are in progress.
+    // explicit form of Initialize: p_iConnectTimeoutMs milliseconds for
+    // connecting (0: 10000); p_iDeadlineMs milliseconds for a whole call (0:
+    // none); p_iMaxAnswer the largest answer in bytes (0: 67108864, else at
+    // least 128). Returns:
+    //   0                           stored;
+    //   MA_ERR_NULL_PARAM           p_pErr is null;
+    //   VORANT_BOUNDS_OUT_OF_RANGE  a value out of range: nothing changed,
+    //                               the reason in p_pErr (code 0).
+    // Like Initialize, never while calls are in progress.
     static int SetCallBounds(int p_iConnectTimeoutMs, int p_iDeadlineMs, int p_iMaxAnswer, CVorantError* p_pErr);
 
-    // One TCP connection per call; any thread after Initialize. p_pIn and
-    // p_pOut stay the caller's; p_pIn is left as it is.
-    // Sends p_pIn to service p_iSvcNum and parses the answer into p_pOut.
-    // 0; -12 p_pErr null; -1 not initialised; -2 null message; -3 the call
-    // failed (p_pErr code names the step); -4 the server rejected the request.
-    // Record: -1 code -35; -2 code -12; -3 code -2 request not written, -3
-    // connect, -4 send, -5 receive, -6/-7 answer not parsed, the step's
-    // reason as text (transport failures "text(code)(details)"), service -1;
-    // -4 the server's code, reason and service number, p_pOut holding the
-    // REJECT message (a REJECT tag that does not read gives that read's code).
+    // Sends p_pIn to service p_iSvcNum over one TCP connection and parses the
+    // answer into p_pOut. p_pIn is left as it is; both stay the caller's.
+    // Returns, with the record p_pErr holds:
+    //   VORANT_OK               answered: p_pOut holds the answer;
+    //   MA_ERR_NULL_PARAM       p_pErr is null (nothing written);
+    //   VORANT_NOT_INITIALIZED  code MA_ERR_NOT_INITIALIZED;
+    //   VORANT_INVALID_CALL     a null message: code MA_ERR_NULL_PARAM;
+    //   VORANT_CALL_FAILED      code the step that failed (VorantCallStep:
+    //                           VORANT_STEP_WRITE, _CONNECT, _SEND, _RECEIVE,
+    //                           _PARSE, _PARSE_RAISED), text the reason (a
+    //                           transport failure as "text(code)(details)"
+    //                           with a VorantNetCode), service -1;
+    //   VORANT_REJECTED         the server's code, reason and service
+    //                           number; p_pOut holds the REJECT message (a
+    //                           REJECT tag that does not read gives that
+    //                           read's code).
+    // Any thread after Initialize. Out of memory may raise CException
+    // (MA_ERR_MEMORY).
     static int CallServiceByMsg(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, CVorantError* p_pErr);
-    // The same bounded by p_pOptions (null: the configured bounds). -2 also
-    // for options out of range (p_pErr code -12). A connect time-out gives
-    // -3 with code -3 and 'Failed in connect()(-5)((connect to=<s>))'; the
-    // deadline gives -3 with the code of the step it ended (-3 connect, -4
-    // send, -5 receive) and "deadline=<s>" in the text; a larger answer
-    // gives -3 with code -5 and 'Packet is corrupted(-17)(...)'.
+    // The same bounded by p_pOptions (null: the configured bounds), and:
+    //   VORANT_INVALID_CALL  also for options out of range (code
+    //                        MA_ERR_NULL_PARAM);
+    //   VORANT_CALL_FAILED   a connect time-out with VORANT_STEP_CONNECT and
+    //                        'Failed in connect()(-5)((connect to=<s>))'; the
+    //                        deadline with the step it ended (_CONNECT, _SEND
+    //                        or _RECEIVE) and "deadline=<s>" in the text; a
+    //                        larger answer with VORANT_STEP_RECEIVE and
+    //                        'Packet is corrupted(-17)(...)'.
     static int CallServiceByMsg(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, const CCallOptions* p_pOptions,
                                 CVorantError* p_pErr);
-    // The same with typed objects converted through MakeMsg and LoadMsg.
-    // 0; -12; -1 not initialised or null object; -2 request conversion
-    // failed; -3 out of memory; -4 CallServiceByMsg failed; -5 answer
-    // conversion failed.
-    // The temporary messages are the library's and are freed on every path.
-    // Record: as CallServiceByMsg, and code -12 for a null object, -1 with
-    // the object's last error for -2 and -5, -11 for -3.
+    // The same with typed objects converted through MakeMsg and LoadMsg; the
+    // temporary messages are the library's and are freed on every path.
+    // Returns, with the record p_pErr holds:
+    //   0                            answered and loaded into p_pOut;
+    //   MA_ERR_NULL_PARAM            p_pErr is null;
+    //   VORANT_TYPED_NOT_READY       not initialised (MA_ERR_NOT_INITIALIZED)
+    //                                or a null object (MA_ERR_NULL_PARAM);
+    //   VORANT_TYPED_REQUEST_FAILED  MakeMsg gave null: VORANT_OBJECT_FAILED,
+    //                                "Input Msg is corrupted(<last error>)";
+    //   VORANT_TYPED_NO_MEMORY       MA_ERR_MEMORY;
+    //   VORANT_TYPED_CALL_FAILED     CallServiceByMsg failed: its record;
+    //   VORANT_TYPED_ANSWER_FAILED   LoadMsg failed: VORANT_OBJECT_FAILED,
+    //                                p_pOut's last error.
     static int CallService(int p_iSvcNum, CMsgBase* p_pIn, CMsgBase* p_pOut, CVorantError* p_pErr);
     // The same bounded by p_pOptions (null: the configured bounds).
     static int CallService(int p_iSvcNum, CMsgBase* p_pIn, CMsgBase* p_pOut, const CCallOptions* p_pOptions,

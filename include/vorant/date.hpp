@@ -1,4 +1,7 @@
 // vorant: the nullable calendar date and the local time stamp.
+//
+// Threads: dates and time stamps hold no shared state: an object serves one thread at a
+// time, and different objects may be used on different threads at once.
 #ifndef VORANT_DATE_HPP
 #define VORANT_DATE_HPP
 

@@ -1,4 +1,6 @@
 // vorant: the one exception type of the value and container classes.
+//
+// Threads: a CException is a plain value, thrown by value; any thread.
 #ifndef VORANT_EXCEPTION_HPP
 #define VORANT_EXCEPTION_HPP
 

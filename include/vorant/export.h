@@ -1,5 +1,7 @@
 /* Symbol visibility for libvorant. The library is built with hidden
- * visibility; only what carries VORANT_API is exported. Valid C and C++. */
+ * visibility; only what carries VORANT_API is exported. Valid C and C++.
+ *
+ * Threads: macros only. */
 #ifndef VORANT_EXPORT_H
 #define VORANT_EXPORT_H
 

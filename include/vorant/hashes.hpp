@@ -1,4 +1,7 @@
 // vorant: text-keyed hashes of value lists.
+//
+// Threads: hashes hold no shared state: an object serves one thread at a
+// time, and different objects may be used on different threads at once.
 #ifndef VORANT_HASHES_HPP
 #define VORANT_HASHES_HPP
 

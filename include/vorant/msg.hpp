@@ -1,4 +1,9 @@
 // vorant: messages, the trees of typed tag values built against the dictionary.
+//
+// Threads: a message and everything under it (sub-messages, arrays, its last
+// error) serve one thread at a time; different messages may be used on
+// different threads at once, since they only read the dictionary. Make
+// messages only after the dictionary has loaded (CVorant::Initialize).
 #ifndef VORANT_MSG_HPP
 #define VORANT_MSG_HPP
 
@@ -136,8 +141,9 @@ public:
     CMsgDic* GetMsgDic() const;
     CMsg* GetParentMsg() const { return m_pParent; }
     void SetParentMsg(CMsg* p_pParent) { m_pParent = p_pParent; }
-    // 0, or -12 for a null child. Sub-messages are known through their tags:
-    // nothing is stored.
+    // Kept for callers built against older versions: registers nothing
+    // (sub-messages are known through their tags alone) and returns 0, or
+    // MA_ERR_NULL_PARAM for a null child.
     int AddChild(CMsg* p_pChild);
 
     // ---- typed access by tag number

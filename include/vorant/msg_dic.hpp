@@ -1,4 +1,8 @@
 // vorant: the message dictionary, the table of message and tag definitions.
+//
+// Threads: the dictionary is filled once, by CVorant::Initialize (or
+// InitDictionary) while nothing else runs, and only read afterwards: readers
+// on any thread need no lock.
 #ifndef VORANT_MSG_DIC_HPP
 #define VORANT_MSG_DIC_HPP
 

@@ -47,11 +47,13 @@ typedef struct VorantMulti VorantMulti;
  * on the driving thread: from Vorant_MultiPoll, Vorant_MultiSocketAction,
  * Vorant_MultiCancel or Vorant_MultiDestroy; never from Vorant_MultiStart.
  * result is what Vorant_CallServiceEx would return for the call:
- *   0   answered: the answer is in the call's out message;
- *   -3  failed: err->code names the step (-2 request not written, -3
- *       connect, -4 send, -5 receive, -6/-7 answer not parsed,
- *       VORANT_CALL_CANCELLED cancelled) and err->text says why;
- *   -4  REJECT: err holds the server's code, reason and service number.
+ *   VORANT_OK           answered: the answer is in the call's out message;
+ *   VORANT_CALL_FAILED  err->code names the step (VorantCallStep:
+ *                       VORANT_STEP_WRITE, _CONNECT, _SEND, _RECEIVE,
+ *                       _PARSE, _PARSE_RAISED, or VORANT_CALL_CANCELLED)
+ *                       and err->text says why;
+ *   VORANT_REJECTED     err holds the server's code, reason and service
+ *                       number.
  * err is valid only while done runs (copy what is kept). done may start
  * new calls and cancel others; it must not destroy the handle. */
 typedef void (*VorantDoneFn)(void* user, int callId, int result, const VorantErrorInfo* err);
@@ -71,16 +73,15 @@ typedef void (*VorantTimerFn)(void* user, long timeoutMs);
 #define VORANT_POLL_REMOVE 4
 #define VORANT_SOCKET_TIMEOUT (-1)
 
-/* The error record's code of a call ended by Vorant_MultiCancel or
- * Vorant_MultiDestroy (result -3, text "Call cancelled"). */
-#define VORANT_CALL_CANCELLED (-8)
+/* A call ended by Vorant_MultiCancel or Vorant_MultiDestroy has result
+ * VORANT_CALL_FAILED and code VORANT_CALL_CANCELLED (vorant/codes.h). */
 
 /* Results of the multi functions besides their documented values. */
-#define VORANT_MULTI_BAD_ARGUMENT (-12)   /* a null handle, message or done, a bad fd */
-#define VORANT_MULTI_NOT_INITIALIZED (-1) /* Vorant_Initialize has not succeeded */
-#define VORANT_MULTI_BAD_OPTIONS (-2)     /* options out of range */
-#define VORANT_MULTI_NOT_IN_FLIGHT (-27)  /* no such call under way or waiting */
-#define VORANT_MULTI_SYSTEM (-10)         /* a poll or epoll failure (errno set) */
+#define VORANT_MULTI_BAD_ARGUMENT MA_ERR_NULL_PARAM         /* -12: a null handle, message or done, a bad fd */
+#define VORANT_MULTI_NOT_INITIALIZED VORANT_NOT_INITIALIZED /* -1: Vorant_Initialize has not succeeded */
+#define VORANT_MULTI_BAD_OPTIONS VORANT_INVALID_CALL        /* -2: options out of range */
+#define VORANT_MULTI_NOT_IN_FLIGHT MA_ERR_ARRAY_INDEX       /* -27: no such call under way or waiting */
+#define VORANT_MULTI_SYSTEM (-10)                           /* a poll or epoll failure (errno set) */
 
 /* A new handle that keeps at most maxInFlight calls under way (0: 1024);
  * calls started beyond it wait in order and begin as others finish. Null
@@ -110,7 +111,7 @@ VORANT_API int Vorant_MultiStart(VorantMulti* multi, int svcnum, CMsg* in, CMsg*
 VORANT_API int Vorant_MultiPoll(VorantMulti* multi, int timeoutMs);
 
 /* Ends a call under way or waiting: its connection is closed at once and
- * done runs before this returns, with result -3 and code
+ * done runs before this returns, with result VORANT_CALL_FAILED and code
  * VORANT_CALL_CANCELLED. 0, or VORANT_MULTI_NOT_IN_FLIGHT (unknown,
  * finished or already cancelled), VORANT_MULTI_BAD_ARGUMENT. */
 VORANT_API int Vorant_MultiCancel(VorantMulti* multi, int callId);

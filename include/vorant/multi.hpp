@@ -32,9 +32,9 @@ class CMsg;
 class VORANT_API CVorantMulti {
 public:
     // Runs once per started call on the driving thread, never inside Start,
-    // with the result CallServiceByMsg would return (0 answered, -3 failed
-    // with the step's code in the record, VORANT_CALL_CANCELLED when
-    // cancelled, -4 REJECT). The record lives only while it runs. It may
+    // with the result CallServiceByMsg would return (VORANT_OK answered;
+    // VORANT_CALL_FAILED with the step's code in the record,
+    // VORANT_CALL_CANCELLED when cancelled; VORANT_REJECTED). The record lives only while it runs. It may
     // start and cancel calls; it must not destroy the handle, and must not
     // throw.
     using DoneFn = std::function<void(int p_iCallId, int p_iResult, const CVorantError& p_Err)>;

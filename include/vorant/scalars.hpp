@@ -1,4 +1,7 @@
 // vorant: nullable int, double and bool values.
+//
+// Threads: values hold no shared state: an object serves one thread at a
+// time, and different objects may be used on different threads at once.
 #ifndef VORANT_SCALARS_HPP
 #define VORANT_SCALARS_HPP
 

@@ -1,4 +1,7 @@
 // vorant: growable byte buffer for writers and readers.
+//
+// Threads: streams hold no shared state: an object serves one thread at a
+// time, and different objects may be used on different threads at once.
 #ifndef VORANT_STREAM_HPP
 #define VORANT_STREAM_HPP
 

@@ -1,7 +1,11 @@
 /* vorant: the trace hook, a look at what each service call did: where it
  * connected, what it sent and received, and where its time went. Valid C
  * (C89 and later) and C++. Set it with Vorant_SetTraceHook (vorant.h) or
- * CVorant::SetTraceHook (cvorant.hpp). */
+ * CVorant::SetTraceHook (cvorant.hpp).
+ *
+ * Threads: the hook is set before calls start, never while one runs; it is
+ * then called on the thread of each call, by several threads at once when
+ * calls run on several. A record is valid only while the hook runs. */
 #ifndef VORANT_TRACE_H
 #define VORANT_TRACE_H
 

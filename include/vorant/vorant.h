@@ -10,6 +10,7 @@
 #ifndef VORANT_VORANT_H
 #define VORANT_VORANT_H
 
+#include "vorant/codes.h"
 #include "vorant/export.h"
 #include "vorant/trace.h"
 
@@ -17,13 +18,18 @@
  * runs. After it has returned, any number of threads may call the other
  * functions at once, each on its own messages and error records: a message
  * (with its sub-messages) and a VorantErrorInfo serve one thread at a time.
+ * The dictionary functions only read, and run on any thread.
  *
- * Codes: 0 (or a length, size or count) is success. Negative results of the
- * MSG_* functions are the library's error table: -1 no data (tag absent or
- * unset), -11 out of memory, -12 null argument, -17 the tag has another type,
- * -18 no such tag in the message, -19 the message is not in the dictionary,
- * -27 index out of range, -28 the sub-message already belongs to a tree.
- * No function lets an exception escape into C. */
+ * Codes (vorant/codes.h): 0 (or a length, size or count) is success. The
+ * MSG_* functions return the library's table (MaErrorCode): MA_ERR_NO_DATA
+ * tag absent or unset, MA_ERR_MEMORY out of memory, MA_ERR_NULL_PARAM a null
+ * argument, MA_ERR_TAG_TYPE the tag has another type, MA_ERR_TAG_NOT_DEFINED
+ * no such tag in the message, MA_ERR_MSG_NOT_DEFINED the message is not in
+ * the dictionary, MA_ERR_ARRAY_INDEX index out of range,
+ * MA_ERR_SERVICE_INPUT the sub-message already belongs to a tree. The
+ * Vorant_* functions return their own results (VorantCallResult,
+ * VorantInitResult, ...) and fill the caller's VorantErrorInfo. No function
+ * lets an exception escape into C. */
 
 #ifdef __cplusplus
 class CMsg;
@@ -42,28 +48,43 @@ typedef struct VorantErrorInfo {
 /* The record's layout is part of the interface: 1032 bytes. */
 typedef char VorantErrorInfo_size_is_1032[(sizeof(VorantErrorInfo) == 1032) ? 1 : -1];
 
-/* Loads the key file and the dictionary named by the configuration file
- * (keys msg_dic, key_file, server "HOST PORT", timeout in seconds, at least
- * 60) and keeps the server settings for every later call. -1: the
- * configuration, the key file or the host is unusable; -2: the dictionary
- * did not load; -3: the network could not start. On -1 nothing changes; the
- * dictionary is the process's own, so initialise once per process. err.code
- * is 0 for these failures; err.text says why. */
-/* 0 on success (err untouched); -12 when err is null; otherwise the negative
- * result with the reason copied into err. */
+/* Loads the key file and the dictionary named by the configuration file at
+ * configPath (keys msg_dic, key_file, server "HOST PORT", timeout,
+ * connect_timeout, deadline, max_answer; see README) and keeps the server
+ * settings for every later call. Returns:
+ *   0                       initialised; err untouched;
+ *   MA_ERR_NULL_PARAM       err is null (nothing else happens);
+ *   VORANT_INIT_SETTINGS    the configuration, the key file or the host is
+ *                           unusable; nothing has changed;
+ *   VORANT_INIT_DICTIONARY  the dictionary did not load (a load that fails
+ *                           part way may leave what it had read);
+ *   VORANT_INIT_NETWORK     the network could not start.
+ * On failure err.code is 0 and err.text says why. The dictionary is the
+ * process's own: initialise once per process, before any other call. */
 VORANT_API int Vorant_Initialize(const char* configPath, VorantErrorInfo* err);
-/* The same from explicit settings; timeout (seconds) is kept as given. */
+
+/* Vorant_Initialize from explicit settings: timeout (seconds) is kept as
+ * given; the other bounds stay as they are (Vorant_SetCallBounds). Results
+ * and thread rule as Vorant_Initialize. */
 VORANT_API int Vorant_InitializeEx(const char* keyFile, const char* msgDic, const char* host, int port, int timeout,
                                    VorantErrorInfo* err);
-/* Sends in to service svcnum; out holds the answer on success. -4 is a
- * REJECT: err then holds the server's code, reason and service number. */
-/* One TCP connection per call. Other results: -12 err null (nothing
- * written); -1 not initialised (err.code -35); -2 in or out null (err.code
- * -12); -3 the call failed, err.code naming the step (-2 request not
- * written, -3 connect, -4 send, -5 receive, -6 and -7 answer not parsed) and
- * err.text the reason (transport failures as "text(code)(details)"),
- * err.refSvcNum -1. in is left as it is; out receives the answer (on -4 the
- * REJECT message). Both stay the caller's. */
+
+/* Sends in to service svcnum over one TCP connection and parses the answer
+ * into out. in is left as it is; both stay the caller's. Returns:
+ *   VORANT_OK              answered: out holds the answer;
+ *   MA_ERR_NULL_PARAM      err is null (nothing written);
+ *   VORANT_NOT_INITIALIZED Vorant_Initialize has not succeeded (err.code
+ *                          MA_ERR_NOT_INITIALIZED);
+ *   VORANT_INVALID_CALL    in or out is null (err.code MA_ERR_NULL_PARAM);
+ *   VORANT_CALL_FAILED     err.code is the step that failed (VorantCallStep:
+ *                          VORANT_STEP_WRITE, _CONNECT, _SEND, _RECEIVE,
+ *                          _PARSE, _PARSE_RAISED), err.text the reason
+ *                          (a transport failure as "text(code)(details)",
+ *                          the code a VorantNetCode), err.refSvcNum -1;
+ *   VORANT_REJECTED        the server refused: out holds the REJECT message,
+ *                          err its code, reason and service number (a REJECT
+ *                          tag that does not read gives that read's code).
+ * Any thread after Vorant_Initialize; in, out and err serve this call only. */
 VORANT_API int Vorant_CallService(int svcnum, CMsg* in, CMsg* out, VorantErrorInfo* err);
 
 /* Bounds for one call. Set size to sizeof(VorantCallOptions) and the fields
@@ -86,17 +107,25 @@ typedef struct VorantCallOptions {
  * keep working. Later versions only grow the record. */
 #define VORANT_CALL_OPTIONS_V1_SIZE 20
 
-/* Vorant_CallService bounded by opts (null: the configured bounds). Results
- * as Vorant_CallService; -2 also for options out of range. A connect
- * time-out or the deadline fails with -3 and the step's code in err
- * (-3 connect, -4 send, -5 receive), the text naming "to=" or "deadline=". */
+/* Vorant_CallService bounded by opts (null: the configured bounds; only
+ * read during the call). Results as Vorant_CallService, and:
+ *   VORANT_INVALID_CALL  also for options out of range (err.code
+ *                        MA_ERR_NULL_PARAM, "Invalid call options(...)");
+ *   VORANT_CALL_FAILED   a connect time-out with VORANT_STEP_CONNECT and
+ *                        "Failed in connect()(-5)((connect to=<s>))"; the
+ *                        deadline with the step it ended (VORANT_STEP_CONNECT,
+ *                        _SEND or _RECEIVE) and "deadline=<s>" in the text; a
+ *                        larger answer with VORANT_STEP_RECEIVE and
+ *                        "Packet is corrupted(-17)(...)". */
 VORANT_API int Vorant_CallServiceEx(int svcnum, CMsg* in, CMsg* out, const VorantCallOptions* opts,
                                     VorantErrorInfo* err);
-/* The bounds of calls without options, for Vorant_InitializeEx (the file
- * form sets them from connect_timeout, deadline and max_answer): connect
- * time-out ms (0: 10000), deadline ms (0: none), largest answer in bytes
- * (0: 67108864, else at least 128). 0, -12 (err null) or -1 (out of range,
- * nothing changed). Must not run while calls are in progress. */
+
+/* Sets the bounds of calls without options, for Vorant_InitializeEx (the
+ * file form sets them from connect_timeout, deadline and max_answer):
+ * connect time-out ms (0: 10000), deadline ms (0: none), largest answer in
+ * bytes (0: 67108864, else at least 128). Returns 0; MA_ERR_NULL_PARAM
+ * for a null err; VORANT_BOUNDS_OUT_OF_RANGE with the reason in err.text,
+ * nothing changed. Like Vorant_Initialize, never while calls run. */
 VORANT_API int Vorant_SetCallBounds(int connectTimeoutMs, int deadlineMs, int maxAnswer, VorantErrorInfo* err);
 
 /* Sets the trace hook (vorant/trace.h): hook is called with user once at the
@@ -108,63 +137,65 @@ VORANT_API int Vorant_SetTraceHook(VorantTraceHook hook, void* user);
 
 /* Messages. */
 
-/* A new message of number msgnum, or null when it cannot be made (unknown
- * number, library not initialised). err is not written. */
+/* A new empty message of number msgnum, owned by the caller (release it
+ * with MSG_Destroy); null when it cannot be made (a number not in the
+ * dictionary, the library not initialised, out of memory). err is not
+ * used: it may be null, and is never written. Any thread after
+ * Vorant_Initialize. */
 VORANT_API CMsg* MSG_GetNewMsg(int msgnum, VorantErrorInfo* err);
-/* The handle belongs to the caller. The dictionary is only read: any thread,
- * after Vorant_Initialize. */
-/* Frees a message made by MSG_GetNewMsg and everything under it. */
-/* Null is ignored. Never give it a handle from MSG_GetSub, MSG_GetAtSubArr
- * or one handed over with MSG_SetSub: their parent frees them. */
+/* Frees a message made by MSG_GetNewMsg and everything under it; null is
+ * ignored. Never give it a handle from MSG_GetSub, MSG_GetAtSubArr or one
+ * handed over with MSG_SetSub: their parent frees them. */
 VORANT_API void MSG_Destroy(CMsg* msg);
-/* The message number, or -12 for a null msg. */
+/* The message number, or MA_ERR_NULL_PARAM for a null msg. */
 VORANT_API int MSG_GetSelfNum(CMsg* msg);
 
-/* Setters: 0 or a negative code; a null msg gives -12. */
-/* A set replaces a single value and appends to an array-valued tag; -18,
- * -19, -17 and -11 as above, and the message's last error tells which.
- * MSG_SetStr stores nothing for a null or empty value (0) and gives -1 when
- * the library raised. */
+/* Setters: a set replaces a single value and appends to an array-valued
+ * tag. 0, or MA_ERR_NULL_PARAM (null msg), MA_ERR_TAG_NOT_DEFINED,
+ * MA_ERR_MSG_NOT_DEFINED, MA_ERR_TAG_TYPE, MA_ERR_MEMORY, with the message's
+ * last error telling which. MSG_SetStr stores nothing for a null or empty
+ * value (0) and gives VORANT_FLAT_FAILED when the library raised. */
 VORANT_API int MSG_SetInt(CMsg* msg, int tag, int value);
 VORANT_API int MSG_SetDbl(CMsg* msg, int tag, double value);
 VORANT_API int MSG_SetStr(CMsg* msg, int tag, const char* value);
 VORANT_API int MSG_SetBool(CMsg* msg, int tag, int value);
 VORANT_API int MSG_SetDate(CMsg* msg, int tag, const char* date);
-/* The parent takes sub over (an empty sub is freed at once). */
-/* On 0 the handle sub is no longer the caller's (a replaced single
- * sub-message is freed, with every handle into it). -12 sub null; -28 sub
- * already belongs to a message (or is msg or one of its parents): nothing
- * changes. When the tag check fails (-17, -18, -19) sub stays the caller's. */
+/* Stores sub under tag: on 0 msg owns it and the handle sub is no longer
+ * the caller's (an empty sub is freed at once; a replaced single
+ * sub-message is freed, with every handle into it). MA_ERR_NULL_PARAM sub
+ * null; MA_ERR_SERVICE_INPUT sub already belongs to a message (or is msg or
+ * one of its parents): nothing changes. When the tag check fails
+ * (MA_ERR_TAG_TYPE, MA_ERR_TAG_NOT_DEFINED, MA_ERR_MSG_NOT_DEFINED) sub stays
+ * the caller's. */
 VORANT_API int MSG_SetSub(CMsg* msg, int tag, CMsg* sub);
 
-/* Getters: 0 (or a length or size) or a negative code; -12 for a null msg or
- * a null output pointer. */
-/* -1, -17, -18, -19 as above. A read of an array-valued tag gives its first
- * element; the MSG_GetAt* forms give element idx (-27 outside the array).
- * A failed read of the message sets a numeric or boolean output to 0; text
- * and date buffers are written only on success. */
+/* Getters: 0 (or a length or size), or MA_ERR_NULL_PARAM (a null msg or
+ * output pointer), MA_ERR_NO_DATA, MA_ERR_TAG_TYPE, MA_ERR_TAG_NOT_DEFINED,
+ * MA_ERR_MSG_NOT_DEFINED. A read of an array-valued tag gives its first
+ * element; the MSG_GetAt* forms give element idx (MA_ERR_ARRAY_INDEX
+ * outside the array). A failed read sets a numeric or boolean output to 0;
+ * text and date buffers are written only on success. */
 VORANT_API int MSG_GetStrLen(CMsg* msg, int tag);
 /* buffer must hold MSG_GetStrLen(msg, tag) + 1 bytes. */
 VORANT_API int MSG_GetStr(CMsg* msg, int tag, char* buffer);
-/* A copy to release with free(), or null with the code in *result. */
-/* result may be null. */
+/* A copy to release with free(), or null with the code in *result (result
+ * may be null). */
 VORANT_API char* MSG_GetStrEx(CMsg* msg, int tag, int* result);
 VORANT_API int MSG_GetInt(CMsg* msg, int tag, int* value);
 VORANT_API int MSG_GetDbl(CMsg* msg, int tag, double* value);
 VORANT_API int MSG_GetBool(CMsg* msg, int tag, int* value);
 /* date must hold 9 bytes. */
 VORANT_API int MSG_GetDate(CMsg* msg, int tag, char* date);
-/* The sub-message (owned by msg) or null, with the code in *result. */
+/* The sub-message, or null with the code in *result. The handle belongs to
+ * msg: valid until msg is destroyed or the tag's value replaced; never
+ * MSG_Destroy it. The same for MSG_GetAtSubArr. */
 VORANT_API CMsg* MSG_GetSub(CMsg* msg, int tag, int* result);
 
-/* Handles from MSG_GetSub and MSG_GetAtSubArr stay valid until msg is
- * destroyed or the tag's value replaced; never MSG_Destroy them. */
-
-/* The number of values of the tag: 1 for a single-valued tag, or a negative
- * code (-1, -18, -19). */
+/* The number of values of the tag: 1 for a single-valued tag, or
+ * MA_ERR_NO_DATA, MA_ERR_TAG_NOT_DEFINED, MA_ERR_MSG_NOT_DEFINED. */
 VORANT_API int MSG_GetArrSize(CMsg* msg, int tag);
 /* Element idx of an array-valued tag (any idx reads a single value); as the
- * plain getters, with -27 when idx is outside the array. */
+ * plain getters, with MA_ERR_ARRAY_INDEX when idx is outside the array. */
 VORANT_API int MSG_GetAtStrLen(CMsg* msg, int tag, int idx);
 VORANT_API int MSG_GetAtStrArr(CMsg* msg, int tag, int idx, char* buffer);
 VORANT_API char* MSG_GetAtStrArrEx(CMsg* msg, int tag, int idx, int* result);
@@ -174,20 +205,21 @@ VORANT_API int MSG_GetAtBoolArr(CMsg* msg, int tag, int idx, int* value);
 VORANT_API int MSG_GetAtDateArr(CMsg* msg, int tag, int idx, char* date);
 VORANT_API CMsg* MSG_GetAtSubArr(CMsg* msg, int tag, int idx, int* result);
 
-/* The message's last error ("" when none), owned by the message. */
-/* Valid until the next failure on msg or its destruction; a null msg gives
- * a static text. */
+/* The message's last error ("" when none), owned by the message: valid
+ * until the next failure on msg or its destruction. A null msg gives a
+ * static text. */
 VORANT_API const char* MSG_GetLastError(CMsg* msg);
 /* Appends a field listing to the file at path, or writes it to the standard
- * output when path is null. 0, -12 (null msg) or -1 (file not opened). */
-/* err may be null; it is written only when msg is null or the file does
- * not open. */
+ * output when path is null. 0; MA_ERR_NULL_PARAM for a null msg (err.code
+ * MA_ERR_NULL_PARAM); VORANT_FLAT_FAILED when the file does not open
+ * (err.code MA_ERR_FILE_NOT_FOUND). err may be null; it is written only on
+ * these two failures. */
 VORANT_API int MSG_Dump(CMsg* msg, const char* path, VorantErrorInfo* err);
 /* Writes the same listing into buffer: at most size - 1 characters and a
  * zero byte (nothing when size is 0, where buffer may be null). Returns the
  * whole listing's length, as snprintf does, so a result of size or more
- * means it was cut; -12 for a null msg, a negative size or a null buffer
- * with a positive size. Thread contract as for the getters. */
+ * means it was cut; MA_ERR_NULL_PARAM for a null msg, a negative size or a
+ * null buffer with a positive size. Thread contract as for the getters. */
 VORANT_API int MSG_DumpToBuffer(CMsg* msg, char* buffer, int size);
 
 /* ---- The dictionary, for callers that type values themselves.
@@ -214,17 +246,19 @@ typedef struct VorantTagDef {
     int isArray;      /* 1 for an array tag, else 0 */
 } VorantTagDef;
 
-/* The number of the message defined under name (exact match); -19 when no
- * message has that name, -12 for a null name. */
+/* The number of the message defined under name (exact match);
+ * MA_ERR_MSG_NOT_DEFINED when no message has that name, MA_ERR_NULL_PARAM
+ * for a null name. */
 VORANT_API int MSG_FindMsgNum(const char* name);
 /* The name of message msgnum, or null when it is not defined. */
 VORANT_API const char* MSG_GetMsgName(int msgnum);
-/* How many tag definitions message msgnum has, or -19 when it is not defined. */
+/* How many tag definitions message msgnum has, or MA_ERR_MSG_NOT_DEFINED. */
 VORANT_API int MSG_GetTagDefCount(int msgnum);
 /* Fills def with tag definition idx (0 to MSG_GetTagDefCount - 1, in
- * dictionary order) of message msgnum. 0; -12 for a null def or a size
- * smaller than this record; -19 for an undefined message; -27 for an index
- * outside the definitions. A tag number defined twice is listed twice, both
+ * dictionary order) of message msgnum. 0; MA_ERR_NULL_PARAM for a null def
+ * or a size smaller than this record; MA_ERR_MSG_NOT_DEFINED for an
+ * undefined message; MA_ERR_ARRAY_INDEX for an index outside the
+ * definitions. A tag number defined twice is listed twice, both
  * times with its first definition. */
 VORANT_API int MSG_GetTagDef(int msgnum, int idx, VorantTagDef* def);
 

@@ -1,4 +1,8 @@
 // vorant: the whole class interface in one include.
+//
+// Threads: each included header states its rule; in short, the dictionary and
+// the facade's settings are set once and then only read, and every other
+// object serves one thread at a time.
 #ifndef VORANT_VORANT_HPP
 #define VORANT_VORANT_HPP
 

@@ -1,4 +1,7 @@
 // vorant: the caller's error record of the service facade.
+//
+// Threads: a record serves one call, and so one thread, at a time; records
+// of different calls are independent.
 #ifndef VORANT_VORANT_ERROR_HPP
 #define VORANT_VORANT_ERROR_HPP
 

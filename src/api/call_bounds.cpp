@@ -8,15 +8,15 @@
 int StoreCallBounds(int p_iConnectTimeoutMs, int p_iDeadlineMs, int p_iMaxAnswer, CString* p_pstrReason) {
     if (p_iConnectTimeoutMs < 0) {
         p_pstrReason->Format("connect time-out %d ms is negative", p_iConnectTimeoutMs);
-        return -1;
+        return VORANT_BOUNDS_OUT_OF_RANGE;
     }
     if (p_iDeadlineMs < 0) {
         p_pstrReason->Format("deadline %d ms is negative", p_iDeadlineMs);
-        return -1;
+        return VORANT_BOUNDS_OUT_OF_RANGE;
     }
     if (p_iMaxAnswer < 0 || (p_iMaxAnswer > 0 && p_iMaxAnswer < kMinAnswerBound)) {
         p_pstrReason->Format("answer bound %d bytes is below %d", p_iMaxAnswer, kMinAnswerBound);
-        return -1;
+        return VORANT_BOUNDS_OUT_OF_RANGE;
     }
     g_iConnectTimeoutMs = p_iConnectTimeoutMs > 0 ? p_iConnectTimeoutMs : vorant::protocol::DEFAULT_CONNECT_TIMEOUT_MS;
     g_iDeadlineMs = p_iDeadlineMs;
@@ -26,12 +26,12 @@ int StoreCallBounds(int p_iConnectTimeoutMs, int p_iDeadlineMs, int p_iMaxAnswer
 
 int CVorant::SetCallBounds(int p_iConnectTimeoutMs, int p_iDeadlineMs, int p_iMaxAnswer, CVorantError* p_pErr) {
     if (p_pErr == nullptr)
-        return -12;
+        return MA_ERR_NULL_PARAM;
     p_pErr->Clear();
     CString strReason;
     if (StoreCallBounds(p_iConnectTimeoutMs, p_iDeadlineMs, p_iMaxAnswer, &strReason) < 0) {
         p_pErr->SetError(0, strReason, 0);
-        return -1;
+        return VORANT_BOUNDS_OUT_OF_RANGE;
     }
     return 0;
 }

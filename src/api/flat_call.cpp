@@ -15,7 +15,7 @@ namespace {
 template <typename Operation>
 int RunForC(VorantErrorInfo* p_pInfo, Operation p_Operation) {
     if (p_pInfo == nullptr)
-        return -12;
+        return MA_ERR_NULL_PARAM;
     try {
         CVorantError err;
         int iResult = p_Operation(&err);
@@ -26,11 +26,11 @@ int RunForC(VorantErrorInfo* p_pInfo, Operation p_Operation) {
         CopyErrorInfo(e, p_pInfo);
         return FailureCode(e);
     } catch (const std::bad_alloc&) {
-        CopyErrorInfo(CException("Out of memory", -11), p_pInfo);
-        return -11;
+        CopyErrorInfo(CException("Out of memory", MA_ERR_MEMORY), p_pInfo);
+        return MA_ERR_MEMORY;
     } catch (...) {
         CopyErrorInfo(CException("Unexpected exception", 0), p_pInfo);
-        return -1;
+        return VORANT_FLAT_FAILED;
     }
 }
 

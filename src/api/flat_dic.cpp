@@ -13,8 +13,6 @@
 
 namespace {
 
-const int kNullParam = -12;
-
 CMsgInfo* FindInfo(int p_iMsgNum) {
     return CMsgDic::IsValidMsgNum(p_iMsgNum) ? MA_GetMsgDic()->GetMsgInfo(p_iMsgNum) : nullptr;
 }
@@ -25,7 +23,7 @@ extern "C" {
 
 int MSG_FindMsgNum(const char* name) {
     if (name == nullptr)
-        return kNullParam;
+        return MA_ERR_NULL_PARAM;
     CMsgDic* pDic = MA_GetMsgDic();
     for (int i = 1; i <= CMsgDic::MAX_MSG_NUM; ++i) {
         CMsgInfo* pInfo = pDic->GetMsgInfo(i);
@@ -47,7 +45,7 @@ int MSG_GetTagDefCount(int msgnum) {
 
 int MSG_GetTagDef(int msgnum, int idx, VorantTagDef* def) {
     if (def == nullptr || def->size < static_cast<int>(sizeof(VorantTagDef)))
-        return kNullParam;
+        return MA_ERR_NULL_PARAM;
     CMsgInfo* pInfo = FindInfo(msgnum);
     if (pInfo == nullptr)
         return MA_ERR_MSG_NOT_DEFINED;
@@ -64,7 +62,7 @@ int MSG_GetTagDef(int msgnum, int idx, VorantTagDef* def) {
 
 int MSG_DumpToBuffer(CMsg* msg, char* buffer, int size) {
     if (msg == nullptr || size < 0 || (buffer == nullptr && size > 0))
-        return kNullParam;
+        return MA_ERR_NULL_PARAM;
     try {
         CStream stream;
         msg->Dump(&stream, false, 1);
@@ -81,7 +79,7 @@ int MSG_DumpToBuffer(CMsg* msg, char* buffer, int size) {
     } catch (const std::bad_alloc&) {
         return MA_ERR_MEMORY;
     } catch (...) {
-        return -1;
+        return VORANT_FLAT_FAILED;
     }
 }
 

@@ -19,7 +19,9 @@ void CopyErrorInfo(const CVorantError& p_Err, VorantErrorInfo* p_pInfo);
 void CopyErrorInfo(const CException& p_Exception, VorantErrorInfo* p_pInfo);
 
 // The result a flat function reports for a caught exception: its code when
-// negative, else -1, so that a failure never reads as success.
-inline int FailureCode(const CException& p_Exception) { return p_Exception.GetCode() < 0 ? p_Exception.GetCode() : -1; }
+// negative, else VORANT_FLAT_FAILED, so that a failure never reads as success.
+inline int FailureCode(const CException& p_Exception) {
+    return p_Exception.GetCode() < 0 ? p_Exception.GetCode() : VORANT_FLAT_FAILED;
+}
 
 #endif  // VORANT_API_FLAT_ERROR_H

@@ -12,7 +12,6 @@
 
 namespace {
 
-const int kNullParam = -12;
 const char kNullMsgText[] = "p_pMsg Parameter is NULL";
 
 // Runs one message operation; an exception becomes a negative result, since
@@ -24,9 +23,9 @@ int Guarded(Operation p_Operation) {
     } catch (const CException& e) {
         return FailureCode(e);
     } catch (const std::bad_alloc&) {
-        return -11;
+        return MA_ERR_MEMORY;
     } catch (...) {
-        return -1;
+        return VORANT_FLAT_FAILED;
     }
 }
 
@@ -36,7 +35,7 @@ int ToCBool(bool p_bValue) { return p_bValue ? 255 : 0; }
 template <typename Read>
 int StrLen(CMsg* p_pMsg, Read p_Read) {
     if (p_pMsg == nullptr)
-        return kNullParam;
+        return MA_ERR_NULL_PARAM;
     return Guarded([&] {
         CString strValue;
         int iResult = p_Read(&strValue);
@@ -47,7 +46,7 @@ int StrLen(CMsg* p_pMsg, Read p_Read) {
 template <typename Read>
 int StrCopy(CMsg* p_pMsg, char* p_pBuffer, Read p_Read) {
     if (p_pMsg == nullptr || p_pBuffer == nullptr)
-        return kNullParam;
+        return MA_ERR_NULL_PARAM;
     return Guarded([&] {
         CString strValue;
         int iResult = p_Read(&strValue);
@@ -60,7 +59,7 @@ int StrCopy(CMsg* p_pMsg, char* p_pBuffer, Read p_Read) {
 template <typename Read>
 char* StrDup(CMsg* p_pMsg, int* p_piResult, Read p_Read) {
     char* pCopy = nullptr;
-    int iResult = kNullParam;
+    int iResult = MA_ERR_NULL_PARAM;
     if (p_pMsg != nullptr) {
         iResult = Guarded([&] {
             CString strValue;
@@ -79,7 +78,7 @@ char* StrDup(CMsg* p_pMsg, int* p_piResult, Read p_Read) {
 template <typename Read>
 int BoolRead(CMsg* p_pMsg, int* p_piValue, Read p_Read) {
     if (p_pMsg == nullptr || p_piValue == nullptr)
-        return kNullParam;
+        return MA_ERR_NULL_PARAM;
     bool bValue = false;
     int iResult = Guarded([&] { return p_Read(&bValue); });
     *p_piValue = ToCBool(bValue);
@@ -89,7 +88,7 @@ int BoolRead(CMsg* p_pMsg, int* p_piValue, Read p_Read) {
 template <typename Read>
 int DateRead(CMsg* p_pMsg, char* p_pDate, Read p_Read) {
     if (p_pMsg == nullptr || p_pDate == nullptr)
-        return kNullParam;
+        return MA_ERR_NULL_PARAM;
     return Guarded([&] {
         CDate date;
         int iResult = p_Read(&date);
@@ -105,7 +104,7 @@ int DateRead(CMsg* p_pMsg, char* p_pDate, Read p_Read) {
 template <typename Read>
 CMsg* SubRead(CMsg* p_pMsg, int* p_piResult, Read p_Read) {
     CMsg* pSub = nullptr;
-    int iResult = kNullParam;
+    int iResult = MA_ERR_NULL_PARAM;
     if (p_pMsg != nullptr)
         iResult = Guarded([&] { return p_Read(&pSub); });
     if (p_piResult)
@@ -121,33 +120,33 @@ CMsg* MSG_GetNewMsg(int msgnum, VorantErrorInfo*) { return MA_NewMsg(msgnum); }
 
 void MSG_Destroy(CMsg* msg) { MA_FreeMsg(msg); }
 
-int MSG_GetSelfNum(CMsg* msg) { return msg ? msg->GetSelfNum() : kNullParam; }
+int MSG_GetSelfNum(CMsg* msg) { return msg ? msg->GetSelfNum() : MA_ERR_NULL_PARAM; }
 
 int MSG_SetInt(CMsg* msg, int tag, int value) {
-    return msg ? Guarded([&] { return msg->SetValue(tag, value); }) : kNullParam;
+    return msg ? Guarded([&] { return msg->SetValue(tag, value); }) : MA_ERR_NULL_PARAM;
 }
 
 int MSG_SetDbl(CMsg* msg, int tag, double value) {
-    return msg ? Guarded([&] { return msg->SetValue(tag, value); }) : kNullParam;
+    return msg ? Guarded([&] { return msg->SetValue(tag, value); }) : MA_ERR_NULL_PARAM;
 }
 
 int MSG_SetStr(CMsg* msg, int tag, const char* value) {
     if (msg == nullptr)
-        return kNullParam;
+        return MA_ERR_NULL_PARAM;
     try {
         return msg->SetValue(tag, value);
     } catch (...) {
-        return -1;
+        return VORANT_FLAT_FAILED;
     }
 }
 
 int MSG_SetBool(CMsg* msg, int tag, int value) {
-    return msg ? Guarded([&] { return msg->SetValue(tag, value != 0); }) : kNullParam;
+    return msg ? Guarded([&] { return msg->SetValue(tag, value != 0); }) : MA_ERR_NULL_PARAM;
 }
 
 int MSG_SetDate(CMsg* msg, int tag, const char* date) {
     if (msg == nullptr)
-        return kNullParam;
+        return MA_ERR_NULL_PARAM;
     return Guarded([&] {
         // At most 8 characters are read, and none past a zero byte.
         char szText[9] = {0};
@@ -160,7 +159,7 @@ int MSG_SetDate(CMsg* msg, int tag, const char* date) {
 }
 
 int MSG_SetSub(CMsg* msg, int tag, CMsg* sub) {
-    return msg ? Guarded([&] { return msg->SetValue(tag, sub); }) : kNullParam;
+    return msg ? Guarded([&] { return msg->SetValue(tag, sub); }) : MA_ERR_NULL_PARAM;
 }
 
 int MSG_GetStrLen(CMsg* msg, int tag) {
@@ -176,11 +175,11 @@ char* MSG_GetStrEx(CMsg* msg, int tag, int* result) {
 }
 
 int MSG_GetInt(CMsg* msg, int tag, int* value) {
-    return msg ? Guarded([&] { return msg->GetValue(tag, value); }) : kNullParam;
+    return msg ? Guarded([&] { return msg->GetValue(tag, value); }) : MA_ERR_NULL_PARAM;
 }
 
 int MSG_GetDbl(CMsg* msg, int tag, double* value) {
-    return msg ? Guarded([&] { return msg->GetValue(tag, value); }) : kNullParam;
+    return msg ? Guarded([&] { return msg->GetValue(tag, value); }) : MA_ERR_NULL_PARAM;
 }
 
 int MSG_GetBool(CMsg* msg, int tag, int* value) {
@@ -196,7 +195,7 @@ CMsg* MSG_GetSub(CMsg* msg, int tag, int* result) {
 }
 
 int MSG_GetArrSize(CMsg* msg, int tag) {
-    return msg ? Guarded([&] { return msg->GetArrSize(tag); }) : kNullParam;
+    return msg ? Guarded([&] { return msg->GetArrSize(tag); }) : MA_ERR_NULL_PARAM;
 }
 
 int MSG_GetAtStrLen(CMsg* msg, int tag, int idx) {
@@ -212,11 +211,11 @@ char* MSG_GetAtStrArrEx(CMsg* msg, int tag, int idx, int* result) {
 }
 
 int MSG_GetAtIntArr(CMsg* msg, int tag, int idx, int* value) {
-    return msg ? Guarded([&] { return msg->GetValueAt(tag, idx, value); }) : kNullParam;
+    return msg ? Guarded([&] { return msg->GetValueAt(tag, idx, value); }) : MA_ERR_NULL_PARAM;
 }
 
 int MSG_GetAtDblArr(CMsg* msg, int tag, int idx, double* value) {
-    return msg ? Guarded([&] { return msg->GetValueAt(tag, idx, value); }) : kNullParam;
+    return msg ? Guarded([&] { return msg->GetValueAt(tag, idx, value); }) : MA_ERR_NULL_PARAM;
 }
 
 int MSG_GetAtBoolArr(CMsg* msg, int tag, int idx, int* value) {
@@ -236,16 +235,16 @@ const char* MSG_GetLastError(CMsg* msg) { return msg ? msg->GetLastError() : kNu
 int MSG_Dump(CMsg* msg, const char* path, VorantErrorInfo* err) {
     if (msg == nullptr) {
         if (err)
-            SetErrorInfo(kNullParam, kNullMsgText, 0, err);
-        return kNullParam;
+            SetErrorInfo(MA_ERR_NULL_PARAM, kNullMsgText, 0, err);
+        return MA_ERR_NULL_PARAM;
     }
     FILE* pFile = stdout;
     if (path) {
         pFile = fopen(path, "a");
         if (pFile == nullptr) {
             if (err)
-                SetErrorInfo(-32, "cannot open file", 0, err);
-            return -1;
+                SetErrorInfo(MA_ERR_FILE_NOT_FOUND, "cannot open file", 0, err);
+            return VORANT_FLAT_FAILED;
         }
     }
     int iResult = Guarded([&] {

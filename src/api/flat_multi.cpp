@@ -38,7 +38,7 @@ int Vorant_MultiStart(VorantMulti* multi, int svcnum, CMsg* in, CMsg* out, const
                                         done(user, p_iId, p_iResult, &info);
                                     });
     } catch (...) {
-        return -11;  // out of memory: the call did not start
+        return MA_ERR_MEMORY;  // the call did not start
     }
 }
 

@@ -5,36 +5,14 @@
 
 #include "api/call_bounds.h"
 #include "api/config.h"
+#include "dat_class/seconds_text.h"
 #include "vorant/arrays.hpp"
 
 const char* const kConfigKeys[kConfigKeyCount] = {"msg_dic",  "key_file",        "server",    "timeout",
                                                   "deadline", "connect_timeout", "max_answer"};
 
-// Rounded to the millisecond, at most an int's worth.
 bool ParseConfigSeconds(const CString& p_strText, int* p_piMillis) {
-    const char* p = p_strText.ToStr();
-    long long llWhole = 0, llFraction = 0, llScale = 1;
-    bool bDigits = false;
-    for (; isdigit(static_cast<unsigned char>(*p)); ++p, bDigits = true) {
-        llWhole = llWhole * 10 + (*p - '0');
-        if (llWhole > INT_MAX / 1000)
-            return false;
-    }
-    if (*p == '.') {
-        for (++p; isdigit(static_cast<unsigned char>(*p)); ++p, bDigits = true) {
-            if (llScale < 1000000) {
-                llFraction = llFraction * 10 + (*p - '0');
-                llScale *= 10;
-            }
-        }
-    }
-    if (!bDigits || *p != '\0')
-        return false;
-    const long long llMillis = llWhole * 1000 + (llFraction * 1000 + llScale / 2) / llScale;
-    if (llMillis > INT_MAX)
-        return false;
-    *p_piMillis = static_cast<int>(llMillis);
-    return true;
+    return vorant::seconds_text::ParseMillis(p_strText.ToStr(), p_piMillis);
 }
 
 bool ParseConfigBytes(const CString& p_strText, int* p_piBytes) {

@@ -11,11 +11,11 @@
 
 int CVorant::Initialize(const char* p_szConfigPath, CVorantError* p_pErr) {
     if (p_pErr == nullptr)
-        return -12;
+        return MA_ERR_NULL_PARAM;
     p_pErr->Clear();
     CInitSettings settings;
     if (ReadInitSettings(p_szConfigPath, &settings, p_pErr) < 0)
-        return -1;
+        return VORANT_INIT_SETTINGS;
     int iResult = Initialize(settings.m_strKeyFile, settings.m_strMsgDic, settings.m_strHost, settings.m_iPort,
                              settings.m_iTimeout, p_pErr);
     if (iResult == 0) {
@@ -29,33 +29,36 @@ int CVorant::Initialize(const char* p_szConfigPath, CVorantError* p_pErr) {
 int CVorant::Initialize(const char* p_szKeyFile, const char* p_szMsgDic, const char* p_szHost, int p_iPort,
                         int p_iTimeout, CVorantError* p_pErr) {
     if (p_pErr == nullptr)
-        return -12;
+        return MA_ERR_NULL_PARAM;
     p_pErr->Clear();
     if (p_szHost == nullptr || *p_szHost == '\0') {
         p_pErr->SetError(0, "Invalid server host", 0);
-        return -1;
+        return VORANT_INIT_SETTINGS;
     }
 
-    // Nothing of the library-wide state changes unless every step succeeds.
+    // The host and the key file are checked before anything changes. The
+    // dictionary is then loaded in place: a load that fails part way leaves
+    // what it had read. The server settings are stored last, only when every
+    // step succeeded.
     CString strUserKey, strText;
     if (GetUserKey(p_szKeyFile, strUserKey, strText) < 0) {
         p_pErr->SetError(0, strText, 0);
-        return -1;
+        return VORANT_INIT_SETTINGS;
     }
     if (strUserKey.IsEmpty()) {
         p_pErr->SetError(0, "Invalid UserKey", 0);
-        return -1;
+        return VORANT_INIT_SETTINGS;
     }
     try {
         MA_GetMsgDic()->InitDictionary(p_szMsgDic);
     } catch (const CException& e) {
         p_pErr->SetError(e.GetText());
-        return -2;
+        return VORANT_INIT_DICTIONARY;
     }
     int iResult = InitWinSock();
     if (iResult != 0) {
         p_pErr->SetError(0, CFormat("InitWinSock failed(%d)", iResult), 0);
-        return -3;
+        return VORANT_INIT_NETWORK;
     }
 
     g_strUserKey = strUserKey;

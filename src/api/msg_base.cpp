@@ -4,13 +4,6 @@ CMsgBase::CMsgBase() : m_iMsgNum(0) {}
 
 CMsgBase::~CMsgBase() = default;
 
-CMsgBase::CMsgBase(const CMsgBase& p_Other) : m_iMsgNum(p_Other.m_iMsgNum) {}
-
-CMsgBase& CMsgBase::operator=(const CMsgBase& p_Other) {
-    m_iMsgNum = p_Other.m_iMsgNum;
-    return *this;
-}
-
 CString CMsgBase::GetLastError() const { return m_strLastError; }
 
 CString CMsgBase::Repr() const { return CFormat("M_%s(CMsg%04d)", m_strName.ToStr(), m_iMsgNum); }

@@ -344,7 +344,7 @@ void CVorantMulti::CImpl::Report(CallPtr p_pCall) {
         iResult = RecordCallResult(call.m_iSvcNum, iCore, strText, call.m_pOut, &err);
     } catch (const CException& e) {
         err.SetError(e.GetCode(), e.GetText(), -1);
-        iResult = -3;
+        iResult = VORANT_CALL_FAILED;
     }
     const VorantTraceHook pHook = g_pTraceHook.load(std::memory_order_acquire);
     if (call.m_pTrace && pHook != nullptr)

@@ -18,10 +18,6 @@ int CVorant::CallServiceCore(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, int p_iRe
                              CString& p_strErrText, CCallTrace* p_pTrace) {
     // The deadline counts from here.
     const int64_t llStart = MonotonicMillis();
-    if (p_pIn == nullptr || p_pOut == nullptr) {
-        p_strErrText.Format("Parameter is NULL(%p, %p)", static_cast<void*>(p_pIn), static_cast<void*>(p_pOut));
-        return CALL_NULL_PARAM;
-    }
     CServiceCall call(p_iSvcNum, p_Bounds, p_pTrace);
     if (call.WriteRequest(p_pIn, p_iRefNum) == 0) {
         CAddressList addresses;
@@ -42,7 +38,7 @@ int CVorant::CallServiceByMsg(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, CVorantE
 int CVorant::CallServiceByMsg(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, const CCallOptions* p_pOptions,
                               CVorantError* p_pErr) {
     if (p_pErr == nullptr)
-        return -12;
+        return MA_ERR_NULL_PARAM;
     const VorantTraceHook pHook = g_pTraceHook.load(std::memory_order_acquire);
     if (pHook == nullptr)
         return CallChecked(p_iSvcNum, p_pIn, p_pOut, p_pOptions, p_pErr, nullptr);
@@ -55,17 +51,17 @@ int CVorant::CallServiceByMsg(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, const CC
 int CVorant::CallChecked(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, const CCallOptions* p_pOptions, CVorantError* p_pErr,
                          CCallTrace* p_pTrace) {
     if (!g_bInitialized.load(std::memory_order_acquire)) {
-        p_pErr->SetError(-35, "call CVorant::Initialize() first", p_iSvcNum);
-        return -1;
+        p_pErr->SetError(MA_ERR_NOT_INITIALIZED, "call CVorant::Initialize() first", p_iSvcNum);
+        return VORANT_NOT_INITIALIZED;
     }
     if (p_pIn == nullptr || p_pOut == nullptr) {
-        p_pErr->SetError(-12, "Parameter is NULL", p_iSvcNum);
-        return -2;
+        p_pErr->SetError(MA_ERR_NULL_PARAM, "Parameter is NULL", p_iSvcNum);
+        return VORANT_INVALID_CALL;
     }
     CCallOptions bounds;
     if (!ResolveCallBounds(p_pOptions, &bounds)) {
-        p_pErr->SetError(-12, InvalidOptionsText(*p_pOptions), p_iSvcNum);
-        return -2;
+        p_pErr->SetError(MA_ERR_NULL_PARAM, InvalidOptionsText(*p_pOptions), p_iSvcNum);
+        return VORANT_INVALID_CALL;
     }
     p_pErr->Clear();
     CString strText;
@@ -80,19 +76,19 @@ int CVorant::CallService(int p_iSvcNum, CMsgBase* p_pIn, CMsgBase* p_pOut, CVora
 int CVorant::CallService(int p_iSvcNum, CMsgBase* p_pIn, CMsgBase* p_pOut, const CCallOptions* p_pOptions,
                          CVorantError* p_pErr) {
     if (p_pErr == nullptr)
-        return -12;
+        return MA_ERR_NULL_PARAM;
     p_pErr->Clear();
     if (!g_bInitialized.load(std::memory_order_acquire)) {
-        p_pErr->SetError(-35, "call CVorant::Initialize() first", p_iSvcNum);
-        return -1;
+        p_pErr->SetError(MA_ERR_NOT_INITIALIZED, "call CVorant::Initialize() first", p_iSvcNum);
+        return VORANT_TYPED_NOT_READY;
     }
     if (p_pIn == nullptr) {
-        p_pErr->SetError(-12, "Input Msg(p_pIn) is NULL", 0);
-        return -1;
+        p_pErr->SetError(MA_ERR_NULL_PARAM, "Input Msg(p_pIn) is NULL", 0);
+        return VORANT_TYPED_NOT_READY;
     }
     if (p_pOut == nullptr) {
-        p_pErr->SetError(-12, "Output Msg(p_pOut) is NULL", 0);
-        return -1;
+        p_pErr->SetError(MA_ERR_NULL_PARAM, "Output Msg(p_pOut) is NULL", 0);
+        return VORANT_TYPED_NOT_READY;
     }
 
     // Both temporary messages are freed on every path, exceptions included.
@@ -101,19 +97,20 @@ int CVorant::CallService(int p_iSvcNum, CMsgBase* p_pIn, CMsgBase* p_pOut, const
     };
     std::unique_ptr<CMsg, MsgFree> inMsg(p_pIn->MakeMsg());
     if (!inMsg) {
-        p_pErr->SetError(-1, CFormat("Input Msg is corrupted(%s)", p_pIn->GetLastError().ToStr()), p_iSvcNum);
-        return -2;
+        p_pErr->SetError(VORANT_OBJECT_FAILED, CFormat("Input Msg is corrupted(%s)", p_pIn->GetLastError().ToStr()),
+                         p_iSvcNum);
+        return VORANT_TYPED_REQUEST_FAILED;
     }
     std::unique_ptr<CMsg, MsgFree> outMsg(new (std::nothrow) CMsg(0, 0, 0, MA_GetMsgDic()));
     if (!outMsg) {
-        p_pErr->SetError(-11, "Out of memory", p_iSvcNum);
-        return -3;
+        p_pErr->SetError(MA_ERR_MEMORY, "Out of memory", p_iSvcNum);
+        return VORANT_TYPED_NO_MEMORY;
     }
     if (CallServiceByMsg(p_iSvcNum, inMsg.get(), outMsg.get(), p_pOptions, p_pErr) < 0)
-        return -4;
+        return VORANT_TYPED_CALL_FAILED;
     if (p_pOut->LoadMsg(outMsg.get()) < 0) {
-        p_pErr->SetError(-1, p_pOut->GetLastError(), p_iSvcNum);
-        return -5;
+        p_pErr->SetError(VORANT_OBJECT_FAILED, p_pOut->GetLastError(), p_iSvcNum);
+        return VORANT_TYPED_ANSWER_FAILED;
     }
     return 0;
 }

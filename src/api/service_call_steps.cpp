@@ -25,7 +25,7 @@ const int kMaxPort = 65535;
 
 // A read of one REJECT tag: absent is accepted; any other failure is final.
 bool RejectReadFailed(int p_iResult, const char* p_szPrefix, CMsg* p_pOut, int p_iSvcNum, CVorantError* p_pErr) {
-    if (p_iResult >= 0 || p_iResult == -1)
+    if (p_iResult >= 0 || p_iResult == MA_ERR_NO_DATA)
         return false;
     p_pErr->SetError(p_iResult, CString(p_szPrefix) + p_pOut->GetLastError(), p_iSvcNum);
     return true;
@@ -80,7 +80,7 @@ CServiceCall::CServiceCall(int p_iSvcNum, const CCallOptions& p_Bounds, CCallTra
 int CServiceCall::WriteRequest(CMsg* p_pIn, int p_iRefNum) {
     CPacketInfo request;
     if (p_pIn->ToXml(&request.m_Body, false, false, 1) < 0) {
-        m_iStep = CALL_WRITE_FAILED;
+        m_iStep = VORANT_STEP_WRITE;
         m_strStepText = p_pIn->GetLastError();
         return m_iStep;
     }
@@ -118,7 +118,7 @@ void CServiceCall::Cancel() {
     if (Finished())
         return;
     m_Connection.Abort();
-    m_iStep = CALL_CANCELLED;
+    m_iStep = VORANT_CALL_CANCELLED;
     m_strStepText = "Call cancelled";
 }
 
@@ -135,9 +135,9 @@ int CServiceCall::ReadAnswer(CMsg* p_pOut, CString* p_pstrText) {
     if (m_Connection.GetState() == CCallConnection::FAILED) {
         *p_pstrText = m_Connection.ErrorText();
         switch (m_Connection.FailedStep()) {
-            case CCallConnection::CONNECTING: return CALL_CONNECT_FAILED;
-            case CCallConnection::SENDING: return CALL_SEND_FAILED;
-            default: return CALL_RECEIVE_FAILED;
+            case CCallConnection::CONNECTING: return VORANT_STEP_CONNECT;
+            case CCallConnection::SENDING: return VORANT_STEP_SEND;
+            default: return VORANT_STEP_RECEIVE;
         }
     }
     CPacketInfo& answer = m_Connection.Answer();
@@ -157,12 +157,12 @@ int CServiceCall::ReadAnswer(CMsg* p_pOut, CString* p_pstrText) {
             const char* pBody = answer.m_Body.GetData() ? answer.m_Body.GetData() : "";
             if (p_pOut->LoadXml(pBody) < 0) {
                 *p_pstrText = p_pOut->GetLastError();
-                return CALL_PARSE_FAILED;
+                return VORANT_STEP_PARSE;
             }
         }
     } catch (const CException& e) {
         p_pstrText->Format("%d, %s(%s)", e.GetCode(), MA_GetErrorStr(e.GetCode()), e.GetText());
-        return CALL_PARSE_RAISED;
+        return VORANT_STEP_PARSE_RAISED;
     }
     answer.m_Body = CStream();
     if (m_pTrace) {
@@ -175,7 +175,7 @@ int CServiceCall::ReadAnswer(CMsg* p_pOut, CString* p_pstrText) {
 int RecordCallResult(int p_iSvcNum, int p_iCoreResult, const CString& p_strText, CMsg* p_pOut, CVorantError* p_pErr) {
     if (p_iCoreResult < 0) {
         p_pErr->SetError(p_iCoreResult, p_strText, -1);
-        return -3;
+        return VORANT_CALL_FAILED;
     }
     if (p_pOut->GetMsgNum() != protocol::REJECT_MSG_NUM)
         return 0;
@@ -188,7 +188,7 @@ int RecordCallResult(int p_iSvcNum, int p_iCoreResult, const CString& p_strText,
                          "REJECT.SysReasonText failed : ", p_pOut, p_iSvcNum, p_pErr) ||
         RejectReadFailed(p_pOut->GetValue(protocol::REJECT_TAG_REF_SVC_NUM, &iRefSvcNum),
                          "REJECT.RefSvcNum failed: ", p_pOut, p_iSvcNum, p_pErr))
-        return -4;
+        return VORANT_REJECTED;
     p_pErr->SetError(iCode, strReason, iRefSvcNum);
-    return -4;
+    return VORANT_REJECTED;
 }

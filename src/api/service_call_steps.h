@@ -14,19 +14,6 @@ class CAddressList;
 class CCallTrace;
 class CMsg;
 
-// The step results of a call (CVorant::CallServiceCore's), then the error
-// record's code when the call fails.
-enum {
-    CALL_NULL_PARAM = -1,
-    CALL_WRITE_FAILED = -2,
-    CALL_CONNECT_FAILED = -3,
-    CALL_SEND_FAILED = -4,
-    CALL_RECEIVE_FAILED = -5,
-    CALL_PARSE_FAILED = -6,
-    CALL_PARSE_RAISED = -7,
-    CALL_CANCELLED = -8
-};
-
 // The bounds of one call with every default filled in (configured values
 // for fields left 0). False when an option is out of range.
 bool ResolveCallBounds(const CCallOptions* p_pOptions, CCallOptions* p_pBounds);
@@ -43,7 +30,7 @@ public:
     CServiceCall(const CServiceCall&) = delete;
     CServiceCall& operator=(const CServiceCall&) = delete;
 
-    // Writes p_pIn as the request packet. 0, or CALL_WRITE_FAILED with the
+    // Writes p_pIn as the request packet. 0, or VORANT_STEP_WRITE with the
     // message's last error kept for Finish. A packet that cannot be framed
     // fails the send step once connected, as it always has.
     int WriteRequest(CMsg* p_pIn, int p_iRefNum);
@@ -52,7 +39,7 @@ public:
     // getaddrinfo result) says the name was not found or the port is out of
     // range. p_llStartMs: when the call started (MonotonicMillis).
     void Begin(CAddressList&& p_Addresses, int p_iResolved, int64_t p_llStartMs);
-    // Fails the call with CALL_CANCELLED (its connection closed), if it has
+    // Fails the call with VORANT_CALL_CANCELLED (its connection closed), if it has
     // not ended yet.
     void Cancel();
 
@@ -60,7 +47,7 @@ public:
     const CCallOptions& Bounds() const { return m_Bounds; }
     bool Finished() const { return m_iStep != 0 || m_Connection.Finished(); }
     // The result of CVorant::CallServiceCore for the finished connection:
-    // 0 with the answer parsed into p_pOut, or a CALL_* step with its text.
+    // 0 with the answer parsed into p_pOut, or a VorantCallStep with its text.
     int ReadAnswer(CMsg* p_pOut, CString* p_pstrText);
 
 private:
@@ -74,8 +61,9 @@ private:
 };
 
 // The caller's record and result for a call whose core ended with
-// p_iCoreResult (0 or a CALL_* step, p_strText its text): 0 answered, -3
-// failed, -4 REJECT (the server's code, reason and service from p_pOut).
+// p_iCoreResult (0 or a VorantCallStep, p_strText its text): VORANT_OK
+// answered, VORANT_CALL_FAILED, or VORANT_REJECTED (the server's code,
+// reason and service from p_pOut).
 int RecordCallResult(int p_iSvcNum, int p_iCoreResult, const CString& p_strText, CMsg* p_pOut, CVorantError* p_pErr);
 
 // The bounds of the connection for a call's resolved bounds.

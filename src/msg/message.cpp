@@ -101,7 +101,7 @@ const char* CMsg::GetVer() const { return m_pExtras ? m_pExtras->m_szVer : ""; }
 
 CMsgDic* CMsg::GetMsgDic() const { return m_pMsgInfo ? m_pMsgInfo->GetDic() : m_pExtras->m_pDic; }
 
-// The bags own and list every sub-message: nothing else needs to be kept.
+// The bags own and list every sub-message: nothing is kept here.
 int CMsg::AddChild(CMsg* p_pChild) { return p_pChild ? 0 : MA_ERR_NULL_PARAM; }
 
 CMsgValue* CMsg::GetHashBag(int p_iTagNum) const {

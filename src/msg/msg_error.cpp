@@ -8,13 +8,15 @@
 #include <utility>
 
 #include "dat_class/alloc_failure.h"
+#include "dat_class/text_format.h"
 #include "vorant/cstring.hpp"
 
 namespace {
 
 const char kUnit[] = "msg_error";
 const int kTableSize = 50;
-const int kDetailStep = 1024;
+// The caller's details, formatted in 1024-byte steps without an upper limit.
+const vorant::text_format::CSteps kDetailSteps = {1024, kUnit, "char[iLen]", 0};
 const char kUnknown[] = "Unknown error";
 
 // Slots 37 to 49 are unused; they read as the fallback text.
@@ -72,31 +74,6 @@ const char* const kErrorTexts[kTableSize] = {
 };
 
 char g_szNoError[1] = {'\0'};
-
-// The caller's details, formatted in 1024-byte steps without an upper limit.
-CString FormatDetails(const char* p_szFormat, va_list p_Args) {
-    if (!p_szFormat)
-        return CString();
-    char szShort[kDetailStep];
-    va_list args;
-    va_copy(args, p_Args);
-    int iResult = vsnprintf(szShort, sizeof szShort, p_szFormat, args);
-    va_end(args);
-    if (iResult < 0)
-        return CString();
-    if (iResult < kDetailStep)
-        return CString(szShort);
-
-    int64_t iLen64 = (static_cast<int64_t>(iResult) / kDetailStep + 1) * kDetailStep;
-    if (iLen64 > INT_MAX)
-        vorant::ThrowAllocFailure(kUnit, __LINE__, "char[iLen]", std::bad_array_new_length());
-    int iLen = static_cast<int>(iLen64);
-    std::unique_ptr<char[]> pBuffer(VORANT_NEW(kUnit, char[iLen]));
-    va_copy(args, p_Args);
-    vsnprintf(pBuffer.get(), static_cast<size_t>(iLen), p_szFormat, args);
-    va_end(args);
-    return CString(pBuffer.get());
-}
 
 }  // namespace
 
@@ -156,13 +133,8 @@ void CLastError::SetLastError(int p_iCode, const char* p_szFormat, ...) {
 
     va_list args;
     va_start(args, p_szFormat);
-    CString strDetails;
-    try {
-        strDetails = FormatDetails(p_szFormat, args);
-    } catch (...) {
-        va_end(args);
-        throw;
-    }
+    vorant::text_format::CFormatted details(kDetailSteps, p_szFormat, args);
     va_end(args);
+    const CString strDetails = details.Take();
     m_pError->m_strText = CFormat("MSG_Error(%d) : %s {%s}", p_iCode, MA_GetErrorStr(p_iCode), strDetails.ToStr());
 }

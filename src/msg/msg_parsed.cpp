@@ -162,7 +162,6 @@ CMsg* MsgAccess::MakeSubMsg(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, 
     const int iSubNum = pTag->m_iSubMsg;
     const int iRootNum = p_Msg.m_iRootNum;
     CMsg* pSub = nullptr;
-    bool bNew = true;
     if (pBag->m_bArray) {
         CMsgArray* pItems = ItemsOf<CMsg*>(pBag);
         pBag->m_bSet = true;
@@ -174,8 +173,7 @@ CMsg* MsgAccess::MakeSubMsg(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, 
             throw CException("new CMsg1 failed", MA_ERR_MEMORY);
         }
     } else {
-        bNew = !pBag->m_Value.pMsg;
-        if (bNew) {
+        if (!pBag->m_Value.pMsg) {
             pBag->m_Value.pMsg = NewSubMsg(p_pSubArena, iSubNum, iRootNum, p_iTagNum, p_Msg.GetMsgDic());
             if (!pBag->m_Value.pMsg)
                 throw CException("new CMsg2 failed", MA_ERR_MEMORY);
@@ -184,12 +182,6 @@ CMsg* MsgAccess::MakeSubMsg(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, 
         // A repeated element starts its sub-message afresh.
         pSub->Init(iSubNum, iRootNum, p_iTagNum);
         pBag->m_bSet = true;
-    }
-    // The children list holds each sub-message once.
-    if (bNew) {
-        int iResult = p_Msg.AddChild(pSub);
-        if (iResult < 0)
-            throw CException(iResult, "tagnum=%d,msgnum=%d", p_iTagNum, p_Msg.GetSelfNum());
     }
     pSub->m_pParent = &p_Msg;
     return pSub;

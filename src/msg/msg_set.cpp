@@ -184,11 +184,6 @@ int CMsg::SetValue(int p_iTagNum, CMsg* p_pMsg) {
     }
     p_pMsg->m_iRootNum = m_iRootNum;
     p_pMsg->m_pParent = this;
-    iResult = AddChild(p_pMsg);
-    if (iResult < 0) {
-        SetLastError(iResult, "tagnum=%d,msgnum=%d", p_iTagNum, GetSelfNum());
-        return iResult;
-    }
     m_bEmpty = false;
     return 0;
 }

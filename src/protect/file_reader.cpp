@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdio>
 
+#include "protect/protect_errors.h"
+
 namespace {
 
 // Closes the file on every path out.
@@ -31,26 +33,26 @@ int ReadWholeFile(const char* p_szFileName, CStream& p_Out, CString& p_strErr) {
     p_Out.Clear();
     p_strErr.Empty();
     if (p_szFileName == nullptr)
-        return Fail(p_Out, p_strErr, -1, "p_szFileName is NULL");
+        return Fail(p_Out, p_strErr, PROTECT_FILE_NULL_NAME, "p_szFileName is NULL");
 
     struct stat st;
     if (stat(p_szFileName, &st) != 0)
-        return Fail(p_Out, p_strErr, -2, CFormat("File not found(%s)", p_szFileName));
+        return Fail(p_Out, p_strErr, PROTECT_FILE_NOT_FOUND, CFormat("File not found(%s)", p_szFileName));
     if (!S_ISREG(st.st_mode))
-        return Fail(p_Out, p_strErr, -5, CFormat("File cannot be open(%s)", p_szFileName));
+        return Fail(p_Out, p_strErr, PROTECT_FILE_CANNOT_OPEN, CFormat("File cannot be open(%s)", p_szFileName));
     // The whole file and a terminator must fit an int-sized stream.
     if (st.st_size >= INT_MAX)
-        return Fail(p_Out, p_strErr, -4, CFormat("File too large(%s)", p_szFileName));
+        return Fail(p_Out, p_strErr, PROTECT_FILE_TOO_LARGE, CFormat("File too large(%s)", p_szFileName));
     const int iSize = static_cast<int>(st.st_size);
 
     FILE* pFile = fopen(p_szFileName, "rbe");
     if (pFile == nullptr)
-        return Fail(p_Out, p_strErr, -5, CFormat("File cannot be open(%s)", p_szFileName));
+        return Fail(p_Out, p_strErr, PROTECT_FILE_CANNOT_OPEN, CFormat("File cannot be open(%s)", p_szFileName));
     CFileCloser closer(pFile);
 
     char* pBuffer = p_Out.GetBuffer(iSize + 1);
     if (pBuffer == nullptr)
-        return Fail(p_Out, p_strErr, -4, "Out of memory");
+        return Fail(p_Out, p_strErr, PROTECT_FILE_TOO_LARGE, "Out of memory");
 
     int iRead = 0;
     while (iRead < iSize) {
@@ -62,7 +64,7 @@ int ReadWholeFile(const char* p_szFileName, CStream& p_Out, CString& p_strErr) {
     // A file cut or extended since stat would give bytes that are not the
     // file: refuse rather than hand on zeros or a prefix.
     if (ferror(pFile) || iRead != iSize || fgetc(pFile) != EOF || ferror(pFile))
-        return Fail(p_Out, p_strErr, -6, "(fread) failed");
+        return Fail(p_Out, p_strErr, PROTECT_FILE_READ_FAILED, "(fread) failed");
     p_Out.ReleaseBuffer(iSize);
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "protect/protect_cipher.h"
+#include "protect/protect_errors.h"
 
 namespace {
 
@@ -17,14 +18,14 @@ int DecryptProtectedData(const char* p_pIn, int p_iSize, CStream& p_Out, CString
     p_strErr.Empty();
     if (p_iSize < 0 || p_iSize % kBlock != 0 || (p_pIn == nullptr && p_iSize != 0)) {
         p_strErr = "Input data is corrupted";
-        return -1;
+        return PROTECT_DATA_INVALID;
     }
     // One allocation for the largest result: the output never grows block by
     // block, so it can never end up cut short.
     unsigned char* pOut = reinterpret_cast<unsigned char*>(p_Out.GetBuffer(p_iSize + 1));
     if (pOut == nullptr) {
         p_strErr = "Out of memory";
-        return -2;
+        return PROTECT_DATA_NO_ROOM;
     }
     const unsigned char* pIn = reinterpret_cast<const unsigned char*>(p_pIn);
     for (int i = 0; i < p_iSize; i += kBlock)
@@ -50,18 +51,18 @@ int EncryptProtectedData(const char* p_pIn, int p_iSize, CStream& p_Out, CString
     p_strErr.Empty();
     if (p_iSize < 0 || (p_pIn == nullptr && p_iSize != 0)) {
         p_strErr = "Invalid input";
-        return -1;
+        return PROTECT_DATA_INVALID;
     }
     if (p_iSize > INT_MAX - 2 * kBlock) {
         p_strErr = "Input too large";
-        return -2;
+        return PROTECT_DATA_NO_ROOM;
     }
     const int iPad = kBlock - p_iSize % kBlock;
     const int iOutSize = p_iSize + iPad;
     unsigned char* pOut = reinterpret_cast<unsigned char*>(p_Out.GetBuffer(iOutSize + 1));
     if (pOut == nullptr) {
         p_strErr = "Out of memory";
-        return -2;
+        return PROTECT_DATA_NO_ROOM;
     }
     if (p_iSize > 0)
         memcpy(pOut, p_pIn, static_cast<size_t>(p_iSize));

@@ -1,6 +1,7 @@
 #include "protect/protected_file.h"
 
 #include "protect/file_reader.h"
+#include "protect/protect_errors.h"
 #include "protect/protected_data.h"
 
 int ReadProtectedFile(const char* p_szFileName, CStream& p_Out, CString& p_strErr) {
@@ -13,12 +14,12 @@ int ReadProtectedFile(const char* p_szFileName, CStream& p_Out, CString& p_strEr
     if (cipher.GetSize() % 16 != 0) {
         p_Out.Clear();
         p_strErr = "File may be corrupted";
-        return -3;
+        return PROTECT_FILE_CORRUPTED;
     }
     const int iDecrypted = DecryptProtectedData(cipher, p_Out, p_strErr);
-    if (iDecrypted == -2)
-        return -4;
+    if (iDecrypted == PROTECT_DATA_NO_ROOM)
+        return PROTECT_FILE_TOO_LARGE;
     if (iDecrypted < 0)
-        return -7;
+        return PROTECT_FILE_DATA_CORRUPTED;
     return 0;
 }

@@ -15,6 +15,7 @@
 #include <new>
 
 #include "dat_class/alloc_failure.h"
+#include "dat_class/text_format.h"
 #include "transport/adaptor_errors.h"
 #include "transport/address_list.h"
 #include "transport/protocol.h"
@@ -24,7 +25,8 @@ namespace {
 
 std::atomic<bool> g_bWinSockStarted{false};
 
-const int kDetailStep = 1024;
+// Details of any length, in 1024-byte steps.
+const vorant::text_format::CSteps kDetailSteps = {1024, "adaptor", "char[iLen]", 0};
 const int kMaxPort = 65535;
 
 }  // namespace
@@ -351,31 +353,11 @@ void CAdaptor::SetError(int p_iCode, const char* p_szFormat, ...) {
     }
     m_pError->m_iCode = p_iCode;
 
-    CString strDetails;
-    if (p_szFormat != nullptr) {
-        // Grow in 1024-byte steps until the whole text fits; no upper limit.
-        int iSize = kDetailStep;
-        for (;;) {
-            std::unique_ptr<char[]> pBuf;
-            try {
-                pBuf.reset(new char[iSize]);
-            } catch (const std::bad_alloc& e) {
-                vorant::ThrowAllocFailure("adaptor", __LINE__, "char[iLen]", e);
-            }
-            va_list args;
-            va_start(args, p_szFormat);
-            const int n = vsnprintf(pBuf.get(), static_cast<size_t>(iSize), p_szFormat, args);
-            va_end(args);
-            if (n < 0) {
-                break;
-            }
-            if (n < iSize) {
-                strDetails = pBuf.get();
-                break;
-            }
-            iSize = (n / kDetailStep + 1) * kDetailStep;
-        }
-    }
+    va_list args;
+    va_start(args, p_szFormat);
+    vorant::text_format::CFormatted details(kDetailSteps, p_szFormat, args);
+    va_end(args);
+    const CString strDetails = details.Take();
     m_pError->m_strText = CFormat("%s(%d)(%s)", AdaptorErrorText(p_iCode), p_iCode, strDetails.ToStr());
 }
 

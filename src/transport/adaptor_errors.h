@@ -2,27 +2,30 @@
 #ifndef VORANT_TRANSPORT_ADAPTOR_ERRORS_H
 #define VORANT_TRANSPORT_ADAPTOR_ERRORS_H
 
-// Failures are the negative of a slot of the transport table (not the
-// library's message error table).
+#include "vorant/codes.h"
+
+// The transport's table (VorantNetCode) under the names the transport and
+// the tools use. Failures are the negative of a slot of this table, not of
+// the library's message error table.
 enum {
-    ADAPTOR_OK = 0,
-    ADAPTOR_MEMORY = -1,
-    ADAPTOR_NULL_PARAM = -2,
-    ADAPTOR_SOCKET = -3,
-    ADAPTOR_RESOLVE = -4,
-    ADAPTOR_CONNECT = -5,
-    ADAPTOR_SEND = -6,
-    ADAPTOR_RECV = -7,
-    ADAPTOR_TIMEOUT = -8,
-    ADAPTOR_CLOSED = -9,
-    ADAPTOR_WAIT = -10,
-    ADAPTOR_SOCKOPT = -11,
-    ADAPTOR_NOT_CONNECTED = -12,
-    ADAPTOR_CHECKSUM = -13,
-    ADAPTOR_TRAILER = -14,
-    ADAPTOR_HEADER = -15,
-    ADAPTOR_COMPRESSION = -16,
-    ADAPTOR_CORRUPTED = -17
+    ADAPTOR_OK = VORANT_NET_OK,
+    ADAPTOR_MEMORY = VORANT_NET_MEMORY,
+    ADAPTOR_NULL_PARAM = VORANT_NET_NULL_PARAM,
+    ADAPTOR_SOCKET = VORANT_NET_SOCKET,
+    ADAPTOR_RESOLVE = VORANT_NET_RESOLVE,
+    ADAPTOR_CONNECT = VORANT_NET_CONNECT,
+    ADAPTOR_SEND = VORANT_NET_SEND,
+    ADAPTOR_RECV = VORANT_NET_RECV,
+    ADAPTOR_TIMEOUT = VORANT_NET_TIMEOUT,
+    ADAPTOR_CLOSED = VORANT_NET_CLOSED,
+    ADAPTOR_WAIT = VORANT_NET_WAIT,
+    ADAPTOR_SOCKOPT = VORANT_NET_SOCKOPT,
+    ADAPTOR_NOT_CONNECTED = VORANT_NET_NOT_CONNECTED,
+    ADAPTOR_CHECKSUM = VORANT_NET_CHECKSUM,
+    ADAPTOR_TRAILER = VORANT_NET_TRAILER,
+    ADAPTOR_HEADER = VORANT_NET_HEADER,
+    ADAPTOR_COMPRESSION = VORANT_NET_COMPRESSION,
+    ADAPTOR_CORRUPTED = VORANT_NET_CORRUPTED
 };
 
 // The table text for a code: its magnitude picks the slot; slots without a

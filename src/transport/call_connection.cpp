@@ -14,6 +14,7 @@
 #include <cstring>
 #include <utility>
 
+#include "dat_class/text_format.h"
 #include "transport/adaptor.h"
 #include "transport/adaptor_errors.h"
 #include "transport/inflating_body.h"
@@ -26,6 +27,9 @@ using vorant::packet::CHECKSUM_SIZE;
 using vorant::packet::HEADER_SIZE;
 
 namespace {
+
+// A failure's details, of any length.
+const vorant::text_format::CSteps kDetailSteps = {256, "transport/call_connection", "char[iLen]", 0};
 
 // The first read of an answer: its header and, for a small answer, the rest.
 const int kFirstRead = 4096;
@@ -508,23 +512,12 @@ CCallConnection::State CCallConnection::FailDeadline(int p_iCode, const char* p_
 CCallConnection::State CCallConnection::Fail(int p_iCode, int p_iErrno, const char* p_szFormat, ...) {
     va_list args;
     va_start(args, p_szFormat);
-    va_list again;
-    va_copy(again, args);
-    char szShort[256];
-    const int iLength = vsnprintf(szShort, sizeof szShort, p_szFormat, args);
+    vorant::text_format::CFormatted details(kDetailSteps, p_szFormat, args);
     va_end(args);
-    std::string strDetails;
-    if (iLength >= static_cast<int>(sizeof szShort)) {
-        strDetails.resize(static_cast<size_t>(iLength) + 1);
-        vsnprintf(&strDetails[0], strDetails.size(), p_szFormat, again);
-        strDetails.resize(static_cast<size_t>(iLength));
-    } else if (iLength > 0) {
-        strDetails = szShort;
-    }
-    va_end(again);
+    const CString strDetails = details.Take();
     m_iErrorCode = p_iCode;
     m_iSysErrno = p_iErrno;
-    m_strError = vorant::packet::ErrorRecord(p_iCode, strDetails).c_str();
+    m_strError = vorant::packet::ErrorRecord(p_iCode, strDetails.ToStr()).c_str();
     if (m_eState == CONNECTING)
         EndConnectPhase();
     m_eFailedStep = m_eState;

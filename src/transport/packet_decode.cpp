@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "dat_class/text_format.h"
 #include "transport/adaptor_errors.h"
 #include "transport/packet_info.h"
 #include "transport/packet_layout.h"
@@ -18,13 +19,14 @@ namespace {
 
 std::string Format(const char* p_szFormat, ...) __attribute__((format(printf, 1, 2)));
 
+const text_format::CSteps kDetailSteps = {160, "transport/packet_decode", "char[iLen]", 0};
+
 std::string Format(const char* p_szFormat, ...) {
-    char szBuf[160];
     va_list args;
     va_start(args, p_szFormat);
-    vsnprintf(szBuf, sizeof szBuf, p_szFormat, args);
+    text_format::CFormatted text(kDetailSteps, p_szFormat, args);
     va_end(args);
-    return szBuf;
+    return text.Take().ToStr();
 }
 
 }  // namespace

@@ -22,10 +22,6 @@ int64_t MonotonicMicros() {
     return static_cast<int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
 
-int WaitForSocket(int p_iSock, short p_sEvents, int p_iSeconds) {
-    return WaitForSocketMillis(p_iSock, p_sEvents, p_iSeconds > 0 ? static_cast<int64_t>(p_iSeconds) * 1000 : 0);
-}
-
 int WaitForSocketMillis(int p_iSock, short p_sEvents, int64_t p_llMillis) {
     const int64_t iBudget = p_llMillis > 0 ? p_llMillis : 0;
     const int64_t iDeadline = MonotonicMillis() + iBudget;

@@ -6,12 +6,10 @@
 #include <cstdint>
 
 // Waits until p_iSock is ready for p_sEvents (POLLIN or POLLOUT), at most
-// p_iSeconds whole seconds (0: just look). A signal restarts the wait with
+// p_llMillis milliseconds (0: just look). A signal restarts the wait with
 // the time that remains. Returns 1 when ready (an error or hang-up on the
 // socket counts as ready: the next send or recv reports it), 0 on time-out,
 // -1 on failure with errno set.
-int WaitForSocket(int p_iSock, short p_sEvents, int p_iSeconds);
-// The same wait bounded in milliseconds.
 int WaitForSocketMillis(int p_iSock, short p_sEvents, int64_t p_llMillis);
 
 // A clock for time-outs and deadlines: milliseconds that never go back.
