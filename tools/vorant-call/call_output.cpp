@@ -9,9 +9,6 @@
 namespace {
 
 // The error record's codes of the failing step of a call that returned -3.
-const int kStepConnect = -3;
-const int kStepSend = -4;
-const int kStepReceive = -5;
 
 std::string Reason(int p_iErrno) {
     char szText[256];
@@ -44,17 +41,17 @@ void CCallPlace::Take(const VorantTrace& p_Trace) {
 }
 
 std::string ConnectionProblem(int p_iResult, CVorantError& p_Err, const CCallPlace& p_Place) {
-    if (p_iResult != -3 || !p_Place.m_bKnown)
+    if (p_iResult != VORANT_CALL_FAILED || !p_Place.m_bKnown)
         return "";
     const std::string strPort = " port " + std::to_string(p_Place.m_iPort);
     const std::string strWhere = (p_Place.m_strAddress.empty() ? p_Place.m_strHost : p_Place.m_strAddress) + strPort;
     switch (p_Err.GetCode()) {
-        case kStepConnect:
+        case VORANT_STEP_CONNECT:
             if (std::strncmp(p_Err.GetText().ToStr(), "Failed in gethostbyname()", 25) == 0)
                 return "could not resolve " + p_Place.m_strHost + Reason(p_Place.m_iSysErrno);
             return "could not connect to " + strWhere + Reason(p_Place.m_iSysErrno);
-        case kStepSend: return "could not send the request to " + strWhere + Reason(p_Place.m_iSysErrno);
-        case kStepReceive: return "no whole answer from " + strWhere + Reason(p_Place.m_iSysErrno);
+        case VORANT_STEP_SEND: return "could not send the request to " + strWhere + Reason(p_Place.m_iSysErrno);
+        case VORANT_STEP_RECEIVE: return "no whole answer from " + strWhere + Reason(p_Place.m_iSysErrno);
         default: return "";
     }
 }
@@ -62,8 +59,8 @@ std::string ConnectionProblem(int p_iResult, CVorantError& p_Err, const CCallPla
 std::string FormatError(int p_iSvcNum, int p_iResult, CVorantError& p_Err, const CCallPlace* p_pPlace) {
     std::string strOut;
     if (p_iSvcNum >= 0)
-        strOut = (p_iResult == -4 ? "rejected: service " : "failed: service ") + std::to_string(p_iSvcNum) +
-                 " returned " + std::to_string(p_iResult) + "\n";
+        strOut = (p_iResult == VORANT_REJECTED ? "rejected: service " : "failed: service ") +
+                 std::to_string(p_iSvcNum) + " returned " + std::to_string(p_iResult) + "\n";
     else
         strOut = "failed: initialisation returned " + std::to_string(p_iResult) + "\n";
     strOut += "  code      : " + std::to_string(p_Err.GetCode()) + "\n";

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "dat_class/seconds_text.h"
 #include "load_runner.h"
 
 namespace {
@@ -26,14 +27,13 @@ bool ParsePositive(const char* p_szText, double p_dMax, double* p_pdOut) {
     return true;
 }
 
-// Seconds with decimals ("2", "0.25") as milliseconds: at least 1 ms, at
-// most what an int of milliseconds holds.
+// Seconds with decimals ("2", "0.25") as milliseconds, read as the
+// configuration file reads them; at least 1 ms.
 bool ParseSeconds(const char* p_szText, int* p_piMillis) {
-    char* pEnd = nullptr;
-    const double dSeconds = std::strtod(p_szText, &pEnd);
-    if (pEnd == p_szText || *pEnd != '\0' || !(dSeconds >= 0.0005) || dSeconds > 2147483.0)
+    int iMillis = 0;
+    if (!vorant::seconds_text::ParseMillis(p_szText, &iMillis) || iMillis < 1)
         return false;
-    *p_piMillis = static_cast<int>(dSeconds * 1000 + 0.5);
+    *p_piMillis = iMillis;
     return true;
 }
 
