@@ -75,6 +75,11 @@ def check_call(service: int, request: Message) -> None:
         raise TypeError(f"request is a vorant.Message, not {type(request).__name__}")
 
 
+def is_initialised() -> bool:
+    """True once initialize() has succeeded in this process."""
+    return _initialised
+
+
 def initialize(config_path: Optional[PathLike] = None, *, key_file: Optional[PathLike] = None,
                msg_dic: Optional[PathLike] = None, host: Optional[str] = None, port: Optional[int] = None,
                timeout: int = 90, connect_timeout: Optional[float] = None, deadline: Optional[float] = None,
