@@ -7,6 +7,7 @@ from __future__ import annotations
 
 import ctypes
 import os
+import resource
 import threading
 import weakref
 from typing import Any, Callable, Dict, Optional, Tuple
@@ -138,6 +139,16 @@ class Engine:
     def __del__(self) -> None:
         if os.getpid() == self.pid:  # a forked child leaves its parent's handle alone
             self.close()
+
+
+def default_max_in_flight() -> int:
+    """Calls an event loop's engine keeps under way (later ones wait their
+    turn): what the descriptor limit leaves after a reserve for the rest of
+    the program."""
+    soft, _ = resource.getrlimit(resource.RLIMIT_NOFILE)
+    if soft == resource.RLIM_INFINITY:
+        soft = 65536
+    return max(soft - 256, 64)
 
 
 def is_cancelled(outcome: Outcome) -> bool:

@@ -28,7 +28,7 @@ class _LoopEngine(_engine.Engine):
     writer and timer registrations for it. Used on the loop's thread only."""
 
     def __init__(self, loop: asyncio.AbstractEventLoop) -> None:
-        super().__init__()
+        super().__init__(max_in_flight or _engine.default_max_in_flight())
         self._loop = loop
         self._readers: Set[int] = set()
         self._writers: Set[int] = set()
@@ -76,6 +76,11 @@ class _LoopEngine(_engine.Engine):
             self._timer.cancel()
             self._timer = None
 
+
+# Calls a loop's engine keeps under way at most; later ones wait for a free
+# slot (their deadline counting). None: what the descriptor limit allows,
+# less 256. Read when a loop makes its engine (its first call).
+max_in_flight: Optional[int] = None
 
 _engines: "weakref.WeakKeyDictionary[asyncio.AbstractEventLoop, _LoopEngine]" = weakref.WeakKeyDictionary()
 
@@ -144,4 +149,4 @@ def in_flight() -> int:
     return engine.in_flight if engine is not None else 0
 
 
-__all__ = ["call", "in_flight"]
+__all__ = ["call", "in_flight", "max_in_flight"]

@@ -30,7 +30,7 @@ class _HubEngine(_engine.Engine):
     and timer watchers for it. Used on the hub's thread only."""
 
     def __init__(self, hub: Any) -> None:
-        super().__init__()
+        super().__init__(max_in_flight or _engine.default_max_in_flight())
         self._loop = hub.loop
         self._watchers: Dict[int, Any] = {}
         self._timer: Any = None
@@ -77,6 +77,11 @@ class _HubEngine(_engine.Engine):
         self._watchers.clear()
         self.arm_timer(-1)
 
+
+# Calls a hub's engine keeps under way at most; later ones wait for a free
+# slot (their deadline counting). None: what the descriptor limit allows,
+# less 256. Read when a hub makes its engine (its first call).
+max_in_flight: Optional[int] = None
 
 _engines: "weakref.WeakKeyDictionary[Any, _HubEngine]" = weakref.WeakKeyDictionary()
 
@@ -143,4 +148,4 @@ def in_flight() -> int:
     return engine.in_flight if engine is not None else 0
 
 
-__all__ = ["call", "in_flight"]
+__all__ = ["call", "in_flight", "max_in_flight"]
