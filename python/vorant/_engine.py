@@ -135,6 +135,11 @@ class Engine:
         if handle is not None:
             self._lib.Vorant_MultiDestroy(handle)
             _engines.pop(self._key, None)
+        # Calls whose end could not be told: an engine being collected is no
+        # longer found by the library's callbacks.
+        for answer, _, _ in self._pending.values():
+            _native.free_msg(answer)
+        self._pending.clear()
 
     def __del__(self) -> None:
         if os.getpid() == self.pid:  # a forked child leaves its parent's handle alone
