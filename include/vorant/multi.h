@@ -102,7 +102,7 @@ VORANT_API int Vorant_MultiStart(VorantMulti* multi, int svcnum, CMsg* in, CMsg*
                                  VorantDoneFn done, void* user);
 
 /* Waits at most timeoutMs milliseconds (negative: until the next call's
- * time-out, or forever when none is under way) for the calls' sockets,
+ * time-out; at once when no call is pending) for the calls' sockets,
  * their time-outs or a wake-up, advances every call that is ready and runs
  * done for those that finished. Returns the number of calls not finished
  * (under way or waiting), or VORANT_MULTI_BAD_ARGUMENT, VORANT_MULTI_SYSTEM.

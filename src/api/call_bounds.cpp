@@ -2,7 +2,7 @@
 #include "api/call_bounds.h"
 
 #include "api/library_state.h"
-#include "transport/adaptor.h"
+#include "transport/protocol.h"
 #include "vorant/cvorant.hpp"
 
 int StoreCallBounds(int p_iConnectTimeoutMs, int p_iDeadlineMs, int p_iMaxAnswer, CString* p_pstrReason) {
@@ -18,9 +18,9 @@ int StoreCallBounds(int p_iConnectTimeoutMs, int p_iDeadlineMs, int p_iMaxAnswer
         p_pstrReason->Format("answer bound %d bytes is below %d", p_iMaxAnswer, kMinAnswerBound);
         return -1;
     }
-    g_iConnectTimeoutMs = p_iConnectTimeoutMs > 0 ? p_iConnectTimeoutMs : CAdaptor::DEFAULT_CONNECT_TIMEOUT_MS;
+    g_iConnectTimeoutMs = p_iConnectTimeoutMs > 0 ? p_iConnectTimeoutMs : vorant::protocol::DEFAULT_CONNECT_TIMEOUT_MS;
     g_iDeadlineMs = p_iDeadlineMs;
-    g_iMaxAnswer = p_iMaxAnswer > 0 ? p_iMaxAnswer : CAdaptor::DEFAULT_MAX_PACKET_LENGTH;
+    g_iMaxAnswer = p_iMaxAnswer > 0 ? p_iMaxAnswer : vorant::protocol::DEFAULT_MAX_PACKET_LENGTH;
     return 0;
 }
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "api/library_state.h"
-#include "transport/adaptor.h"
+#include "transport/call_connection.h"
 #include "transport/packet_info.h"
 
 std::atomic<VorantTraceHook> g_pTraceHook{nullptr};
@@ -46,10 +46,17 @@ void CCallTrace::SetAnswer(const CPacketInfo& p_Answer) {
     m_Record.answerCompressed = p_Answer.m_bCompressed ? 1 : 0;
 }
 
-void CCallTrace::SetConnection(const CAdaptor& p_Adaptor) {
-    std::strncpy(m_Record.address, p_Adaptor.GetConnectedAddress(), sizeof m_Record.address - 1);
-    m_Record.resolveUs = p_Adaptor.GetResolveMicros();
-    m_Record.connectUs = p_Adaptor.GetConnectMicros();
+void CCallTrace::SetConnection(const CCallConnection& p_Connection) {
+    std::strncpy(m_Record.address, p_Connection.ConnectedAddress(), sizeof m_Record.address - 1);
+    m_Record.connectUs = p_Connection.ConnectMicros();
+    if (m_Wire.m_bConnectEnded) {
+        m_Marks[CONNECTED] = m_Wire.m_ConnectEndedAt;
+        m_bReached[CONNECTED] = true;
+    }
+    if (m_Wire.m_bSent) {
+        m_Marks[SENT] = m_Wire.m_SentAt;
+        m_bReached[SENT] = true;
+    }
 }
 
 void CCallTrace::Report(VorantTraceHook p_pHook, void* p_pUser, int p_iSvcNum, int p_iResult, int p_iCode) {

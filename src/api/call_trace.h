@@ -9,7 +9,7 @@
 #include "transport/wire_trace.h"
 #include "vorant/trace.h"
 
-class CAdaptor;
+class CCallConnection;
 class CPacketInfo;
 
 // The hook and its user pointer, set before calls start and only read by
@@ -31,8 +31,12 @@ public:
     // Takes the sizes and message numbers of the packet records.
     void SetRequest(const CPacketInfo& p_Request);
     void SetAnswer(const CPacketInfo& p_Answer);
-    // Takes the address reached and the resolve and connect times.
-    void SetConnection(const CAdaptor& p_Adaptor);
+    // Takes the address reached, the connect time and when the connect and
+    // send steps ended.
+    void SetConnection(const CCallConnection& p_Connection);
+    void SetResolveMicros(long long p_llMicros) { m_Record.resolveUs = p_llMicros; }
+    void SetQueueMicros(long long p_llMicros) { m_Record.queueUs = p_llMicros; }
+    void SetSysErrno(int p_iErrno) { m_Record.sysErrno = p_iErrno; }
     void SetAnswerMsgNum(int p_iMsgNum) { m_Record.answerMsgNum = p_iMsgNum; }
     // The server the call went to; p_szHost must outlive Report.
     void SetServer(const char* p_szHost, int p_iPort) {

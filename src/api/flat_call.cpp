@@ -4,6 +4,7 @@
 #include <new>
 
 #include "api/flat_error.h"
+#include "api/flat_options.h"
 #include "vorant/cvorant.hpp"
 #include "vorant/vorant.h"
 
@@ -31,27 +32,6 @@ int RunForC(VorantErrorInfo* p_pInfo, Operation p_Operation) {
         CopyErrorInfo(CException("Unexpected exception", 0), p_pInfo);
         return -1;
     }
-}
-
-// The fields of a caller's VorantCallOptions that lie within its size; the
-// rest keep 0 (configured).
-CCallOptions ReadCallOptions(const VorantCallOptions& p_Flat) {
-    CCallOptions opts;
-    const size_t nSize = p_Flat.size;
-    auto has = [nSize](size_t p_nOffset) { return p_nOffset + sizeof(int) <= nSize; };
-    if (has(offsetof(VorantCallOptions, connectTimeoutMs)))
-        opts.m_iConnectTimeoutMs = p_Flat.connectTimeoutMs;
-    if (has(offsetof(VorantCallOptions, recvTimeoutMs)))
-        opts.m_iRecvTimeoutMs = p_Flat.recvTimeoutMs;
-    if (has(offsetof(VorantCallOptions, deadlineMs)))
-        opts.m_iDeadlineMs = p_Flat.deadlineMs;
-    if (has(offsetof(VorantCallOptions, maxAnswer)))
-        opts.m_iMaxAnswer = p_Flat.maxAnswer;
-    if (nSize >= offsetof(VorantCallOptions, host) + sizeof(const char*))
-        opts.m_szHost = p_Flat.host;
-    if (has(offsetof(VorantCallOptions, port)))
-        opts.m_iPort = p_Flat.port;
-    return opts;
 }
 
 }  // namespace

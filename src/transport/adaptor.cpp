@@ -17,6 +17,7 @@
 #include "dat_class/alloc_failure.h"
 #include "transport/adaptor_errors.h"
 #include "transport/address_list.h"
+#include "transport/protocol.h"
 #include "transport/socket_io.h"
 
 namespace {
@@ -38,10 +39,10 @@ bool IsWinSockStarted() { return g_bWinSockStarted.load(); }
 CAdaptor::CAdaptor()
     : m_iPort(0),
       m_iSock(-1),
-      m_llSendTimeoutMs(90 * 1000),
-      m_llRecvTimeoutMs(60 * 1000),
-      m_iMaxPacketLength(DEFAULT_MAX_PACKET_LENGTH),
-      m_llConnectTimeoutMs(DEFAULT_CONNECT_TIMEOUT_MS),
+      m_llSendTimeoutMs(vorant::protocol::DEFAULT_SEND_TIMEOUT_MS),
+      m_llRecvTimeoutMs(vorant::protocol::DEFAULT_RECV_TIMEOUT_MS),
+      m_iMaxPacketLength(vorant::protocol::DEFAULT_MAX_PACKET_LENGTH),
+      m_llConnectTimeoutMs(vorant::protocol::DEFAULT_CONNECT_TIMEOUT_MS),
       m_llDeadlineAt(0),
       m_llDeadlineMs(0),
       m_bDeadlinePassed(false),

@@ -32,10 +32,6 @@ struct CAdaptorError {
 // "<table text>(<code>)(<details>)" and read back with GetLastError().
 class CAdaptor {
 public:
-    // Answers above this many bytes (packet length or uncompressed body)
-    // are refused before anything of that size is read or allocated.
-    static const int DEFAULT_MAX_PACKET_LENGTH = 64 * 1024 * 1024;
-
     CAdaptor();
     virtual ~CAdaptor();
     CAdaptor(const CAdaptor&) = delete;
@@ -99,9 +95,8 @@ public:
     int GetSendTimeout() const { return static_cast<int>(m_llSendTimeoutMs / 1000); }
     int GetRecvTimeout() const { return static_cast<int>(m_llRecvTimeoutMs / 1000); }
 
-    // Bound on all of Connect's attempts, milliseconds (default 10000;
-    // below 1: 1).
-    static const int DEFAULT_CONNECT_TIMEOUT_MS = 10000;
+    // Bound on all of Connect's attempts, milliseconds (default
+    // vorant::protocol::DEFAULT_CONNECT_TIMEOUT_MS; below 1: 1).
     void SetConnectTimeoutMillis(int64_t p_llMillis);
     int64_t GetConnectTimeoutMillis() const { return m_llConnectTimeoutMs; }
 

@@ -10,6 +10,7 @@
 
 #include "transport/adaptor_errors.h"
 #include "transport/packet_decode.h"
+#include "transport/packet_encode.h"
 #include "transport/packet_info.h"
 #include "transport/packet_layout.h"
 #include "transport/wire_trace.h"
@@ -22,12 +23,6 @@ using vorant::packet::BODY_LENGTH;
 using vorant::packet::CHECKSUM_SIZE;
 using vorant::packet::HEADER_SIZE;
 using vorant::packet::PACKET_LENGTH;
-
-namespace {
-
-const int kPacketGrowBy = 512;
-
-}  // namespace
 
 int CTcpAdaptor::SendTo(CPacketInfo* p_pInfo, int p_iTimeout) {
     CStream packet;
@@ -43,67 +38,12 @@ int CTcpAdaptor::SendTo(CPacketInfo* p_pInfo, int p_iTimeout) {
 }
 
 int CTcpAdaptor::BuildPacket(CPacketInfo* p_pInfo, CStream* p_pPacket) {
-    if (p_pInfo == nullptr || p_pPacket == nullptr) {
-        SetError(ADAPTOR_NULL_PARAM, "(%s)", "SendTo");
-        return ADAPTOR_NULL_PARAM;
+    std::string strDetails;
+    const int iResult = vorant::packet::EncodePacket(p_pInfo, p_pPacket, &strDetails);
+    if (iResult < 0) {
+        SetError(iResult, "%s", strDetails.c_str());
     }
-    p_pInfo->m_strTimeStamp = vorant::packet::CurrentTimeStamp();
-
-    const int iBodySize = p_pInfo->m_Body.GetSize();
-    const char* pBody = p_pInfo->m_Body.GetData() ? p_pInfo->m_Body.GetData() : "";
-    const char* pWire = pBody;
-    long long llWire = iBodySize;
-    std::unique_ptr<Bytef[]> pCompressed;
-    if (p_pInfo->m_bCompressed) {
-        const uLong uCapacity = vorant::packet::CompressCapacity(iBodySize);
-        try {
-            pCompressed.reset(new Bytef[uCapacity]);
-        } catch (...) {
-            SetError(ADAPTOR_MEMORY, "(%s)", "SendTo");
-            return ADAPTOR_MEMORY;
-        }
-        uLongf uWire = uCapacity;
-        const int iZ = CompressBody(pCompressed.get(), &uWire, reinterpret_cast<const Bytef*>(pBody),
-                                    static_cast<uLong>(iBodySize));
-        if (iZ != Z_OK) {
-            SetError(ADAPTOR_COMPRESSION, "(%s)(%d)", "SendTo", iZ);
-            return ADAPTOR_COMPRESSION;
-        }
-        pWire = reinterpret_cast<const char*>(pCompressed.get());
-        llWire = static_cast<long long>(uWire);
-    }
-
-    char szHeader[HEADER_SIZE + 1];
-    const int iTotal = vorant::packet::FormatHeader(*p_pInfo, llWire, szHeader);
-    if (iTotal != HEADER_SIZE) {
-        SetError(ADAPTOR_HEADER, "(%s) size mismatch(%d, %d)[%s]", "SendTo", HEADER_SIZE, iTotal, szHeader);
-        return ADAPTOR_HEADER;
-    }
-    // A packet must fit one stream (an int of bytes) with its terminator.
-    const long long llPacket = HEADER_SIZE + llWire + CHECKSUM_SIZE;
-    if (llPacket >= INT_MAX) {
-        SetError(ADAPTOR_MEMORY, "(%s)", "SendTo");
-        return ADAPTOR_MEMORY;
-    }
-    const int iWire = static_cast<int>(llWire);
-    const int iSum = (CheckSum(szHeader, HEADER_SIZE) + CheckSum(pWire, iWire)) % 256;
-    char szSum[8];
-    snprintf(szSum, sizeof szSum, "%03d", iSum);  // 000..255
-
-    try {
-        // Sized up front: one allocation, no growth while appending.
-        CStream packet(static_cast<int>(llPacket) + 1, kPacketGrowBy);
-        if (packet.AppendData(szHeader, HEADER_SIZE) < 0 || packet.AppendData(pWire, iWire) < 0 ||
-            packet.AppendData(szSum, CHECKSUM_SIZE) < 0) {
-            SetError(ADAPTOR_MEMORY, "(%s)", "SendTo");
-            return ADAPTOR_MEMORY;
-        }
-        *p_pPacket = std::move(packet);
-    } catch (const CException&) {
-        SetError(ADAPTOR_MEMORY, "(%s)", "SendTo");
-        return ADAPTOR_MEMORY;
-    }
-    return 0;
+    return iResult;
 }
 
 int CTcpAdaptor::ReceiveFrom(CPacketInfo* p_pInfo, int p_iTimeout) {

@@ -11,11 +11,15 @@
 struct CWireTrace {
     using Clock = std::chrono::steady_clock;
 
-    bool m_bHeaderArrived = false;  // m_HeaderAt is set
-    Clock::time_point m_HeaderAt;   // the answer's header was read
-    long long m_llAnswerWire = -1;  // answer body bytes on the wire
-    CStream m_RequestPacket;        // the request packet as written
-    CStream m_AnswerPacket;         // what arrived of the answer packet
+    bool m_bConnectEnded = false;        // m_ConnectEndedAt is set
+    Clock::time_point m_ConnectEndedAt;  // connected, or the connect step failed
+    bool m_bSent = false;                // m_SentAt is set
+    Clock::time_point m_SentAt;          // the request packet was written whole
+    bool m_bHeaderArrived = false;       // m_HeaderAt is set
+    Clock::time_point m_HeaderAt;        // the answer's header was read
+    long long m_llAnswerWire = -1;       // answer body bytes on the wire
+    CStream m_RequestPacket;             // the request packet as written
+    CStream m_AnswerPacket;              // what arrived of the answer packet
 };
 
 #endif  // VORANT_TRANSPORT_WIRE_TRACE_H
