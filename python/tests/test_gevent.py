@@ -16,13 +16,14 @@ def order(vorant, i=0):
 def test_greenlets_call_side_by_side_and_fail_as_the_blocking_call(vorant, closed_port):
     import vorant.gevent as vg
 
-    vg.call(100, order(vorant)).close()  # the hub's engine exists before the count
+    request = order(vorant)
+    vg.call(100, request).close()  # the hub's engine exists before the count
     gc.collect()
     before = open_fds(), vorant._native.native_messages()
     start = time.monotonic()
     calls = [gevent.spawn(vg.call, 900, order(vorant, i)) for i in range(50)]
-    failing = [gevent.spawn(vg.call, 300, order(vorant)), gevent.spawn(vg.call, 900, order(vorant), deadline=0.2),
-               gevent.spawn(vg.call, 100, order(vorant), port=closed_port)]
+    failing = [gevent.spawn(vg.call, 300, request), gevent.spawn(vg.call, 900, request, deadline=0.2),
+               gevent.spawn(vg.call, 100, request, port=closed_port)]
     gevent.joinall(calls + failing, timeout=10)
     assert time.monotonic() - start < 5
     assert [(g.value.acct, g.value.qty) for g in calls] == [(f"G{i}", i) for i in range(50)]
@@ -34,8 +35,8 @@ def test_greenlets_call_side_by_side_and_fail_as_the_blocking_call(vorant, close
     # A timeout or a kill cancels the call underneath.
     with pytest.raises(gevent.Timeout):
         with gevent.Timeout(0.1):
-            vg.call(900, order(vorant))
-    waiting = gevent.spawn(vg.call, 900, order(vorant))
+            vg.call(900, request)
+    waiting = gevent.spawn(vg.call, 900, request)
     gevent.sleep(0.05)
     waiting.kill()
     assert vg.in_flight() == 0

@@ -8,6 +8,7 @@ from __future__ import annotations
 import ctypes
 import os
 import resource
+import sys
 import threading
 import weakref
 from typing import Any, Callable, Dict, Optional, Tuple
@@ -142,7 +143,9 @@ class Engine:
         self._pending.clear()
 
     def __del__(self) -> None:
-        if os.getpid() == self.pid:  # a forked child leaves its parent's handle alone
+        # A forked child leaves its parent's handle alone; an exiting
+        # interpreter leaves the handle to the process's end.
+        if os.getpid() == self.pid and not sys.is_finalizing():
             self.close()
 
 

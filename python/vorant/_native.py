@@ -220,7 +220,6 @@ _PROTOTYPES: Dict[str, Tuple[Any, List[Any], Check]] = {
     "Vorant_InitializeEx": (_I, [_S, _S, _S, _I, _I, _PE], _check_record),
     "Vorant_SetCallBounds": (_I, [_I, _I, _I, _PE], _check_record),
     "Vorant_SetTraceHook": (_I, [TRACE_HOOK, _P], None),
-    "Vorant_CallServiceEx": (_I, [_I, _P, _P, ctypes.POINTER(CallOptions), _PE], None),
     "Vorant_MultiCreate": (_P, [_I], _check_pointer),
     "Vorant_MultiStart": (_I, [_P, _I, _P, _P, ctypes.POINTER(CallOptions), DONE_FN, _P], _check_multi),
     "Vorant_MultiPoll": (_I, [_P, _I], _check_multi),
@@ -317,8 +316,6 @@ def _declare(lib: ctypes.CDLL) -> None:
         try:
             fn = getattr(lib, name)
         except AttributeError:
-            if name.startswith("Vorant_Multi"):  # TEMPORARY until the engine lands
-                continue
             raise OSError(f"{lib._name} is too old for this package: it lacks {name}") from None
         fn.restype = restype
         fn.argtypes = argtypes

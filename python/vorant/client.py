@@ -142,21 +142,12 @@ def call(service: int, request: Message, *, connect_timeout: Optional[float] = N
     text names "to=" or "deadline="); ConnectError (a ConnectionError) when
     the server cannot be reached; VorantError for every other failure (the
     library's code and text). The GIL is released while the call waits, so
-    threads may call at once (each with its own messages).
+    threads may call at once (each with its own messages). The call runs on
+    this thread's call engine and waits in short slices, so Ctrl-C
+    (KeyboardInterrupt) ends it at once, closing its connection.
     """
     check_call(service, request)
     options = call_options(connect_timeout, timeout, deadline, max_answer, host, port)
-    lib = _native.library()
-    answer = _native.new_msg(0)
-    if not answer:
-        raise VorantError(-11, "no message for the answer")
-    info = _native.ErrorInfo()
-    try:
-        result = lib.Vorant_CallServiceEx(service, request._handle(), answer, options, info)
-    except BaseException:
-        _native.free_msg(answer)
-        raise
-    if result != 0:
-        _native.free_msg(answer)
-        raise _native.record_error(info, result)
-    return Message._adopt_native(answer)
+    from . import _engine  # it needs this module's neighbours loaded first
+
+    return _engine.call_blocking(service, request, options)

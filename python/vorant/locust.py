@@ -29,12 +29,19 @@ from __future__ import annotations
 import time
 from typing import Any, Optional, Tuple
 
+import locust.runners
 from locust import User
 from locust.env import Environment
 
 from . import client, trace
 from . import gevent as vgevent
 from .message import Message
+
+
+if not locust.runners.__version__:
+    # Debian's python3-locust carries an empty version, which a master takes
+    # for a pre-2.0 worker and refuses; -1 is Locust's own "no version check".
+    locust.runners.__version__ = -1  # type: ignore[assignment]
 
 
 def _server(host: Optional[str]) -> Tuple[Optional[str], Optional[int]]:
