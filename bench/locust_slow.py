@@ -5,8 +5,9 @@ SlowServiceUser calls through vorant.locust (the engine, waiting through
 gevent's hub); BlockingSlowUser makes the same call with the blocking
 vorant.call, as a locustfile written without vorant.locust would. Pick one
 by its name on the command line. Each process counts the calls that ended
-per second and, when VORANT_BENCH_COUNTS names a folder, writes them there
-as it quits, so that a steady rate can be measured across workers.
+per second and, when VORANT_BENCH_COUNTS names a folder, writes the counts
+there once a second (a worker whose users block may have to be killed), so
+that a steady rate can be measured across workers.
 """
 
 import collections
@@ -21,20 +22,20 @@ from vorant.locust import VorantUser
 
 _ended = collections.Counter()
 _failed = collections.Counter()
+_written = [0]
 
 
 @events.request.add_listener
 def _count(exception=None, **_):
     second = int(time.time())
     (_failed if exception is not None else _ended)[second] += 1
-
-
-@events.quitting.add_listener
-def _write_counts(**_):
     folder = os.environ.get("VORANT_BENCH_COUNTS")
-    if folder and (_ended or _failed):
-        with open(os.path.join(folder, f"counts-{os.getpid()}.json"), "w") as f:
+    if folder and second != _written[0]:
+        _written[0] = second
+        path = os.path.join(folder, f"counts-{os.getpid()}.json")
+        with open(path + ".new", "w") as f:
             json.dump({"ended": _ended, "failed": _failed}, f)
+        os.replace(path + ".new", path)
 
 
 class SlowServiceUser(VorantUser):
