@@ -121,13 +121,35 @@ def aio_goals() -> None:
         await asyncio.gather(*(worker() for _ in range(in_flight)))
         return count / (time.perf_counter() - start)
 
-    blocking, awaited = [], []
-    for _ in range(3):  # interleaved, so that both see the same machine
-        blocking.append(blocking_rate(2))
-        awaited.append(asyncio.run(aio_rate(2, 64)))
-    b, a = sum(blocking) / len(blocking), sum(awaited) / len(awaited)
-    verdict("2", a >= 3 * b, f"echo: vorant.aio with 64 in flight {a:.0f} calls/s, vorant.call loop {b:.0f} calls/s: "
-            f"ratio {a / b:.2f} (goal: at least 3)")
+    def engine_rate(seconds: float, in_flight: int) -> float:
+        # The library's engine alone, polled from Python: what any driver of it can reach.
+        from vorant import _engine
+
+        engine, count, start = _engine.Engine(), 0, time.perf_counter()
+
+        def again(outcome: _engine.Outcome) -> None:
+            nonlocal count
+            outcome[1].close()
+            count += 1
+            if time.perf_counter() - start < seconds:
+                engine.start(100, request, None, again)
+
+        for _ in range(in_flight):
+            engine.start(100, request, None, again)
+        while engine.poll(100) > 0:
+            pass
+        engine.close()
+        return count / (time.perf_counter() - start)
+
+    rounds: Dict[str, List[float]] = {"blocking": [], "aio": [], "engine": []}
+    for _ in range(3):  # interleaved, so that all see the same machine
+        rounds["blocking"].append(blocking_rate(2))
+        rounds["aio"].append(asyncio.run(aio_rate(2, 64)))
+        rounds["engine"].append(engine_rate(2, 64))
+    b, a, e = (sorted(rounds[k])[1] for k in ("blocking", "aio", "engine"))
+    verdict("2", a >= 3 * b, f"echo, medians of 3 rounds: vorant.aio with 64 in flight {a:.0f} calls/s, vorant.call "
+            f"loop {b:.0f} calls/s: ratio {a / b:.2f} (goal: at least 3); the engine polled, 64 in flight: "
+            f"{e:.0f} calls/s ({e / b:.2f} times the loop)")
 
     async def cancelled(total: int, wave: int) -> None:
         rng = random.Random(20)
