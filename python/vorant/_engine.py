@@ -59,12 +59,13 @@ class Engine:
 
     def __init__(self, max_in_flight: int = 0) -> None:
         self._lib = _native.library()
-        with _keys_lock:
-            self._key = next(_next_key)
-        self._handle: Optional[int] = self._lib.Vorant_MultiCreate(max_in_flight)
+        self.pid = os.getpid()
+        self._handle: Optional[int] = None
         # call id: (answer, notify, options; kept for the host text they point to)
         self._pending: Dict[int, Tuple[int, Notify, Optional[_native.CallOptions]]] = {}
-        self.pid = os.getpid()
+        with _keys_lock:
+            self._key = next(_next_key)
+        self._handle = self._lib.Vorant_MultiCreate(max_in_flight)
         _engines[self._key] = self
 
     @property

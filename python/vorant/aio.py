@@ -127,9 +127,9 @@ async def call(service: int, request: Message, *, connect_timeout: Optional[floa
                host: Optional[str] = None, port: Optional[int] = None) -> Message:
     """Sends request to service and returns the answer, a new Message that
     the caller owns; arguments, results and exceptions as vorant.call. The
-    request may be changed or closed as soon as the call has started (the
-    first await). Runs on the running loop's engine; cancelling the task
-    cancels the call."""
+    request is written when the call starts (the coroutine's first step)
+    and may be changed or closed after that. Runs on the running loop's
+    engine; cancelling the task cancels the call."""
     check_call(service, request)
     options = call_options(connect_timeout, timeout, deadline, max_answer, host, port)
     loop = asyncio.get_running_loop()
