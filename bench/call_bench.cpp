@@ -8,18 +8,23 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "account_request.h"
 #include "server.h"
 #include "vorant/cvorant.hpp"
 #include "vorant/date.hpp"
 #include "vorant/msg.hpp"
+#include "vorant/multi.hpp"
 #include "vorant/stream.hpp"
 
 namespace {
@@ -41,7 +46,7 @@ public:
     CCallFixture() {
         vorant_server::CServerOptions options;
         options.m_strDictionary = ExampleDictionary();
-        options.m_strRules = "100 echo\n";
+        options.m_strRules = "100 echo\n900 delay 1 echo\n903 delay 3 echo\n";
         options.m_iThreads = 8;
         std::string problem;
         if (!m_Server.Start(options, &problem)) {
@@ -159,6 +164,102 @@ void BM_RefusedCall(benchmark::State& p_State) {
 }
 
 BENCHMARK(BM_RefusedCall)->Arg(0)->Arg(1)->Arg(0);
+
+// One thread, echo, the same request: blocking calls one after another, then
+// the same number through a multi handle keeping range(0) calls in flight.
+// engine_vs_blocking is the ratio of their call rates in this run.
+void BM_EngineVsBlocking(benchmark::State& p_State) {
+    if (!Fixture().Problem().empty()) {
+        p_State.SkipWithError(Fixture().Problem().c_str());
+        return;
+    }
+    const int iInFlight = static_cast<int>(p_State.range(0));
+    const int iCalls = 2000;
+    int iXmlSize = 0;
+    MsgPtr pIn = MakeRequest(900, &iXmlSize);
+    double dBlocking = 0, dEngine = 0;
+    for (auto _ : p_State) {
+        CVorantError err;
+        MsgPtr pOut(MA_NewMsg(kAccountRequest));
+        auto t0 = std::chrono::steady_clock::now();
+        for (int i = 0; i < iCalls; ++i) {
+            if (CVorant::CallServiceByMsg(kEchoService, pIn.get(), pOut.get(), &err) != 0) {
+                p_State.SkipWithError(err.GetText().ToStr());
+                return;
+            }
+        }
+        auto t1 = std::chrono::steady_clock::now();
+        CVorantMulti multi(iInFlight);
+        std::vector<MsgPtr> outs;
+        for (int i = 0; i < iInFlight; ++i)
+            outs.emplace_back(MA_NewMsg(kAccountRequest));
+        int iStarted = 0, iFailed = 0;
+        std::function<void(int)> startOn = [&](int p_iSlot) {
+            ++iStarted;
+            multi.Start(kEchoService, pIn.get(), outs[static_cast<size_t>(p_iSlot)].get(), nullptr,
+                        [&, p_iSlot](int, int p_iResult, const CVorantError&) {
+                            iFailed += p_iResult != 0;
+                            if (iStarted < iCalls)
+                                startOn(p_iSlot);
+                        });
+        };
+        for (int i = 0; i < iInFlight && iStarted < iCalls; ++i)
+            startOn(i);
+        multi.Run();
+        auto t2 = std::chrono::steady_clock::now();
+        if (iFailed != 0) {
+            p_State.SkipWithError("engine calls failed");
+            return;
+        }
+        dBlocking += std::chrono::duration<double>(t1 - t0).count();
+        dEngine += std::chrono::duration<double>(t2 - t1).count();
+    }
+    const double dCalls = static_cast<double>(iCalls) * static_cast<double>(p_State.iterations());
+    p_State.counters["blocking_per_s"] = dCalls / dBlocking;
+    p_State.counters["engine_per_s"] = dCalls / dEngine;
+    p_State.counters["engine_vs_blocking"] = dBlocking / dEngine;
+}
+
+// range(0) calls in flight on one thread to a service that answers after
+// three seconds, each with its own deadline between 1.5 and 1.9 s (all are
+// under way by then): how late each deadline fires (max_late_ms,
+// p99_late_ms), and how long starting them all took (start_ms).
+void BM_DeadlinesInFlight(benchmark::State& p_State) {
+    if (!Fixture().Problem().empty()) {
+        p_State.SkipWithError(Fixture().Problem().c_str());
+        return;
+    }
+    using Clock = std::chrono::steady_clock;
+    const int iCalls = static_cast<int>(p_State.range(0));
+    int iXmlSize = 0;
+    MsgPtr pIn = MakeRequest(300, &iXmlSize);
+    std::vector<double> late;
+    double dStartMs = 0;
+    for (auto _ : p_State) {
+        const Clock::time_point t0 = Clock::now();
+        CVorantMulti multi(iCalls);
+        std::vector<MsgPtr> outs;
+        for (int i = 0; i < iCalls; ++i) {
+            outs.emplace_back(MA_NewMsg(kAccountRequest));
+            CCallOptions opts;
+            opts.m_iDeadlineMs = 1500 + i % 400;
+            const Clock::time_point due = Clock::now() + std::chrono::milliseconds(opts.m_iDeadlineMs);
+            multi.Start(903, pIn.get(), outs.back().get(), &opts, [&late, due](int, int, const CVorantError&) {
+                late.push_back(std::chrono::duration<double, std::milli>(Clock::now() - due).count());
+            });
+        }
+        dStartMs += std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+        multi.Run();
+    }
+    std::sort(late.begin(), late.end());
+    p_State.counters["calls"] = static_cast<double>(late.size());
+    p_State.counters["start_ms"] = dStartMs / static_cast<double>(p_State.iterations());
+    p_State.counters["max_late_ms"] = late.empty() ? 0 : late.back();
+    p_State.counters["p99_late_ms"] = late.empty() ? 0 : late[late.size() * 99 / 100];
+}
+
+BENCHMARK(BM_DeadlinesInFlight)->Arg(4000)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EngineVsBlocking)->Arg(64)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -38,10 +38,14 @@
 #include <thread>
 #include <vector>
 
+#include <xercesc/sax2/Attributes.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
 #include "account_request.h"
+#include "msg/msg_xml_source.h"
 #include "msg/xml_support.h"
+#include "transport/inflating_body.h"
+#include "transport/packet_decode.h"
 #include "transport/packet_info.h"
 #include "transport/packet_layout.h"
 #include "vorant/cvorant.hpp"
@@ -544,12 +548,94 @@ int RunParserMemoryCase(int p_iRows, int p_iText) {
     return 0;
 }
 
+// The least a parsed row can take: every element below the root gets the
+// bytes of a message, its one value's bag and chain head, and the pointer
+// that reaches it, placed in large blocks as the reader places them.
+class CRowFloorHandler : public XERCES_CPP_NAMESPACE::DefaultHandler {
+public:
+    void startElement(const XMLCh* const, const XMLCh* const, const XMLCh* const,
+                      const XERCES_CPP_NAMESPACE::Attributes&) override {
+        if (++m_iDepth != 2)
+            return;
+        // The pointer that reaches the row is counted with it.
+        const size_t nRow = sizeof(CMsg) + sizeof(CMsgValue) + sizeof(CMsgValue*) + sizeof(CMsg*);
+        if (m_nLeft < nRow) {
+            m_Blocks.emplace_back(new char[kBlock]);
+            std::memset(m_Blocks.back().get(), 0, kBlock);
+            m_nLeft = kBlock;
+        }
+        m_nLeft -= nRow;
+    }
+    void endElement(const XMLCh* const, const XMLCh* const, const XMLCh* const) override { --m_iDepth; }
+
+private:
+    static const size_t kBlock = 2 << 20;
+    int m_iDepth = 0;
+    size_t m_nLeft = 0;
+    std::vector<std::unique_ptr<char[]>> m_Blocks;
+};
+
+// The receive side of a call on the streaming path: the answer packet as it
+// arrives, its checksum, then its body inflated straight into the parser
+// (LoadMsgXml, or with p_bFloor the row floor's handler) and checked to its
+// end. Prints as RunMemoryCase does.
+int RunStreamMemoryCase(int p_iRows, int p_iText, bool p_bFloor) {
+    long long llXml = 0;
+    const std::string packet = MakeAnswerPacket(p_iRows, p_iText, &llXml);
+    std::string problem = InitLibrary(1);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 1;
+    }
+    MsgPtr pOut(MA_NewMsg(0));
+    CBareParser parser;
+    CRowFloorHandler floor;
+    long lBefore = PeakKilobytes();
+    Clock::time_point t0 = Clock::now();
+    CPacketInfo info;
+    vorant::packet::Frame frame;
+    std::string strDetails;
+    using vorant::packet::HEADER_SIZE;
+    int iResult = vorant::packet::DecodeHeader(packet.data(), 1 << 30, &info, &frame, &strDetails);
+    const char* pWire = packet.data() + HEADER_SIZE;
+    if (iResult == 0)
+        iResult = vorant::packet::CheckSumField(
+            (CheckSum(packet.data(), HEADER_SIZE) + CheckSum(pWire, frame.m_iWireBody)) % 256,
+            pWire + frame.m_iWireBody, &strDetails);
+    if (iResult == 0) {
+        CInflatingBody body(pWire, frame.m_iWireBody, frame.m_iBody);
+        CMsgXmlReaderSource<CInflatingBody> source(body);
+        if (p_bFloor) {
+            parser.m_Reader.SetHandler(&floor);
+            ParseMsgXmlSource(parser.m_Reader, source);
+        } else {
+            LoadMsgXml(pOut.get(), source);
+        }
+        iResult = body.Finish(&strDetails);
+    }
+    double dCall = Seconds(t0);
+    long lAfter = PeakKilobytes();
+    if (iResult != 0) {
+        std::fprintf(stderr, "stream: %d %s\n", iResult, strDetails.c_str());
+        return 1;
+    }
+    t0 = Clock::now();
+    pOut.reset();
+    double dFree = Seconds(t0);
+    std::printf("%lld %ld %f %f\n", llXml, (lAfter - lBefore) * 1024, dCall, dFree);
+    return 0;
+}
+
 // The child's side: one call whose answer is the case's packet; prints the
 // XML size, the peak growth and the times of the call and of freeing.
 int RunMemoryCase(const char* p_szCase) {
     int iRows = 0, iText = 0;
     if (std::sscanf(p_szCase, "parse-rows:%d", &iRows) == 1 || std::sscanf(p_szCase, "parse-text:%d", &iText) == 1)
         return RunParserMemoryCase(iRows, iText);
+    if (std::sscanf(p_szCase, "stream-rows:%d", &iRows) == 1 || std::sscanf(p_szCase, "stream-text:%d", &iText) == 1)
+        return RunStreamMemoryCase(iRows, iText, false);
+    if (std::sscanf(p_szCase, "floor-rows:%d", &iRows) == 1)
+        return RunStreamMemoryCase(iRows, 0, true);
     if (std::sscanf(p_szCase, "rows:%d", &iRows) != 1 && std::sscanf(p_szCase, "text:%d", &iText) != 1)
         return 2;
     CRawPeer peer;
@@ -640,6 +726,16 @@ BENCHMARK_CAPTURE(BM_CallPeakMemory, rows, "rows")->Arg(200000)->Arg(2000000)->I
 BENCHMARK_CAPTURE(BM_CallPeakMemory, text, "text")->Arg(60000000)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(BM_CallPeakMemory, parse_rows, "parse-rows")->Arg(2000000)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(BM_CallPeakMemory, parse_text, "parse-text")->Arg(60000000)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(BM_CallPeakMemory, stream_rows, "stream-rows")
+    ->Arg(200000)
+    ->Arg(2000000)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(BM_CallPeakMemory, stream_text, "stream-text")
+    ->Arg(60000000)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(BM_CallPeakMemory, floor_rows, "floor-rows")->Arg(2000000)->Iterations(1)->Unit(benchmark::kSecond);
 
 int main(int argc, char** argv) {
     if (argc == 2 && std::strncmp(argv[1], kMemoryFlag, sizeof kMemoryFlag - 1) == 0)

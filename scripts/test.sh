@@ -57,6 +57,6 @@ cmake -S . -B build-tsan -DVORANT_TSAN=ON -DVORANT_BUILD_BENCH=OFF \
   -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g1" -DCMAKE_C_FLAGS="-O1 -g1" >/dev/null
 cmake --build build-tsan -j "$JOBS" --target test_e2e test_server
 echo "== test build-tsan"
-(cd build-tsan && TSAN_OPTIONS="halt_on_error=1" ctest --output-on-failure -R 'ServiceE2e|Server')
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1" ctest --output-on-failure -R 'ServiceE2e|Server|MultiE2e|AsioE2e')
 
 echo "== all tests passed"

@@ -14,6 +14,7 @@
 class CMsg;
 class CMsgArray;
 class CMsgArena;   // the blocks a parse places sub-messages in
+class CMsgExtras;  // what few messages need: a version, a parse arena
 struct MsgAccess;  // the library's own operations on message internals
 
 // The value bag a message keeps for one tag: the tag's value, or the owned
@@ -37,7 +38,10 @@ public:
     bool m_bArray;        // m_Value points to an array container
     // The bag lives in its message's table or a parse arena: it is
     // destroyed with them, never deleted alone.
-    bool m_bPlaced;
+    bool m_bPlaced : 1;
+    // Its single string or date lives in a parse arena: destroyed, never
+    // deleted.
+    bool m_bValueInArena : 1;
     union Value {
         int i;          // 2 integer
         double d;       // 3 double
@@ -123,13 +127,13 @@ public:
 
     int GetMsgNum() const { return m_iRootNum; }
     void SetRootNum(int p_iRootNum) { m_iRootNum = p_iRootNum; }
-    int GetSelfNum() const { return m_iSelfNum; }
+    int GetSelfNum() const;  // its definition's number, 0 when undefined
     int GetSelfTagNum() const { return m_iSelfTagNum; }
     bool IsEmpty() const { return m_bEmpty; }
     // Keeps at most 16 characters.
     void SetVer(const CString& p_strVer);
-    const char* GetVer() const { return m_szVer; }
-    CMsgDic* GetMsgDic() const { return m_pMsgDic; }
+    const char* GetVer() const;
+    CMsgDic* GetMsgDic() const;
     CMsg* GetParentMsg() const { return m_pParent; }
     void SetParentMsg(CMsg* p_pParent) { m_pParent = p_pParent; }
     // 0, or -12 for a null child. Sub-messages are known through their tags:
@@ -241,13 +245,16 @@ private:
     // Deletes every bag (and so every value and sub-message), then the
     // arena this message's parses placed them in.
     void ReleaseContent();
+    // Init against p_pDic.
+    void Define(CMsgDic* p_pDic, int p_iSelfNum, int p_iRootNum, int p_iSelfTagNum);
     int HeadIndex(int p_iTagNum) const { return p_iTagNum % m_iHeadCount; }
 
     int m_iRootNum;
-    int m_iSelfNum;
     int m_iSelfTagNum;
+    short m_iHeadCount;
+    signed char m_iPoolSize;  // at most 16
+    signed char m_iPoolUsed;
     bool m_bEmpty;
-    char m_szVer[VER_SIZE + 1];
     bool m_bInArena;     // placed in a parse arena: destroyed, never deleted
     bool m_bArenaTable;  // m_pValues is in a parse arena: never freed
     // The value table, allocated with the first bag as one block: the heads
@@ -257,13 +264,12 @@ private:
     // only; its bags come from the arena one by one.
     CMsgValue** m_pValues;
     CMsg* m_pParent;
-    CMsgDic* m_pMsgDic;
-    CMsgInfo* m_pMsgInfo;  // null for an undefined message
-    // The sub-messages, tables and bags LoadXml made, while they live.
-    CMsgArena* m_pArena;
-    int m_iHeadCount;
-    short m_iPoolSize;  // at most 16
-    short m_iPoolUsed;
+    // Null for an undefined message; a definition knows its dictionary.
+    CMsgInfo* m_pMsgInfo;
+    // The version, the dictionary of an undefined message and the arena of
+    // LoadXml's sub-messages, tables and bags; made when first needed, so a
+    // parsed row carries one pointer for them.
+    CMsgExtras* m_pExtras;
 
     friend struct MsgAccess;
 };

@@ -41,8 +41,8 @@ void CCallTrace::SetRequest(const CPacketInfo& p_Request) {
     m_Record.requestCompressed = p_Request.m_bCompressed ? 1 : 0;
 }
 
-void CCallTrace::SetAnswer(const CPacketInfo& p_Answer) {
-    m_Record.answerBodyBytes = p_Answer.m_Body.GetSize();
+void CCallTrace::SetAnswer(const CPacketInfo& p_Answer, long long p_llBodyBytes) {
+    m_Record.answerBodyBytes = p_llBodyBytes;
     m_Record.answerCompressed = p_Answer.m_bCompressed ? 1 : 0;
 }
 
@@ -79,6 +79,8 @@ void CCallTrace::Report(VorantTraceHook p_pHook, void* p_pUser, int p_iSvcNum, i
 
     r.serializeUs = Between(START, SERIALIZED);
     r.sendUs = Between(CONNECTED, SENT);
+    if (r.sendUs >= 0)
+        r.sendUs += m_llFramingUs;
     r.firstByteUs = m_bReached[SENT] && m_Wire.m_bHeaderArrived ? MicrosBetween(m_Marks[SENT], m_Wire.m_HeaderAt) : -1;
     r.receiveUs =
         m_bReached[RECEIVED] && m_Wire.m_bHeaderArrived ? MicrosBetween(m_Wire.m_HeaderAt, m_Marks[RECEIVED]) : -1;

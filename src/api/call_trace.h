@@ -30,13 +30,16 @@ public:
     CWireTrace* Wire() { return &m_Wire; }
     // Takes the sizes and message numbers of the packet records.
     void SetRequest(const CPacketInfo& p_Request);
-    void SetAnswer(const CPacketInfo& p_Answer);
+    // p_llBodyBytes: the answer's body once inflated.
+    void SetAnswer(const CPacketInfo& p_Answer, long long p_llBodyBytes);
     // Takes the address reached, the connect time and when the connect and
     // send steps ended.
     void SetConnection(const CCallConnection& p_Connection);
     void SetResolveMicros(long long p_llMicros) { m_Record.resolveUs = p_llMicros; }
     void SetQueueMicros(long long p_llMicros) { m_Record.queueUs = p_llMicros; }
     void SetSysErrno(int p_iErrno) { m_Record.sysErrno = p_iErrno; }
+    // The packet is framed before connecting; it counts as sending time.
+    void SetFramingMicros(long long p_llMicros) { m_llFramingUs = p_llMicros; }
     void SetAnswerMsgNum(int p_iMsgNum) { m_Record.answerMsgNum = p_iMsgNum; }
     // The server the call went to; p_szHost must outlive Report.
     void SetServer(const char* p_szHost, int p_iPort) {
@@ -53,6 +56,7 @@ private:
     bool m_bReached[MARK_COUNT];
     CWireTrace m_Wire;
     VorantTrace m_Record;
+    long long m_llFramingUs = 0;
 };
 
 #endif  // VORANT_API_CALL_TRACE_H

@@ -36,6 +36,25 @@ int RunForC(VorantErrorInfo* p_pInfo, Operation p_Operation) {
 
 }  // namespace
 
+CCallOptions ReadCallOptions(const VorantCallOptions& p_Flat) {
+    CCallOptions opts;
+    const size_t nSize = p_Flat.size;
+    auto has = [nSize](size_t p_nOffset, size_t p_nWidth) { return p_nOffset + p_nWidth <= nSize; };
+    if (has(offsetof(VorantCallOptions, connectTimeoutMs), sizeof(int)))
+        opts.m_iConnectTimeoutMs = p_Flat.connectTimeoutMs;
+    if (has(offsetof(VorantCallOptions, recvTimeoutMs), sizeof(int)))
+        opts.m_iRecvTimeoutMs = p_Flat.recvTimeoutMs;
+    if (has(offsetof(VorantCallOptions, deadlineMs), sizeof(int)))
+        opts.m_iDeadlineMs = p_Flat.deadlineMs;
+    if (has(offsetof(VorantCallOptions, maxAnswer), sizeof(int)))
+        opts.m_iMaxAnswer = p_Flat.maxAnswer;
+    if (has(offsetof(VorantCallOptions, host), sizeof(const char*)))
+        opts.m_szHost = p_Flat.host;
+    if (has(offsetof(VorantCallOptions, port), sizeof(int)))
+        opts.m_iPort = p_Flat.port;
+    return opts;
+}
+
 extern "C" {
 
 int Vorant_Initialize(const char* configPath, VorantErrorInfo* err) {

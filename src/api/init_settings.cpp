@@ -7,11 +7,11 @@
 #include "api/config.h"
 #include "vorant/arrays.hpp"
 
-namespace {
+const char* const kConfigKeys[kConfigKeyCount] = {"msg_dic",  "key_file",        "server",    "timeout",
+                                                  "deadline", "connect_timeout", "max_answer"};
 
-// "12", "0.25": decimal seconds to milliseconds (rounded), at most an int's
-// worth. False for anything else (signs, exponents, blanks inside).
-bool ParseSeconds(const CString& p_strText, int* p_piMillis) {
+// Rounded to the millisecond, at most an int's worth.
+bool ParseConfigSeconds(const CString& p_strText, int* p_piMillis) {
     const char* p = p_strText.ToStr();
     long long llWhole = 0, llFraction = 0, llScale = 1;
     bool bDigits = false;
@@ -37,7 +37,7 @@ bool ParseSeconds(const CString& p_strText, int* p_piMillis) {
     return true;
 }
 
-bool ParseBytes(const CString& p_strText, int* p_piBytes) {
+bool ParseConfigBytes(const CString& p_strText, int* p_piBytes) {
     const char* p = p_strText.ToStr();
     long long llValue = 0;
     if (!isdigit(static_cast<unsigned char>(*p)))
@@ -53,21 +53,23 @@ bool ParseBytes(const CString& p_strText, int* p_piBytes) {
     return true;
 }
 
+namespace {
+
 // The optional bound keys; an absent key leaves its field at 0 (default).
 int ReadCallBounds(CConfig& p_Config, CInitSettings* p_pSettings, CVorantError* p_pErr) {
     CString strValue;
     if (p_Config.GetString("connect_timeout", strValue) == 0 &&
-        (!ParseSeconds(strValue, &p_pSettings->m_iConnectTimeoutMs) || p_pSettings->m_iConnectTimeoutMs < 1)) {
+        (!ParseConfigSeconds(strValue, &p_pSettings->m_iConnectTimeoutMs) || p_pSettings->m_iConnectTimeoutMs < 1)) {
         p_pErr->SetError(
             CFormat("'connect_timeout' key syntax is [connect_timeout=seconds] above 0 (got '%s')", strValue.ToStr()));
         return -1;
     }
-    if (p_Config.GetString("deadline", strValue) == 0 && !ParseSeconds(strValue, &p_pSettings->m_iDeadlineMs)) {
+    if (p_Config.GetString("deadline", strValue) == 0 && !ParseConfigSeconds(strValue, &p_pSettings->m_iDeadlineMs)) {
         p_pErr->SetError(CFormat("'deadline' key syntax is [deadline=seconds] (got '%s')", strValue.ToStr()));
         return -1;
     }
     if (p_Config.GetString("max_answer", strValue) == 0 &&
-        (!ParseBytes(strValue, &p_pSettings->m_iMaxAnswer) || p_pSettings->m_iMaxAnswer < kMinAnswerBound)) {
+        (!ParseConfigBytes(strValue, &p_pSettings->m_iMaxAnswer) || p_pSettings->m_iMaxAnswer < kMinAnswerBound)) {
         p_pErr->SetError(CFormat("'max_answer' key syntax is [max_answer=bytes] of at least %d (got '%s')",
                                  kMinAnswerBound, strValue.ToStr()));
         return -1;
@@ -83,10 +85,9 @@ int ReadInitSettings(const char* p_szConfigPath, CInitSettings* p_pSettings, CVo
         p_pErr->SetError(0, config.GetLastError(), 0);
         return -1;
     }
-    static const char* const kRequired[] = {"msg_dic", "key_file", "server"};
-    CString strValues[3];
-    for (int i = 0; i < 3; ++i) {
-        if (config.GetString(kRequired[i], strValues[i]) < 0) {
+    CString strValues[kRequiredConfigKeys];
+    for (int i = 0; i < kRequiredConfigKeys; ++i) {
+        if (config.GetString(kConfigKeys[i], strValues[i]) < 0) {
             p_pErr->SetError(0, config.GetLastError(), 0);
             return -1;
         }

@@ -23,6 +23,18 @@ struct CInitSettings {
 const int kMinConfigTimeout = 60;
 const int kDefaultTimeout = 90;
 
+// The keys ReadInitSettings reads, the kRequiredConfigKeys required ones
+// first; a file's other keys are ignored.
+extern const char* const kConfigKeys[];
+const int kConfigKeyCount = 7;
+const int kRequiredConfigKeys = 3;
+
+// The value syntax of the keys connect_timeout and deadline (decimal
+// seconds, "12" or "0.25", as milliseconds) and of max_answer (bytes).
+// False for anything else: signs, exponents, blanks inside, too large.
+bool ParseConfigSeconds(const CString& p_strText, int* p_piMillis);
+bool ParseConfigBytes(const CString& p_strText, int* p_piBytes);
+
 // Reads and checks the configuration file. 0, or -1 with the reason in
 // p_pErr (code 0).
 int ReadInitSettings(const char* p_szConfigPath, CInitSettings* p_pSettings, CVorantError* p_pErr);

@@ -96,7 +96,9 @@ private:
     // connection now waits for; a finished call goes to the reported list.
     void Update(CEngineCall* p_pCall);
     void Watch(CEngineCall* p_pCall, int p_iFd, int p_iWhat);
-    void Unwatch(CEngineCall* p_pCall);
+    // p_bClosing: the descriptor is about to close, which takes it out of
+    // the poll set by itself.
+    void Unwatch(CEngineCall* p_pCall, bool p_bClosing = false);
     void SetTimer(CEngineCall* p_pCall, int64_t p_llAt);
     void Ready(int p_iCallId, int p_iFd, int p_iEvents);
     void ExpireTimers();
@@ -284,7 +286,7 @@ void CVorantMulti::CImpl::Watch(CEngineCall* p_pCall, int p_iFd, int p_iWhat) {
     }
 }
 
-void CVorantMulti::CImpl::Unwatch(CEngineCall* p_pCall) {
+void CVorantMulti::CImpl::Unwatch(CEngineCall* p_pCall, bool p_bClosing) {
     const int iFd = p_pCall->m_iWatchedFd;
     if (iFd < 0)
         return;
@@ -293,14 +295,14 @@ void CVorantMulti::CImpl::Unwatch(CEngineCall* p_pCall) {
     m_ByFd.erase(iFd);
     if (m_SocketHook)
         m_SocketHook(iFd, VORANT_POLL_REMOVE);
-    else
+    else if (!p_bClosing)
         epoll_ctl(m_iEpoll, EPOLL_CTL_DEL, iFd, nullptr);
 }
 
 void CVorantMulti::CImpl::SocketClosing(int p_iFd) {
     auto it = m_ByFd.find(p_iFd);
     if (it != m_ByFd.end())
-        Unwatch(it->second);
+        Unwatch(it->second, true);
 }
 
 void CVorantMulti::CImpl::SetTimer(CEngineCall* p_pCall, int64_t p_llAt) {

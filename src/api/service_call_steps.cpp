@@ -7,7 +7,9 @@
 #include "api/call_bounds.h"
 #include "api/call_trace.h"
 #include "api/library_state.h"
+#include "msg/msg_xml_source.h"
 #include "transport/address_list.h"
+#include "transport/inflating_body.h"
 #include "transport/packet_encode.h"
 #include "transport/packet_info.h"
 #include "transport/protocol.h"
@@ -93,7 +95,10 @@ int CServiceCall::WriteRequest(CMsg* p_pIn, int p_iRefNum) {
         m_pTrace->SetRequest(request);
     }
     std::string strDetails;
+    const int64_t llFramingStart = MonotonicMicros();
     const int iEncoded = vorant::packet::EncodePacket(&request, &m_Packet, &strDetails);
+    if (m_pTrace)
+        m_pTrace->SetFramingMicros(MonotonicMicros() - llFramingStart);
     if (iEncoded < 0)
         m_Connection.FailSendWith(iEncoded, strDetails);
     return 0;
@@ -138,14 +143,22 @@ int CServiceCall::ReadAnswer(CMsg* p_pOut, CString* p_pstrText) {
     CPacketInfo& answer = m_Connection.Answer();
     if (m_pTrace) {
         m_pTrace->Stamp(CCallTrace::RECEIVED);
-        m_pTrace->SetAnswer(answer);
+        m_pTrace->SetAnswer(answer, m_Connection.BodyLength());
     }
-    // An empty body has no buffer; it is parsed as the empty document.
-    const char* pBody = answer.m_Body.GetData() ? answer.m_Body.GetData() : "";
     try {
-        if (p_pOut->LoadXml(pBody) < 0) {
-            *p_pstrText = p_pOut->GetLastError();
-            return CALL_PARSE_FAILED;
+        if (m_Connection.BodyKeptCompressed()) {
+            // Inflated as it is parsed: the whole body is never held.
+            CInflatingBody body(m_Connection.CompressedBody(), m_Connection.CompressedLength(),
+                                m_Connection.BodyCeiling());
+            CMsgXmlReaderSource<CInflatingBody> source(body);
+            LoadMsgXml(p_pOut, source);
+        } else {
+            // An empty body has no buffer; it is parsed as the empty document.
+            const char* pBody = answer.m_Body.GetData() ? answer.m_Body.GetData() : "";
+            if (p_pOut->LoadXml(pBody) < 0) {
+                *p_pstrText = p_pOut->GetLastError();
+                return CALL_PARSE_FAILED;
+            }
         }
     } catch (const CException& e) {
         p_pstrText->Format("%d, %s(%s)", e.GetCode(), MA_GetErrorStr(e.GetCode()), e.GetText());

@@ -11,55 +11,95 @@
 #include "vorant/msg.hpp"
 
 #if defined(__x86_64__)
-// Every parsed row is one; the free bytes after m_szVer carry the flags.
-static_assert(sizeof(CMsg) == 88, "a message stays 88 bytes");
+// Every parsed row is one.
+static_assert(sizeof(CMsg) == 56, "a message stays 56 bytes");
 #endif
+
+// What few messages need beside their values: the version text, the
+// dictionary while there is no definition to reach it by, and the arena of
+// the last parse. Owned by one message; used by its thread.
+class CMsgExtras {
+public:
+    CMsgDic* m_pDic = nullptr;
+    CMsgArena* m_pArena = nullptr;  // owned
+    char m_szVer[CMsg::VER_SIZE + 1] = {};
+};
+
+namespace {
+
+CMsgExtras* NewExtras() {
+    CMsgExtras* pExtras = new (std::nothrow) CMsgExtras();
+    if (!pExtras)
+        throw CException("new CMsgExtras failed", MA_ERR_MEMORY);
+    return pExtras;
+}
+
+}  // namespace
 
 CMsg::CMsg(int p_iSelfNum, int p_iRootNum, int p_iSelfTagNum, CMsgDic* p_pDic)
     : m_iRootNum(0),
-      m_iSelfNum(0),
       m_iSelfTagNum(0),
+      m_iHeadCount(VALUE_HEADS),
+      m_iPoolSize(0),
+      m_iPoolUsed(0),
       m_bEmpty(true),
-      m_szVer(),
       m_bInArena(false),
       m_bArenaTable(false),
       m_pValues(nullptr),
       m_pParent(nullptr),
-      m_pMsgDic(p_pDic),
       m_pMsgInfo(nullptr),
-      m_pArena(nullptr),
-      m_iHeadCount(VALUE_HEADS),
-      m_iPoolSize(0),
-      m_iPoolUsed(0) {
+      m_pExtras(nullptr) {
     if (!p_pDic)
         throw CException("CMsg: Parameter is NULL", MA_ERR_NULL_PARAM);
-    if (p_iSelfNum > 0)
-        Init(p_iSelfNum, p_iRootNum, p_iSelfTagNum);
+    if (p_iSelfNum > 0) {
+        Define(p_pDic, p_iSelfNum, p_iRootNum, p_iSelfTagNum);
+    } else {
+        m_pExtras = NewExtras();
+        m_pExtras->m_pDic = p_pDic;
+    }
 }
 
-CMsg::~CMsg() { ReleaseContent(); }
+CMsg::~CMsg() {
+    ReleaseContent();
+    delete m_pExtras;
+}
 
 void CMsg::Init(int p_iSelfNum, int p_iRootNum, int p_iSelfTagNum) {
+    Define(GetMsgDic(), p_iSelfNum, p_iRootNum, p_iSelfTagNum);
+}
+
+void CMsg::Define(CMsgDic* p_pDic, int p_iSelfNum, int p_iRootNum, int p_iSelfTagNum) {
     int iRoot = p_iRootNum > 0 ? p_iRootNum : p_iSelfNum;
     if (!CMsgDic::IsValidMsgNum(p_iSelfNum))
         throw CException(MA_ERR_MSGNUM_BOUNDARY, "1.msgnum=%d", p_iSelfNum);
     if (!CMsgDic::IsValidMsgNum(iRoot))
         throw CException(MA_ERR_MSGNUM_BOUNDARY, "2.msgnum=%d", iRoot);
-    m_pMsgInfo = m_pMsgDic->GetMsgInfo(p_iSelfNum);
-    if (!m_pMsgInfo)
+    CMsgInfo* pInfo = p_pDic->GetMsgInfo(p_iSelfNum);
+    if (!pInfo)
         throw CException(MA_ERR_MSG_NOT_DEFINED, "3.msgnum=%d", p_iSelfNum);
+    m_pMsgInfo = pInfo;
     // A message reused for many answers must not keep (or leak) old values.
     ReleaseContent();
-    m_iSelfNum = p_iSelfNum;
     m_iRootNum = iRoot;
     m_iSelfTagNum = p_iSelfTagNum;
     m_pParent = nullptr;
 }
 
 void CMsg::SetVer(const CString& p_strVer) {
-    std::memset(m_szVer, 0, sizeof(m_szVer));
-    std::strncpy(m_szVer, p_strVer.ToStr(), VER_SIZE);
+    if (!m_pExtras) {
+        if (p_strVer.IsEmpty())
+            return;
+        m_pExtras = NewExtras();
+    }
+    std::memset(m_pExtras->m_szVer, 0, sizeof(m_pExtras->m_szVer));
+    std::strncpy(m_pExtras->m_szVer, p_strVer.ToStr(), VER_SIZE);
 }
+
+int CMsg::GetSelfNum() const { return m_pMsgInfo ? m_pMsgInfo->GetMsgNum() : 0; }
+
+const char* CMsg::GetVer() const { return m_pExtras ? m_pExtras->m_szVer : ""; }
+
+CMsgDic* CMsg::GetMsgDic() const { return m_pMsgInfo ? m_pMsgInfo->GetDic() : m_pExtras->m_pDic; }
 
 // The bags own and list every sub-message: nothing else needs to be kept.
 int CMsg::AddChild(CMsg* p_pChild) { return p_pChild ? 0 : MA_ERR_NULL_PARAM; }
@@ -92,7 +132,7 @@ CMsgValue* CMsg::NewHashBag(int p_iTagNum, CMsgArena* p_pArena) {
         if (iHeads < 1 || iHeads > VALUE_HEADS)
             iHeads = VALUE_HEADS;
         const int iFew = (iTags + 1) / 2;
-        m_iHeadCount = iFew >= 1 && iFew < iHeads ? iFew : iHeads;
+        m_iHeadCount = static_cast<short>(iFew >= 1 && iFew < iHeads ? iFew : iHeads);
         size_t iBytes =
             sizeof(CMsgValue*) * static_cast<size_t>(m_iHeadCount) + sizeof(CMsgValue) * static_cast<size_t>(iPool);
         if (p_pArena)
@@ -103,7 +143,7 @@ CMsgValue* CMsg::NewHashBag(int p_iTagNum, CMsgArena* p_pArena) {
             return nullptr;
         m_bArenaTable = p_pArena != nullptr;
         std::fill(m_pValues, m_pValues + m_iHeadCount, nullptr);
-        m_iPoolSize = static_cast<short>(iPool);
+        m_iPoolSize = static_cast<signed char>(iPool);
         m_iPoolUsed = 0;
     }
     CMsgValue* pBag = nullptr;
@@ -142,8 +182,10 @@ void CMsg::ReleaseContent() {
     }
     // Last: the bags above may have lived in it, and every sub-message placed
     // in it has been destroyed with them.
-    delete m_pArena;
-    m_pArena = nullptr;
+    if (m_pExtras) {
+        delete m_pExtras->m_pArena;
+        m_pExtras->m_pArena = nullptr;
+    }
 }
 
 CMsgValue* MsgAccess::NewBag(CMsg& p_Msg, int p_iTagNum, CMsgArena* p_pArena) {
@@ -151,9 +193,14 @@ CMsgValue* MsgAccess::NewBag(CMsg& p_Msg, int p_iTagNum, CMsgArena* p_pArena) {
 }
 
 CMsgArena* MsgAccess::ParseArena(CMsg& p_Msg) {
-    if (!p_Msg.m_pArena)
-        p_Msg.m_pArena = new (std::nothrow) CMsgArena();
-    return p_Msg.m_pArena;
+    if (!p_Msg.m_pExtras) {
+        p_Msg.m_pExtras = new (std::nothrow) CMsgExtras();
+        if (!p_Msg.m_pExtras)
+            return nullptr;
+    }
+    if (!p_Msg.m_pExtras->m_pArena)
+        p_Msg.m_pExtras->m_pArena = new (std::nothrow) CMsgArena();
+    return p_Msg.m_pExtras->m_pArena;
 }
 
 CMsg* MsgAccess::NewSubMsg(CMsgArena* p_pArena, int p_iSelfNum, int p_iRootNum, int p_iSelfTagNum, CMsgDic* p_pDic) {

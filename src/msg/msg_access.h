@@ -6,6 +6,7 @@
 
 #include <cstddef>
 
+#include "msg/msg_arena.h"
 #include "msg/msg_info.h"
 #include "vorant/msg.hpp"
 
@@ -88,21 +89,35 @@ struct MsgAccess {
     // Records p_iCode with the fixed detail p_szDetail; returns p_iCode.
     static int Fail(CMsg& p_Msg, int p_iCode, const char* p_szDetail);
 
+    // The one way a single string or date is let go: one placed in a parse
+    // arena is destroyed there, any other deleted. Null does nothing.
+    template <class T>
+    static void DeleteValue(T* p_pValue, bool p_bInArena) {
+        if (!p_bInArena) {
+            delete p_pValue;
+        } else if (p_pValue) {
+            p_pValue->~T();
+            VORANT_ARENA_POISON(p_pValue, sizeof(T));
+        }
+    }
+
     // Stores one value read from message XML (p_szText holds p_iLength
     // characters and a terminator). p_pTag, when given, is the tag's
     // definition in p_Msg's own definition; a new bag comes from p_pArena
     // when given. Raises CException on failure.
     static void StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, const char* p_szText, size_t p_iLength,
                           CMsgArena* p_pArena);
-    // The same for a text held in p_strText, whose buffer a single string
-    // tag takes over (p_strText is then empty): a long text is not copied.
+    // The same for a text held in p_strText, whose buffer a string tag
+    // takes over (p_strText is then empty): a long text is not copied.
     static void StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CString& p_strText, CMsgArena* p_pArena);
     // The bag a stored value goes to, made with the tag's type and array
     // flag when there is none yet. Raises CException.
     static CMsgValue* StoreBag(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CMsgArena* p_pArena);
     // MakeSubMsgEntry, with a new bag of p_Msg from p_pBagArena and a new
-    // sub-message placed in p_pSubArena, each when given.
-    static CMsg* MakeSubMsg(CMsg& p_Msg, int p_iTagNum, CMsgArena* p_pBagArena, CMsgArena* p_pSubArena);
+    // sub-message placed in p_pSubArena, each when given. p_pTag, when
+    // given, is the tag's definition in p_Msg's own definition.
+    static CMsg* MakeSubMsg(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CMsgArena* p_pBagArena,
+                            CMsgArena* p_pSubArena);
 
     // Marks a successful store.
     static void MarkFilled(CMsg& p_Msg) { p_Msg.m_bEmpty = false; }

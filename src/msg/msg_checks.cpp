@@ -12,12 +12,12 @@ int MsgAccess::NullParam(CMsg& p_Msg) { return Fail(p_Msg, MA_ERR_NULL_PARAM, ""
 
 int MsgAccess::CheckTag(CMsg& p_Msg, int p_iTagNum, const CTagInfo** p_ppTag) {
     if (!p_Msg.m_pMsgInfo) {
-        p_Msg.SetLastError(MA_ERR_MSG_NOT_DEFINED, "msgnum=%d, tagnum=%d", p_Msg.m_iSelfNum, p_iTagNum);
+        p_Msg.SetLastError(MA_ERR_MSG_NOT_DEFINED, "msgnum=%d, tagnum=%d", p_Msg.GetSelfNum(), p_iTagNum);
         return MA_ERR_MSG_NOT_DEFINED;
     }
     const CTagInfo* pTag = p_Msg.m_pMsgInfo->GetTagInfo(p_iTagNum);
     if (!pTag) {
-        p_Msg.SetLastError(MA_ERR_TAG_NOT_DEFINED, "msgnum=%d, tagnum=%d", p_Msg.m_iSelfNum, p_iTagNum);
+        p_Msg.SetLastError(MA_ERR_TAG_NOT_DEFINED, "msgnum=%d, tagnum=%d", p_Msg.GetSelfNum(), p_iTagNum);
         return MA_ERR_TAG_NOT_DEFINED;
     }
     if (p_ppTag)
@@ -85,7 +85,7 @@ int MsgAccess::IndexFailure(CMsg& p_Msg, int p_iTagNum) {
 
 int MsgAccess::ResolveName(CMsg& p_Msg, const char* p_szName, int* p_piTagNum) {
     if (!p_Msg.m_pMsgInfo) {
-        p_Msg.SetLastError(MA_ERR_MSG_NOT_DEFINED, "msgnum=%d", p_Msg.m_iSelfNum);
+        p_Msg.SetLastError(MA_ERR_MSG_NOT_DEFINED, "msgnum=%d", p_Msg.GetSelfNum());
         return MA_ERR_MSG_NOT_DEFINED;
     }
     *p_piTagNum = -1;

@@ -81,7 +81,7 @@ void CMsgDic::SetMsgInfo(int p_iMsgNum, const CString& p_strName, const CString&
     // CMsgInfo turns 0 or less, and anything beyond its 128 bucket heads, into 128.
     const int iHashSize = vorant::num_text::ParseInt(p_strHash.ToStr());
     try {
-        m_pMsgInfo[p_iMsgNum] = new CMsgInfo(p_iMsgNum, p_strName.ToStr(), p_strVer.ToStr(), iHashSize);
+        m_pMsgInfo[p_iMsgNum] = new CMsgInfo(p_iMsgNum, p_strName.ToStr(), p_strVer.ToStr(), iHashSize, this);
     } catch (const std::bad_alloc&) {
         throw CException(MA_ERR_MEMORY, "(CMsgInfo)");
     } catch (const CException&) {

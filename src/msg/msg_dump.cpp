@@ -148,7 +148,7 @@ void CMsg::Dump(CStream* p_pStream, bool p_bByName, int p_iDepth) {
         out.PutInt(GetMsgNum());
         out.Put(p_bByName ? "\n    Type : name\n" : "\n    Type : index\n");
         out.Put("     Ver : ");
-        out.Put(m_szVer);
+        out.Put(GetVer());
         out.Put('\n');
     }
     DumpFields(*this, out, p_iDepth);
@@ -164,7 +164,7 @@ void CMsg::DumpXml(CStream* p_pStream, bool p_bByName, int p_iDepth) {
         out.Put("<?xml version='1.0' encoding='ISO-8859-1' ?>\n<msg no='");
         out.PutInt(GetMsgNum());
         out.Put(p_bByName ? "' type='name' ver=" : "' type='index' ver=");
-        out.PutAttr(m_szVer, '\'');
+        out.PutAttr(GetVer(), '\'');
         out.Put(">\n");
     }
     DumpXmlFields(*this, out, p_bByName, p_iDepth);

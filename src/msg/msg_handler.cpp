@@ -71,6 +71,8 @@ MsgHandler::MsgHandler(CMsg* p_pMsg, CMsgDic* p_pDic)
       m_pRootMsg(p_pMsg),
       m_pCurMsg(p_pMsg),
       m_MsgInfoStack(false),
+      m_nText(0),
+      m_nTextRoom(0),
       m_bLongText(false) {
     if (!p_pMsg || !p_pDic)
         throw CException(MA_ERR_NULL_PARAM, "MsgHandler::MsgHandler - Parameter is NULL(%p,%p)",
@@ -84,12 +86,32 @@ void MsgHandler::characters(const XMLCh* const p_pChars, const XMLSize_t p_iLeng
     // joined and stored once.
     if (m_bLongText) {
         m_strLongText += NarrowXmlString(p_pChars, p_iLength);
-    } else if (m_strText.empty() && p_iLength >= kLongPiece) {
+    } else if (m_nText == 0 && p_iLength >= kLongPiece) {
         m_strLongText = NarrowXmlString(p_pChars, p_iLength);
         m_bLongText = true;
     } else {
-        NarrowXmlAppend(p_pChars, p_iLength, m_strText);
+        AppendText(p_pChars, p_iLength);
     }
+}
+
+void MsgHandler::AppendText(const XMLCh* p_pChars, XMLSize_t p_iLength) {
+    // Room for the terminator that numbers are read up to.
+    if (p_iLength >= m_nTextRoom - m_nText || !m_pText) {
+        size_t nRoom = m_nTextRoom ? m_nTextRoom : 256;
+        while (nRoom - m_nText <= p_iLength)
+            nRoom *= 2;
+        std::unique_ptr<char[]> pText(new char[nRoom]);
+        if (m_nText)
+            std::memcpy(pText.get(), m_pText.get(), m_nText);
+        m_pText = std::move(pText);
+        m_nTextRoom = nRoom;
+    }
+    char* pOut = m_pText.get() + m_nText;
+    XMLSize_t i = 0;
+    // The parser's own text ends at a zero, as the narrowing elsewhere does.
+    for (; i < p_iLength && p_pChars[i] != 0; ++i)
+        pOut[i] = static_cast<char>(p_pChars[i] & 0xFF);
+    m_nText += i;
 }
 
 void MsgHandler::startDTD(const XMLCh* const, const XMLCh* const, const XMLCh* const) {
@@ -122,7 +144,8 @@ void MsgHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocalNam
     bool bSubMsg = pTag->m_iType == TAG_TYPE_SUBMSG;
     if (bSubMsg) {
         CMsgArena* pArena = MsgAccess::ParseArena(*m_pRootMsg);
-        m_pCurMsg = MsgAccess::MakeSubMsg(*m_pCurMsg, pTag->m_iTagNum, BagArena(), pArena);
+        const CTagInfo* pKnown = pOuter == MsgAccess::Info(*m_pCurMsg) ? pTag : nullptr;
+        m_pCurMsg = MsgAccess::MakeSubMsg(*m_pCurMsg, pTag->m_iTagNum, pKnown, BagArena(), pArena);
         m_MsgInfoStack.Add(MsgAccess::Info(*m_pCurMsg));
     }
     m_OpenSubMsgs.push_back(bSubMsg);
@@ -222,21 +245,22 @@ void MsgHandler::FlushText() {
         FlushLongText();
         return;
     }
-    if (m_strText.empty())
+    if (m_nText == 0)
         return;
+    char* pText = m_pText.get();
     size_t iBegin = 0;
-    size_t iEnd = m_strText.size();
-    while (iBegin < iEnd && IsBlank(m_strText[iBegin]))
+    size_t iEnd = m_nText;
+    m_nText = 0;
+    while (iBegin < iEnd && IsBlank(pText[iBegin]))
         ++iBegin;
-    while (iEnd > iBegin && IsBlank(m_strText[iEnd - 1]))
+    while (iEnd > iBegin && IsBlank(pText[iEnd - 1]))
         --iEnd;
     if (iBegin < iEnd && m_iDepth >= 1 && m_iCurTagNum >= 0) {
-        m_strText.resize(iEnd);
+        pText[iEnd] = '\0';
         // The tag found at the start tag serves while its message is current.
         const CTagInfo* pKnown = m_pCurTagOwner == MsgAccess::Info(*m_pCurMsg) ? m_pCurTag : nullptr;
-        MsgAccess::StoreText(*m_pCurMsg, m_iCurTagNum, pKnown, m_strText.c_str() + iBegin, iEnd - iBegin, BagArena());
+        MsgAccess::StoreText(*m_pCurMsg, m_iCurTagNum, pKnown, pText + iBegin, iEnd - iBegin, BagArena());
     }
-    m_strText.clear();
 }
 
 CMsgArena* MsgHandler::BagArena() const {

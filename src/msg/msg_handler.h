@@ -2,7 +2,7 @@
 #ifndef VORANT_MSG_MSG_HANDLER_H
 #define VORANT_MSG_MSG_HANDLER_H
 
-#include <string>
+#include <memory>
 #include <vector>
 
 #include <xercesc/sax2/DefaultHandler.hpp>
@@ -61,6 +61,8 @@ private:
     const CMsgInfo* OuterInfo(int p_iDepth) const;
     // The tag an element name stands for in p_pInfo.
     const CTagInfo* ResolveTag(const CMsgInfo* p_pInfo, const char* p_szName) const;
+    // Appends the narrowing of a piece of text to the current run.
+    void AppendText(const XMLCh* p_pChars, XMLSize_t p_iLength);
     // Stores the trimmed text run against the current tag, then empties it.
     void FlushText();
     void FlushLongText();
@@ -81,7 +83,11 @@ private:
     // Per open field element, whether it is a sub-message: an end tag names
     // the element its start tag opened, so it needs no second lookup.
     std::vector<bool> m_OpenSubMsgs;
-    std::string m_strText;  // the characters since the last markup event
+    // The characters since the last markup event, narrowed, m_nText of them
+    // in a buffer of m_nTextRoom that grows and is kept for the parse.
+    std::unique_ptr<char[]> m_pText;
+    size_t m_nText;
+    size_t m_nTextRoom;
     // A run that starts with a long piece is gathered here instead, so that
     // a single string tag takes it over without a second copy.
     CString m_strLongText;

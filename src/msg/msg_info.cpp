@@ -15,11 +15,12 @@ CTagInfo::CTagInfo(int p_iTagNum, const char* p_szName, int p_iType, int p_iSubM
       m_bArray(p_bArray),
       m_pNext(nullptr) {}
 
-CMsgInfo::CMsgInfo(int p_iMsgNum, const char* p_szName, const char* p_szVer, int p_iHashSize)
+CMsgInfo::CMsgInfo(int p_iMsgNum, const char* p_szName, const char* p_szVer, int p_iHashSize, CMsgDic* p_pDic)
     : m_iMsgNum(p_iMsgNum),
       m_strName(p_szName),
       m_strVer(p_szVer),
       m_iHashSize(p_iHashSize > 0 && p_iHashSize <= MAX_BUCKETS ? p_iHashSize : MAX_BUCKETS),
+      m_pDic(p_pDic),
       m_pBuckets(),
       m_NameIndex(NAME_INDEX_BUCKETS) {}
 

@@ -6,6 +6,7 @@
 #include "vorant/cstring.hpp"
 #include "vorant/hashes.hpp"
 
+class CMsgDic;
 class CStream;
 
 // Tag type codes.
@@ -44,7 +45,8 @@ public:
     enum { MAX_BUCKETS = 128, NAME_INDEX_BUCKETS = 1024 };
 
     // p_iHashSize above 0 (and at most 128) is the bucket count; otherwise 128.
-    CMsgInfo(int p_iMsgNum, const char* p_szName, const char* p_szVer, int p_iHashSize);
+    // p_pDic is the dictionary that owns the definition.
+    CMsgInfo(int p_iMsgNum, const char* p_szName, const char* p_szVer, int p_iHashSize, CMsgDic* p_pDic);
     ~CMsgInfo() override;
     CMsgInfo(const CMsgInfo&) = delete;
     CMsgInfo& operator=(const CMsgInfo&) = delete;
@@ -53,6 +55,7 @@ public:
     const CString& GetName() const { return m_strName; }
     const CString& GetVer() const { return m_strVer; }
     int GetHashSize() const { return m_iHashSize; }
+    CMsgDic* GetDic() const { return m_pDic; }
 
     // Tag numbers in definition order (a number defined twice is listed twice).
     int GetTagCount() const;
@@ -81,6 +84,7 @@ private:
     CString m_strName;
     CString m_strVer;
     int m_iHashSize;
+    CMsgDic* m_pDic;  // not owned: it owns this
     CIntArray m_TagNums;
     CTagInfo* m_pBuckets[MAX_BUCKETS];
     CIntHash m_NameIndex;

@@ -6,6 +6,7 @@
 
 #include "dat_class/num_text.h"
 #include "msg/msg_access.h"
+#include "msg/msg_arena.h"
 #include "msg/msg_info.h"
 #include "msg/msg_value_kinds.h"
 
@@ -32,14 +33,29 @@ void StoreInPlace(CMsgValue* p_pBag, T p_Value) {
         MsgValueKind<T>::Single(*p_pBag) = p_Value;
 }
 
-void StoreString(CMsgValue* p_pBag, const char* p_szText) {
+// A single string or date for p_pBag made from p_Arg: in p_pArena when
+// given (the bag then says so), else on the heap; null when memory runs out.
+template <class T, class A>
+T* NewSingle(CMsgValue* p_pBag, CMsgArena* p_pArena, A&& p_Arg) {
+    if (!p_pArena)
+        return MsgTryNew<T>(std::forward<A>(p_Arg));
+    void* pPlace = p_pArena->Allocate(sizeof(T), alignof(T));
+    if (!pPlace)
+        return MsgTryNew<T>(std::forward<A>(p_Arg));
+    T* pValue = MsgNullOnMemoryFailure([&] { return new (pPlace) T(std::forward<A>(p_Arg)); });
+    if (pValue)
+        p_pBag->m_bValueInArena = true;
+    return pValue;
+}
+
+void StoreString(CMsgValue* p_pBag, const char* p_szText, CMsgArena* p_pArena) {
     if (p_pBag->m_bArray) {
         ItemsOf<CString>(p_pBag)->Add(p_szText);
         return;
     }
     if (!p_pBag->m_Value.pStr) {
         // Created with the text: the first value of a single tag is the one kept.
-        p_pBag->m_Value.pStr = MsgTryNew<CString>(p_pBag->m_bSet ? "" : p_szText);
+        p_pBag->m_Value.pStr = NewSingle<CString>(p_pBag, p_pArena, p_pBag->m_bSet ? "" : p_szText);
         if (!p_pBag->m_Value.pStr)
             throw CException("new CString failed", MA_ERR_MEMORY);
     } else if (!p_pBag->m_bSet) {
@@ -47,13 +63,13 @@ void StoreString(CMsgValue* p_pBag, const char* p_szText) {
     }
 }
 
-void StoreDate(CMsgValue* p_pBag, const CDate& p_Date) {
+void StoreDate(CMsgValue* p_pBag, const CDate& p_Date, CMsgArena* p_pArena) {
     if (p_pBag->m_bArray) {
         ItemsOf<CDate>(p_pBag)->Add(p_Date);
         return;
     }
     if (!p_pBag->m_Value.pDate) {
-        p_pBag->m_Value.pDate = MsgTryNew<CDate>();
+        p_pBag->m_Value.pDate = NewSingle<CDate>(p_pBag, p_pArena, CDate());
         if (!p_pBag->m_Value.pDate)
             throw CException("new CDate failed", MA_ERR_MEMORY);
     }
@@ -71,7 +87,7 @@ void CMsg::SetParsedData(int p_iTagNum, CString p_strValue) {
 CMsgValue* MsgAccess::StoreBag(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CMsgArena* p_pArena) {
     const CMsgInfo* pInfo = p_Msg.m_pMsgInfo;
     if (!pInfo)
-        throw CException(MA_ERR_MSG_NOT_DEFINED, "msgnum=%d", p_Msg.m_iSelfNum);
+        throw CException(MA_ERR_MSG_NOT_DEFINED, "msgnum=%d", p_Msg.GetSelfNum());
     CMsgValue* pBag = p_Msg.GetHashBag(p_iTagNum);
     if (!pBag) {
         const CTagInfo* pTag = p_pTag ? p_pTag : pInfo->GetTagInfo(p_iTagNum);
@@ -88,11 +104,18 @@ CMsgValue* MsgAccess::StoreBag(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTa
 
 void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CString& p_strText, CMsgArena* p_pArena) {
     CMsgValue* pBag = StoreBag(p_Msg, p_iTagNum, p_pTag, p_pArena);
-    if (pBag->m_iType != TAG_TYPE_STRING || pBag->m_bArray || pBag->m_bSet || pBag->m_Value.pStr) {
+    if (pBag->m_iType == TAG_TYPE_STRING && pBag->m_bArray) {
+        // The new item takes the text over as well.
+        CStrArray* pItems = ItemsOf<CString>(pBag);
+        (*pItems)[pItems->Add("")] = std::move(p_strText);
+        pBag->m_bSet = true;
+        return;
+    }
+    if (pBag->m_iType != TAG_TYPE_STRING || pBag->m_bSet || pBag->m_Value.pStr) {
         StoreText(p_Msg, p_iTagNum, p_pTag, p_strText.ToStr(), static_cast<size_t>(p_strText.GetLength()), p_pArena);
         return;
     }
-    pBag->m_Value.pStr = MsgTryNew<CString>(std::move(p_strText));
+    pBag->m_Value.pStr = NewSingle<CString>(pBag, p_pArena, std::move(p_strText));
     if (!pBag->m_Value.pStr)
         throw CException("new CString failed", MA_ERR_MEMORY);
     pBag->m_bSet = true;
@@ -102,23 +125,26 @@ void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, co
                           CMsgArena* p_pArena) {
     CMsgValue* pBag = StoreBag(p_Msg, p_iTagNum, p_pTag, p_pArena);
     switch (pBag->m_iType) {
-        case TAG_TYPE_STRING: StoreString(pBag, p_szText); break;
+        case TAG_TYPE_STRING: StoreString(pBag, p_szText, p_pArena); break;
         case TAG_TYPE_INT: StoreInPlace<int>(pBag, vorant::num_text::ParseInt(p_szText)); break;
         case TAG_TYPE_DBL: StoreInPlace<double>(pBag, vorant::num_text::ParseDbl(p_szText)); break;
         case TAG_TYPE_BOOL: StoreInPlace<bool>(pBag, p_iLength == 4 && std::memcmp(p_szText, "true", 4) == 0); break;
-        case TAG_TYPE_DATE: StoreDate(pBag, CDate(p_szText)); break;
+        case TAG_TYPE_DATE: StoreDate(pBag, CDate(p_szText), p_pArena); break;
         default: throw CException(MA_ERR_TAG_TYPE, "tagnum=%d,type=%d", p_iTagNum, pBag->m_iType);
     }
     pBag->m_bSet = true;
 }
 
-CMsg* CMsg::MakeSubMsgEntry(int p_iTagNum) { return MsgAccess::MakeSubMsg(*this, p_iTagNum, nullptr, nullptr); }
+CMsg* CMsg::MakeSubMsgEntry(int p_iTagNum) {
+    return MsgAccess::MakeSubMsg(*this, p_iTagNum, nullptr, nullptr, nullptr);
+}
 
-CMsg* MsgAccess::MakeSubMsg(CMsg& p_Msg, int p_iTagNum, CMsgArena* p_pBagArena, CMsgArena* p_pSubArena) {
+CMsg* MsgAccess::MakeSubMsg(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CMsgArena* p_pBagArena,
+                            CMsgArena* p_pSubArena) {
     const CMsgInfo* pInfo = p_Msg.m_pMsgInfo;
     if (!pInfo)
-        throw CException(MA_ERR_MSG_NOT_DEFINED, "tagnum=%d,submsgnum=%d", p_iTagNum, p_Msg.m_iSelfNum);
-    const CTagInfo* pTag = pInfo->GetTagInfo(p_iTagNum);
+        throw CException(MA_ERR_MSG_NOT_DEFINED, "tagnum=%d,submsgnum=%d", p_iTagNum, p_Msg.GetSelfNum());
+    const CTagInfo* pTag = p_pTag ? p_pTag : pInfo->GetTagInfo(p_iTagNum);
     if (!pTag)
         throw CException(MA_ERR_TAG_NOT_DEFINED, "tagnum=%d", p_iTagNum);
     // A bag of sub-messages on a tag of another type would later be read as
@@ -140,7 +166,7 @@ CMsg* MsgAccess::MakeSubMsg(CMsg& p_Msg, int p_iTagNum, CMsgArena* p_pBagArena, 
     if (pBag->m_bArray) {
         CMsgArray* pItems = ItemsOf<CMsg*>(pBag);
         pBag->m_bSet = true;
-        pSub = NewSubMsg(p_pSubArena, iSubNum, iRootNum, p_iTagNum, p_Msg.m_pMsgDic);
+        pSub = NewSubMsg(p_pSubArena, iSubNum, iRootNum, p_iTagNum, p_Msg.GetMsgDic());
         if (!pSub)
             throw CException("new CMsg1 failed", MA_ERR_MEMORY);
         if (pItems->Add(pSub) < 0) {
@@ -150,7 +176,7 @@ CMsg* MsgAccess::MakeSubMsg(CMsg& p_Msg, int p_iTagNum, CMsgArena* p_pBagArena, 
     } else {
         bNew = !pBag->m_Value.pMsg;
         if (bNew) {
-            pBag->m_Value.pMsg = NewSubMsg(p_pSubArena, iSubNum, iRootNum, p_iTagNum, p_Msg.m_pMsgDic);
+            pBag->m_Value.pMsg = NewSubMsg(p_pSubArena, iSubNum, iRootNum, p_iTagNum, p_Msg.GetMsgDic());
             if (!pBag->m_Value.pMsg)
                 throw CException("new CMsg2 failed", MA_ERR_MEMORY);
         }
@@ -163,7 +189,7 @@ CMsg* MsgAccess::MakeSubMsg(CMsg& p_Msg, int p_iTagNum, CMsgArena* p_pBagArena, 
     if (bNew) {
         int iResult = p_Msg.AddChild(pSub);
         if (iResult < 0)
-            throw CException(iResult, "tagnum=%d,msgnum=%d", p_iTagNum, p_Msg.m_iSelfNum);
+            throw CException(iResult, "tagnum=%d,msgnum=%d", p_iTagNum, p_Msg.GetSelfNum());
     }
     pSub->m_pParent = &p_Msg;
     return pSub;

@@ -138,7 +138,8 @@ int CMsg::SetValue(int p_iTagNum, CDate p_Value) {
         CDate* pDate = MsgTryNew<CDate>(p_Value);
         if (!pDate)
             return MsgAccess::Fail(*this, MA_ERR_MEMORY, "new CDate failed");
-        delete pBag->m_Value.pDate;
+        MsgAccess::DeleteValue(pBag->m_Value.pDate, pBag->m_bValueInArena);
+        pBag->m_bValueInArena = false;
         pBag->m_Value.pDate = pDate;
         pBag->m_bSet = true;
     }
@@ -156,7 +157,7 @@ int CMsg::SetValue(int p_iTagNum, CMsg* p_pMsg) {
             return 0;
         // A second owner (or a cycle) would free the message twice.
         SetLastError(MA_ERR_SERVICE_INPUT, "tagnum=%d,msgnum=%d,sub-message already belongs to a tree", p_iTagNum,
-                     m_iSelfNum);
+                     GetSelfNum());
         return MA_ERR_SERVICE_INPUT;
     }
     if (p_pMsg->IsEmpty()) {
@@ -185,7 +186,7 @@ int CMsg::SetValue(int p_iTagNum, CMsg* p_pMsg) {
     p_pMsg->m_pParent = this;
     iResult = AddChild(p_pMsg);
     if (iResult < 0) {
-        SetLastError(iResult, "tagnum=%d,msgnum=%d", p_iTagNum, m_iSelfNum);
+        SetLastError(iResult, "tagnum=%d,msgnum=%d", p_iTagNum, GetSelfNum());
         return iResult;
     }
     m_bEmpty = false;

@@ -10,8 +10,16 @@
 static_assert(sizeof(CMsgValue) == 24, "a bag stays 24 bytes");
 #endif
 
-CMsgValue::CMsgValue() : m_iTagNum(0), m_iType(0), m_bSet(false), m_bArray(false), m_bPlaced(false), m_pNext(nullptr) {
+CMsgValue::CMsgValue()
+    : m_iTagNum(0),
+      m_iType(0),
+      m_bSet(false),
+      m_bArray(false),
+      m_bPlaced(false),
+      m_bValueInArena(false),
+      m_pNext(nullptr) {
     std::memset(&m_Value, 0, sizeof(m_Value));
+    m_bValueInArena = false;
 }
 
 CMsgValue::~CMsgValue() {
@@ -49,11 +57,12 @@ void CMsgValue::ReleaseValue() {
         }
     } else {
         switch (m_iType) {
-            case TAG_TYPE_STRING: delete m_Value.pStr; break;
-            case TAG_TYPE_DATE: delete m_Value.pDate; break;
+            case TAG_TYPE_STRING: MsgAccess::DeleteValue(m_Value.pStr, m_bValueInArena); break;
+            case TAG_TYPE_DATE: MsgAccess::DeleteValue(m_Value.pDate, m_bValueInArena); break;
             case TAG_TYPE_SUBMSG: MsgAccess::DeleteMsg(m_Value.pMsg); break;
             default: break;
         }
     }
     std::memset(&m_Value, 0, sizeof(m_Value));
+    m_bValueInArena = false;
 }

@@ -133,7 +133,7 @@ int CMsg::ToXml(CStream* p_pStream, bool p_bArrayItemTag, bool p_bByName, int p_
         if (p_bByName)
             out.Put("\" type=\"name", 12);
         out.Put("\" ver=", 6);
-        out.PutAttr(m_szVer, '"');
+        out.PutAttr(GetVer(), '"');
         out.Put('>');
     }
     WriteFields(*this, out, form);

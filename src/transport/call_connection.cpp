@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
@@ -15,6 +16,7 @@
 
 #include "transport/adaptor.h"
 #include "transport/adaptor_errors.h"
+#include "transport/inflating_body.h"
 #include "transport/packet_layout.h"
 #include "transport/socket_io.h"
 #include "transport/wire_trace.h"
@@ -23,12 +25,31 @@
 using vorant::packet::CHECKSUM_SIZE;
 using vorant::packet::HEADER_SIZE;
 
+namespace {
+
+// The first read of an answer: its header and, for a small answer, the rest.
+const int kFirstRead = 4096;
+// Compressed bodies up to this size are inflated into a buffer at once;
+// larger ones go straight from the wire bytes into the reader.
+const int kInflateWholeUpTo = 64 * 1024;
+
+}  // namespace
+
 CCallConnection::~CCallConnection() { CloseSocket(); }
+
+const char* CCallConnection::ConnectedAddress() const {
+    // Made when asked (only traces ask): most calls never need the text.
+    if (m_bConnected && m_strAddress.GetLength() == 0)
+        m_strAddress = CAddressList::NumericText(m_Addresses.At(m_nAddress), m_Addresses.LengthAt(m_nAddress));
+    return m_strAddress.ToStr();
+}
 
 void CCallConnection::CloseSocket() {
     if (m_iSock >= 0 && m_pObserver)
         m_pObserver->SocketClosing(m_iSock);
-    ::CloseSocket(m_iSock);
+    // A plain close: it ends both directions as a shutdown would.
+    if (m_iSock >= 0)
+        close(m_iSock);
     m_iSock = -1;
     m_iWant = 0;
     m_llTimeoutAt = 0;
@@ -183,7 +204,7 @@ CCallConnection::State CCallConnection::ConnectFailed(int64_t p_llNowMs) {
 }
 
 CCallConnection::State CCallConnection::Connected(int64_t p_llNowMs) {
-    m_strAddress = CAddressList::NumericText(m_Addresses.At(m_nAddress), m_Addresses.LengthAt(m_nAddress));
+    m_bConnected = true;
     EndConnectPhase();
     m_eState = SENDING;
     m_iWant = 0;
@@ -209,7 +230,7 @@ CCallConnection::State CCallConnection::TrySend(int64_t p_llNowMs) {
         const ssize_t n = send(m_iSock, pData + m_nSent, nSize - m_nSent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             if (m_eState == CONNECTING) {
-                m_strAddress = CAddressList::NumericText(m_Addresses.At(m_nAddress), m_Addresses.LengthAt(m_nAddress));
+                m_bConnected = true;
                 EndConnectPhase();
                 m_eState = SENDING;
             }
@@ -234,7 +255,7 @@ CCallConnection::State CCallConnection::TrySend(int64_t p_llNowMs) {
                 Fail(ADAPTOR_CONNECT, iErrno, "(connect)");
                 return ConnectFailed(p_llNowMs);
             }
-            m_strAddress = CAddressList::NumericText(m_Addresses.At(m_nAddress), m_Addresses.LengthAt(m_nAddress));
+            m_bConnected = true;
             EndConnectPhase();
             m_eState = SENDING;
         }
@@ -248,9 +269,11 @@ CCallConnection::State CCallConnection::TrySend(int64_t p_llNowMs) {
         m_Packet = CStream();
     }
     m_eState = RECEIVING;
-    m_iWant = 0;
-    m_llTimeoutAt = 0;
-    return TryReceive(p_llNowMs);
+    // The server needs a moment: a read now would only say "not yet".
+    if (DeadlineLeft(p_llNowMs) <= 0)
+        return FailDeadline(ADAPTOR_TIMEOUT, "recv");
+    Await(WANT_READ, m_Bounds.m_llRecvMs, p_llNowMs);
+    return m_eState;
 }
 
 CCallConnection::State CCallConnection::TryReceive(int64_t p_llNowMs) {
@@ -260,33 +283,29 @@ CCallConnection::State CCallConnection::TryReceive(int64_t p_llNowMs) {
         // deadline is looked at every time.
         if (DeadlineLeft(p_llNowMs) <= 0)
             return FailDeadline(ADAPTOR_TIMEOUT, "recv");
-        char* pTarget;
-        size_t nWant;
-        if (m_iHeaderGot < HEADER_SIZE) {
-            pTarget = m_szHeader + m_iHeaderGot;
-            nWant = static_cast<size_t>(HEADER_SIZE - m_iHeaderGot);
-        } else {
-            pTarget = m_pRest + m_iRestGot;
-            nWant = static_cast<size_t>(m_Frame.m_iWireBody + CHECKSUM_SIZE - m_iRestGot);
-        }
         errno = 0;
-        const ssize_t n = recv(m_iSock, pTarget, nWant, MSG_DONTWAIT);
-        if (n > 0) {
-            if (m_iHeaderGot < HEADER_SIZE) {
-                m_iHeaderGot += static_cast<int>(n);
-                if (m_iHeaderGot == HEADER_SIZE && !HeaderArrived())
-                    return m_eState;
-            } else {
+        ssize_t n;
+        if (m_iHeaderGot < HEADER_SIZE) {
+            // The header and what follows it in one read: a small answer
+            // arrives whole. Nothing past the header is taken before the
+            // header has said how much belongs to the packet.
+            char szFirst[kFirstRead];
+            const size_t nWant = sizeof szFirst - static_cast<size_t>(m_iHeaderGot);
+            n = recv(m_iSock, szFirst, nWant, MSG_DONTWAIT);
+            if (n > 0 && !TakeFirstBytes(szFirst, static_cast<int>(n)))
+                return m_eState;
+        } else {
+            const size_t nWant = static_cast<size_t>(m_Frame.m_iWireBody + CHECKSUM_SIZE - m_iRestGot);
+            n = recv(m_iSock, m_pRest + m_iRestGot, nWant, MSG_DONTWAIT);
+            if (n > 0) {
                 m_iRestGot += static_cast<int>(n);
-            }
-            if (m_iHeaderGot == HEADER_SIZE) {
-                if (!m_bBodyDecoded && m_iRestGot >= m_Frame.m_iWireBody && !BodyArrived())
+                if (!RestArrived())
                     return m_eState;
-                if (m_iRestGot == m_Frame.m_iWireBody + CHECKSUM_SIZE) {
-                    ChecksumArrived();
-                    return m_eState;
-                }
             }
+        }
+        if (n > 0) {
+            if (Finished())
+                return m_eState;
             continue;
         }
         if (n == 0)
@@ -302,6 +321,30 @@ CCallConnection::State CCallConnection::TryReceive(int64_t p_llNowMs) {
             return Fail(ADAPTOR_CLOSED, iErrno, "(%s)", ErrnoText(iErrno, szErr, sizeof szErr));
         return Fail(ADAPTOR_RECV, iErrno, "(recv errno=%d,%s)", iErrno, ErrnoText(iErrno, szErr, sizeof szErr));
     }
+}
+
+bool CCallConnection::TakeFirstBytes(const char* p_pBytes, int p_iCount) {
+    const int iHeaderPart = std::min(p_iCount, HEADER_SIZE - m_iHeaderGot);
+    std::memcpy(m_szHeader + m_iHeaderGot, p_pBytes, static_cast<size_t>(iHeaderPart));
+    m_iHeaderGot += iHeaderPart;
+    if (m_iHeaderGot < HEADER_SIZE)
+        return true;
+    if (!HeaderArrived())
+        return false;
+    // Bytes past the end of the packet are not the answer's: they stay unread
+    // as they always have.
+    const int iRest = std::min(p_iCount - iHeaderPart, m_Frame.m_iWireBody + CHECKSUM_SIZE);
+    std::memcpy(m_pRest, p_pBytes + iHeaderPart, static_cast<size_t>(iRest));
+    m_iRestGot = iRest;
+    return RestArrived();
+}
+
+bool CCallConnection::RestArrived() {
+    if (!m_bBodyDecoded && m_iRestGot >= m_Frame.m_iWireBody && !BodyArrived())
+        return false;
+    if (m_iRestGot == m_Frame.m_iWireBody + CHECKSUM_SIZE)
+        return ChecksumArrived();
+    return true;
 }
 
 bool CCallConnection::HeaderArrived() {
@@ -342,6 +385,20 @@ bool CCallConnection::BodyArrived() {
         m_pTrace->m_AnswerPacket.AppendData(m_pRest, iWire);
     if (!m_Answer.m_bCompressed)
         return true;
+    if (m_Frame.m_iBody > kInflateWholeUpTo) {
+        // A large body stays compressed for the reader to inflate as it
+        // parses; it is checked whole now, so every failure keeps its place.
+        m_bKeptCompressed = true;
+        CInflatingBody check(m_pRest, iWire, m_Frame.m_iBody);
+        std::string strDetails;
+        const int iResult = check.Finish(&strDetails);
+        m_llInflated = static_cast<long long>(check.Produced());
+        if (iResult != 0) {
+            Fail(iResult, 0, "%s", strDetails.c_str());
+            return false;
+        }
+        return true;
+    }
     char* pBody = m_Answer.m_Body.GetBuffer(m_Frame.m_iBody + 1);
     if (pBody == nullptr) {
         Fail(ADAPTOR_MEMORY, 0, "ReceiveFrom");
@@ -357,6 +414,7 @@ bool CCallConnection::BodyArrived() {
     // The announced length is a ceiling: a body that inflates to less is
     // whole (zlib has checked it) and is kept at its own length.
     m_Answer.m_Body.ReleaseBuffer(static_cast<int>(uBody));
+    m_llInflated = static_cast<long long>(uBody);
     return true;
 }
 
@@ -366,10 +424,12 @@ bool CCallConnection::ChecksumArrived() {
     szSum[CHECKSUM_SIZE] = '\0';
     if (m_pTrace)
         m_pTrace->m_AnswerPacket.AppendData(szSum, CHECKSUM_SIZE);
-    if (m_Answer.m_bCompressed)
-        m_Wire = CStream();
-    else
+    if (!m_Answer.m_bCompressed) {
         m_Answer.m_Body.ReleaseBuffer(m_Frame.m_iWireBody);
+        m_llInflated = m_Frame.m_iWireBody;
+    } else if (!m_bKeptCompressed) {
+        m_Wire = CStream();
+    }
     m_pRest = nullptr;
     std::string strDetails;
     const int iComputed = (CheckSum(m_szHeader, HEADER_SIZE) + m_iBodySum) % 256;

@@ -107,9 +107,19 @@ public:
                m_nAddress >= m_Addresses.Size();
     }
 
-    // The answer, complete once DONE: header fields and the inflated body.
+    // The answer, complete once DONE: header fields and the inflated body,
+    // unless the body was kept compressed (a large one, checked whole):
+    // then it is the CompressedBody() bytes, inflating to at most
+    // BodyCeiling() bytes.
     CPacketInfo& Answer() { return m_Answer; }
-    const char* ConnectedAddress() const { return m_strAddress.ToStr(); }
+    bool BodyKeptCompressed() const { return m_bKeptCompressed; }
+    const char* CompressedBody() const { return m_Wire.GetData(); }
+    int CompressedLength() const { return m_Frame.m_iWireBody; }
+    int BodyCeiling() const { return m_Frame.m_iBody; }
+    // The body's length once inflated; -1 before it has arrived.
+    long long BodyLength() const { return m_llInflated; }
+    // The numeric address connected to ("127.0.0.1", "::1"); "" when none.
+    const char* ConnectedAddress() const;
     int64_t ConnectMicros() const { return m_llConnectMicros; }
 
 private:
@@ -117,6 +127,10 @@ private:
     State Connected(int64_t p_llNowMs);
     State TrySend(int64_t p_llNowMs);
     State TryReceive(int64_t p_llNowMs);
+    // Bytes of the first reads (header first); false when the answer failed.
+    bool TakeFirstBytes(const char* p_pBytes, int p_iCount);
+    // Bytes after the header arrived: decodes what is complete.
+    bool RestArrived();
     // A finished header, body or checksum: checks and decodes it.
     bool HeaderArrived();
     bool BodyArrived();
@@ -141,7 +155,8 @@ private:
     size_t m_nAddress = 0;
     CString m_strHost;
     int m_iPort = 0;
-    CString m_strAddress;
+    bool m_bConnected = false;
+    mutable CString m_strAddress;
     CConnectionBounds m_Bounds;
     int64_t m_llDeadlineAt = 0;
     int64_t m_llConnectEnd = 0;
@@ -161,6 +176,8 @@ private:
     CStream m_Wire;           // their buffer when the body travels compressed
     int m_iRestGot = 0;
     bool m_bBodyDecoded = false;
+    bool m_bKeptCompressed = false;
+    long long m_llInflated = -1;
     int m_iBodySum = 0;
     CPacketInfo m_Answer;
 

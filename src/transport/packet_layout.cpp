@@ -33,13 +33,35 @@ namespace {
 // Room left in the header buffer from a field's offset, terminator included.
 size_t RoomFrom(const Field& p_Field) { return static_cast<size_t>(HEADER_SIZE + 1 - p_Field.m_iOffset); }
 
+// Both write what snprintf with "%0*lld" and "%-*.*s" would, terminator
+// included, and return its count; the digits of a number that fits its field
+// are written by hand (a header is made for every call).
 int PutNumber(char* p_szHeader, const Field& p_Field, long long p_llValue) {
-    return snprintf(p_szHeader + p_Field.m_iOffset, RoomFrom(p_Field), "%0*lld", p_Field.m_iWidth, p_llValue);
+    char* pField = p_szHeader + p_Field.m_iOffset;
+    long long llValue = p_llValue;
+    if (llValue >= 0) {
+        for (int i = p_Field.m_iWidth - 1; i >= 0; --i) {
+            pField[i] = static_cast<char>('0' + llValue % 10);
+            llValue /= 10;
+        }
+        if (llValue == 0) {
+            pField[p_Field.m_iWidth] = '\0';
+            return p_Field.m_iWidth;
+        }
+    }
+    // Negative, or wider than its field: as printf has it.
+    return snprintf(pField, RoomFrom(p_Field), "%0*lld", p_Field.m_iWidth, p_llValue);
 }
 
 int PutText(char* p_szHeader, const Field& p_Field, const char* p_szText) {
-    return snprintf(p_szHeader + p_Field.m_iOffset, RoomFrom(p_Field), "%-*.*s", p_Field.m_iWidth, p_Field.m_iWidth,
-                    p_szText ? p_szText : "");
+    char* pField = p_szHeader + p_Field.m_iOffset;
+    const size_t nWidth = static_cast<size_t>(p_Field.m_iWidth);
+    const size_t nLen = p_szText ? strnlen(p_szText, nWidth) : 0;
+    if (nLen > 0)
+        std::memcpy(pField, p_szText, nLen);
+    std::memset(pField + nLen, ' ', nWidth - nLen);
+    pField[nWidth] = '\0';
+    return p_Field.m_iWidth;
 }
 
 // The field as "%.*s" reads it: its bytes up to the width or a zero byte.
@@ -74,12 +96,19 @@ unsigned long CompressCapacity(int p_iSize) {
 }
 
 CString CurrentTimeStamp() {
+    // One conversion a second per thread: every packet needs a stamp.
+    thread_local time_t t_tLast = static_cast<time_t>(-1);
+    thread_local char t_szStamp[32];
     const time_t tNow = time(nullptr);
-    tm tmLocal;
-    std::memset(&tmLocal, 0, sizeof tmLocal);
-    localtime_r(&tNow, &tmLocal);
-    return CFormat("%04d%02d%02d-%02d%02d%02d", tmLocal.tm_year + 1900, tmLocal.tm_mon + 1, tmLocal.tm_mday,
-                   tmLocal.tm_hour, tmLocal.tm_min, tmLocal.tm_sec);
+    if (tNow != t_tLast) {
+        tm tmLocal;
+        std::memset(&tmLocal, 0, sizeof tmLocal);
+        localtime_r(&tNow, &tmLocal);
+        snprintf(t_szStamp, sizeof t_szStamp, "%04d%02d%02d-%02d%02d%02d", tmLocal.tm_year + 1900, tmLocal.tm_mon + 1,
+                 tmLocal.tm_mday, tmLocal.tm_hour, tmLocal.tm_min, tmLocal.tm_sec);
+        t_tLast = tNow;
+    }
+    return CString(t_szStamp);
 }
 
 int FormatHeader(const CPacketInfo& p_Info, long long p_llWireBody, char* p_szHeader) {

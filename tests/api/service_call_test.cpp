@@ -7,6 +7,8 @@
 #include <string>
 
 #include "service_test_util.h"
+#include "transport/packet_decode.h"
+#include "transport/packet_info.h"
 #include "vorant/cvorant.hpp"
 #include "vorant/msg_dic.hpp"
 
@@ -122,6 +124,50 @@ TEST_F(ServiceCall, CompressedAnswer) {
     int qty = 0;
     EXPECT_EQ(out_->GetValue(2, &qty), 0);
     EXPECT_EQ(qty, 5);
+}
+
+// Above 64 KB a compressed answer is inflated as it is parsed; what the call
+// gives must not depend on that: the message, and every failure's code and
+// text in the same order (a damaged body before a wrong sum before the XML).
+TEST_F(ServiceCall, LargeCompressedAnswersReadAsTheyInflateGiveTheSameResults) {
+    std::string memo(100 * 1024, 'm');
+    for (size_t i = 0; i < memo.size(); i += 97)
+        memo[i] = static_cast<char>('a' + i % 26);
+    const std::string xml = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"1001\" ver=\"\"><t1><![CDATA[" +
+                            memo + "]]></t1><t2>5</t2></msg>";
+    ASSERT_EQ(CallWithAnswer(AnswerPacket(xml, true)), 0) << err_.GetText().ToStr();
+    CString text;
+    EXPECT_EQ(out_->GetValue(1, &text), 0);
+    EXPECT_EQ(std::string(text.ToStr()), memo);
+
+    const std::string good = AnswerPacket(xml, true);
+    const size_t wireEnd = good.size() - 3;
+    std::string damaged = good;
+    damaged[wireEnd / 2] = static_cast<char>(damaged[wireEnd / 2] ^ 0x55);
+    std::string wrongSum = good;
+    wrongSum[wireEnd] = wrongSum[wireEnd] == '0' ? '1' : '0';
+    std::string cutXml = AnswerPacket(xml.substr(0, xml.size() - 10), true);
+    for (const std::string* packet : {&damaged, &wrongSum, &cutXml}) {
+        EXPECT_EQ(CallWithAnswer(*packet), -3);
+        EXPECT_EQ(err_.GetRefSvcNum(), -1);
+        // The same bytes decoded whole, as every answer was before.
+        CPacketInfo info;
+        vorant::packet::Frame frame;
+        std::string details;
+        ASSERT_EQ(vorant::packet::DecodeHeader(packet->data(), 1 << 30, &info, &frame, &details), 0);
+        const int whole = vorant::packet::DecodeBody(packet->data(), packet->data() + 128,
+                                                     packet->data() + 128 + frame.m_iWireBody, frame, &info, &details);
+        if (whole != 0) {
+            EXPECT_EQ(err_.GetCode(), -5);
+            EXPECT_EQ(std::string(err_.GetText()), vorant::packet::ErrorRecord(whole, details));
+        } else {
+            EXPECT_EQ(err_.GetCode(), -7);
+            EXPECT_EQ(std::string(err_.GetText()).rfind("-21, XML parsing failed(Handler error : [F]MemData (L:", 0),
+                      0u)
+                << err_.GetText().ToStr();
+        }
+    }
+    EXPECT_EQ(std::string(err_.GetText()).find("Compression"), std::string::npos);
 }
 
 TEST_F(ServiceCall, NotInitialisedNullRecordAndNullMessages) {

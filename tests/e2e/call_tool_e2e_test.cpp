@@ -1,5 +1,5 @@
-// vorant-call for operators: the dictionary listing, checked values, JSON
-// in and out, the verbose trace, the open-model load; and its histogram.
+// vorant-call for operators: the dictionary listing, JSON in and out, the
+// verbose trace, the open-model load; and its histogram.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -20,13 +20,6 @@ std::string WriteFile(const std::string& name, const std::string& text) {
     const std::string path = ScratchDir() + "/" + name;
     std::ofstream(path) << text;
     return path;
-}
-
-// A configuration with the test key whose server nothing listens on: a
-// request that got as far as sending would fail with 1, not 2.
-std::string NoServerConfig() {
-    return WriteFile("noserver.conf",
-                     "msg_dic=" + DictionaryPath() + "\nkey_file=" + KeyFilePath() + "\nserver=127.0.0.1 1\n");
 }
 
 std::string Call(const std::string& args) { return "-c " + ConfigPath() + " " + args; }
@@ -52,44 +45,6 @@ TEST(CallTool, ListAndDescribeNeedOnlyTheDictionary) {
         EXPECT_EQ(Tool("-c " + config + " --describe 4242").status, 2);
     }
     EXPECT_EQ(outputs[0], outputs[1]);
-}
-
-TEST(CallTool, BadValuesAreUsageErrorsBeforeAnythingIsSent) {
-    const std::string config = NoServerConfig();
-    struct Case {
-        const char* sets;
-        const char* reason;
-    } cases[] = {
-        {"qty=abc", "tag 'qty' (integer) needs an integer, got 'abc'"},
-        {"qty=99999999999", "tag 'qty' (integer) needs an integer, got '99999999999'"},
-        {"price=x1", "tag 'price' (double) needs a number, got 'x1'"},
-        {"urgent=maybe", "tag 'urgent' (bool) needs true, false, 1 or 0, got 'maybe'"},
-        {"due=2024-13-45", "tag 'due' (date) needs a calendar date yyyymmdd, got '2024-13-45'"},
-        {"due=20230229", "tag 'due' (date) needs a calendar date yyyymmdd, got '20230229'"},
-        {"nosuch=1", "unknown tag 'nosuch' in message 1001 AccountRequest"},
-        {"lines=5", "tag 'lines' (m2001) is a sub-message and takes no value, got '5'"},
-        {"lines.count=x", "tag 'count' (integer) needs an integer, got 'x'"},
-        {"qty=1 --set qty=2", "tag 'qty' (integer) is not an array and is already set"},
-    };
-    for (const Case& c : cases) {
-        ProcessRun run = Tool("-c " + config + " -s 100 --msg 1001 --set " + c.sets);
-        EXPECT_EQ(run.status, 2) << c.sets << ": " << run.err;
-        EXPECT_TRUE(Contains(run.err, c.reason)) << c.sets << ": " << run.err;
-    }
-    const char* jsonCases[][2] = {
-        {R"({"msg":1001,"fields":{"qty":"5"}})", "tag 'qty' (integer) needs a JSON integer, got \"5\""},
-        {R"({"msg":1001,"fields":{"urgent":"yes"}})", "tag 'urgent' (bool) needs true or false, got \"yes\""},
-        {R"({"msg":1001,"fields":{"due":"20240230"}})", "tag 'due' (date) needs a calendar date yyyymmdd"},
-        {R"({"msg":1001,"fields":{"qty":[1,2]}})", "tag 'qty' (integer) is not an array"},
-        {R"({"msg":1001,"fields":{"lines":[{"nosuch":1}]}})", "unknown tag 'nosuch' in message 2001"},
-    };
-    for (const auto& c : jsonCases) {
-        ProcessRun run = Tool("-c " + config + " -s 100 " + WriteFile("bad.json", c[0]));
-        EXPECT_EQ(run.status, 2) << c[0] << ": " << run.err;
-        EXPECT_TRUE(Contains(run.err, c[1])) << c[0] << ": " << run.err;
-    }
-    // Good values get as far as the (absent) server.
-    EXPECT_EQ(Tool("-c " + config + " -s 100 --msg 1001 --set qty=7 --set urgent=0 --set due=20240229").status, 1);
 }
 
 TEST(CallTool, JsonAnswersAndRequestsRoundTrip) {

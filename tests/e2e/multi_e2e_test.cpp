@@ -4,6 +4,7 @@
 // descriptor exhaustion.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -18,6 +19,7 @@
 
 #include "e2e_env.h"
 #include "transport/fd_leak_check.h"
+#include "transport/loopback_listen.h"
 #include "transport/never_accepting.h"
 #include "transport/scripted_peer.h"
 #include "vorant/cvorant.hpp"
@@ -282,7 +284,7 @@ TEST_F(MultiE2e, DeadlinesFireOnTimeWhileCallsWaitForASlot) {
         const auto ms =
             std::chrono::duration_cast<std::chrono::milliseconds>(ends[static_cast<size_t>(i)] - t0).count();
         EXPECT_GE(ms, 100 + 50 * i) << i;
-        EXPECT_LT(ms, 100 + 50 * i + 100) << i;
+        EXPECT_LT(ms, 100 + 50 * i + 250) << i;  // long before the slow calls end
     }
 }
 
@@ -372,6 +374,132 @@ TEST_F(MultiE2e, RunningOutOfDescriptorsFailsOnlyTheCallsThatNeedOne) {
     int status = 0;
     waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// 10 000 calls to a peer that never answers, ended three ways: cancelled,
+// timed out by their deadline, or destroyed with the handle. Every done runs
+// once, no descriptor stays open and the heap is back where it started.
+TEST_F(MultiE2e, TenThousandCallsEndedInFlightLeaveNothingBehind) {
+    int port = 0;
+    const int listener = ListenOnLoopback("127.0.0.1", 4096, &port);
+    ASSERT_GE(listener, 0);
+    MsgPtr in = Request(11);
+    const size_t heapBefore = mallinfo2().uordblks;
+    std::vector<CMsg> outs(10000);
+    std::vector<int> times(outs.size(), 0);
+    {
+        CVorantMulti multi(1000);
+        CCallOptions opts;
+        opts.m_szHost = "127.0.0.1";
+        opts.m_iPort = port;
+        std::vector<int> ids;
+        for (size_t i = 0; i < outs.size(); ++i) {
+            opts.m_iDeadlineMs = i % 3 == 1 ? 50 : 0;
+            ids.push_back(
+                multi.Start(7, in.get(), &outs[i], &opts, [&times, i](int, int, const CVorantError&) { ++times[i]; }));
+        }
+        for (int round = 0; round < 20; ++round)
+            multi.Poll(10);
+        for (size_t i = 0; i < ids.size(); i += 3)
+            multi.Cancel(ids[i]);
+        while (multi.Pending() > static_cast<int>(outs.size() / 3) + 1)
+            ASSERT_GE(multi.Poll(100), 0);
+    }
+    close(listener);
+    for (size_t i = 0; i < times.size(); ++i)
+        ASSERT_EQ(times[i], 1) << i;
+    outs.clear();
+    outs.shrink_to_fit();
+    // The answer messages were the test's; what the engine held is freed.
+    EXPECT_LT(mallinfo2().uordblks, heapBefore + 64 * 1024);
+}
+
+// The server of one call: blocking and engine calls alike, and a caller
+// built against the first 20-byte options record never sends its host.
+TEST_F(MultiE2e, OneCallsServerOverridesTheConfiguredOne) {
+    int port = 0;
+    const int listener = ListenOnLoopback("127.0.0.1", 1, &port);
+    close(listener);  // nothing listens there any more
+    MsgPtr in = Request(12);
+    CMsg out;
+    VorantCallOptions flat = {};
+    flat.size = sizeof flat;
+    flat.host = "127.0.0.1";
+    flat.port = port;
+    VorantErrorInfo info;
+    EXPECT_EQ(Vorant_CallServiceEx(kEchoService, in.get(), &out, &flat, &info), -3);
+    EXPECT_EQ(info.code, -3);
+    EXPECT_STREQ(info.text, "Failed in connect()(-5)((connect))");
+    flat.size = VORANT_CALL_OPTIONS_V1_SIZE;
+    EXPECT_EQ(Vorant_CallServiceEx(kEchoService, in.get(), &out, &flat, &info), 0) << info.text;
+    flat.size = sizeof flat;
+    flat.port = 65536;
+    EXPECT_EQ(Vorant_CallServiceEx(kEchoService, in.get(), &out, &flat, &info), -2);
+    EXPECT_STREQ(info.text, "Invalid call options(port=65536)");
+
+    CVorantMulti multi;
+    Recorder rec;
+    CCallOptions opts;
+    opts.m_szHost = "[127.0.0.1]";
+    opts.m_iPort = port;
+    const int id = multi.Start(kEchoService, in.get(), &out, &opts, rec.Done());
+    opts.m_szHost = "";  // empty: the configured server
+    opts.m_iPort = 0;
+    const int configured = multi.Start(kEchoService, in.get(), &out, &opts, rec.Done());
+    EXPECT_EQ(multi.Run(), 0);
+    EXPECT_EQ(rec.Of(id).text, "Failed in connect()(-5)((connect))");
+    EXPECT_EQ(rec.Of(configured).result, 0);
+}
+
+// The trace hook sees engine calls as it sees blocking ones, with the time a
+// call waited for a slot at the end of the record.
+TEST_F(MultiE2e, EngineCallsAreTracedLikeBlockingOnes) {
+    struct Seen {
+        VorantTrace record;
+        std::string request, answer;
+    };
+    static std::vector<Seen> seen;
+    seen.clear();
+    CVorant::SetTraceHook(
+        [](const VorantTrace* t, void*) {
+            Seen s{*t, std::string(reinterpret_cast<const char*>(t->requestPacket), t->requestPacketSize),
+                   std::string(reinterpret_cast<const char*>(t->answerPacket), t->answerPacketSize)};
+            seen.push_back(s);
+        },
+        nullptr);
+    MsgPtr in = Request(13);
+    CMsg out1, out2, out3;
+    CVorantError err;
+    ASSERT_EQ(CVorant::CallServiceByMsg(kEchoService, in.get(), &out1, &err), 0);
+    CVorantMulti multi(1);  // the second engine call waits for the first
+    multi.Start(kSlowEchoService, in.get(), &out2, nullptr, [](int, int, const CVorantError&) {});
+    multi.Start(kEchoService, in.get(), &out3, nullptr, [](int, int, const CVorantError&) {});
+    EXPECT_EQ(multi.Run(), 0);
+    CVorant::SetTraceHook(nullptr, nullptr);
+    ASSERT_EQ(seen.size(), 3u);
+    const VorantTrace& blocking = seen[0].record;
+    const VorantTrace& queued = seen[2].record;
+    EXPECT_EQ(blocking.queueUs, 0);
+    EXPECT_GT(queued.queueUs, 900000);  // behind a call of a second
+    EXPECT_LT(queued.totalUs - queued.queueUs, 900000);
+    EXPECT_EQ(queued.size, sizeof(VorantTrace));
+    EXPECT_EQ(queued.result, 0);
+    EXPECT_EQ(queued.svcNum, kEchoService);
+    EXPECT_STREQ(queued.address, blocking.address);
+    EXPECT_EQ(queued.requestWireBytes, blocking.requestWireBytes);
+    EXPECT_EQ(queued.answerBodyBytes, blocking.answerBodyBytes);
+    EXPECT_EQ(queued.sysErrno, 0);
+    // The packets as they travelled: only the time stamp (and so the
+    // checksum digits) may differ.
+    const std::string& a = seen[2].request;
+    const std::string& b = seen[0].request;
+    ASSERT_EQ(a.size(), b.size());
+    EXPECT_EQ(a.substr(0, 40), b.substr(0, 40));
+    EXPECT_EQ(a.substr(55, a.size() - 58), b.substr(55, b.size() - 58));
+    EXPECT_EQ(seen[2].answer.size(), seen[0].answer.size());
+    for (const long long phase :
+         {queued.connectUs, queued.sendUs, queued.firstByteUs, queued.receiveUs, queued.parseUs})
+        EXPECT_GE(phase, 0);
 }
 
 TEST_F(MultiE2e, WakeupEndsAPollFromAnotherThread) {

@@ -110,6 +110,46 @@ TEST_F(ToolTest, CheckDicListsPlainAndEncryptedAlike) {
     EXPECT_EQ(odd.err, "vorant-protect: error -36: InitDictionary(Handler error : File may be corrupted)\n");
 }
 
+TEST_F(ToolTest, CheckDicRefusesBrokenDictionariesNamingMessageTagAndLine) {
+    const std::string head =
+        "<msg_dictionary>\n<msg no='10' name='REJECT'>\n<tag no='6' name='SysCode' type='integer'/>\n";
+    struct Case {
+        const char* name;
+        std::string xml;
+        std::string err;
+    } cases[] = {
+        {"nosub.xml", head + "<tag no='7' name='lines' type='m3001' array='Y'/>\n</msg></msg_dictionary>",
+         "line 4: message 10 (REJECT) tag 7 (lines) has type m3001, but the dictionary defines no message 3001\n"},
+        {"twice.xml", head + "<tag no='6' name='Other' type='string'/>\n</msg></msg_dictionary>",
+         "line 4: message 10 (REJECT) tag 6 (Other) has the number of tag 'SysCode' (line 3); the loader would keep "
+         "only the first\n"},
+        {"samename.xml", head + "<tag no='9' name='SysCode' type='string'/>\n</msg></msg_dictionary>",
+         "line 4: message 10 (REJECT) tag 9 (SysCode) has the name of tag 6 (line 3); a lookup by name finds only "
+         "one of them\n"},
+        {"type.xml", head + "<tag no='9' name='when' type='dat'/>\n</msg></msg_dictionary>",
+         "line 4: message 10 (REJECT) tag 9 (when) has type 'dat'; the types are string, integer, double, bool, "
+         "date and m<message number>\n"},
+        {"array.xml", head + "<tag no='9' name='memo' type='string' array='yes'/>\n</msg></msg_dictionary>",
+         "line 4: message 10 (REJECT) tag 9 (memo) has array='yes', which is read as N (give Y or N)\n"},
+        {"msgtwice.xml", head + "</msg>\n<msg no='10' name='Again'/>\n</msg_dictionary>",
+         "line 5: message 10 (Again) is defined again (first on line 2)\n"},
+        {"cut.xml", head + "</msg>", "line 4, column 7: not well-formed XML: "},
+    };
+    for (const Case& c : cases) {
+        const std::string path = m_Dir.Write(c.name, c.xml);
+        const ToolRun r = Tool("check-dic " + path);
+        EXPECT_EQ(r.status, 1) << c.name;
+        EXPECT_EQ(r.out, "") << c.name;
+        EXPECT_EQ(r.err.find("vorant-protect: " + path + " " + c.err), 0u) << c.name << "\n" << r.err;
+    }
+    // The same mistake inside an encrypted dictionary is found alike.
+    const std::string exml = m_Dir.Path("nosub.exml");
+    ASSERT_EQ(Tool("encrypt " + m_Dir.Path("nosub.xml") + " " + exml).status, 0);
+    const ToolRun r = Tool("check-dic " + exml);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("line 4: message 10 (REJECT) tag 7 (lines) has type m3001"), std::string::npos) << r.err;
+}
+
 TEST_F(ToolTest, BadUsageFailsWithUsageText) {
     for (const char* args : {"", "frobnicate", "encrypt onlyone", "keyfile out.key", "keyfile --key abc", "showkey"}) {
         const ToolRun r = Tool(args);

@@ -9,8 +9,8 @@ std::string CallResult::Body() const {
     return std::string(body.GetData() ? body.GetData() : "", static_cast<size_t>(body.GetSize()));
 }
 
-std::unique_ptr<CallResult> Call(int p_iPort, int p_iSvcNum, int p_iMsgNum, const std::string& p_strXml,
-                                 int p_iTimeout) {
+std::unique_ptr<CallResult> Call(int p_iPort, int p_iSvcNum, int p_iMsgNum, const std::string& p_strXml, int p_iTimeout,
+                                 const char* p_szHost) {
     std::unique_ptr<CallResult> pResult(new CallResult);
     CTcpAdaptor a;
     CPacketInfo request;
@@ -19,7 +19,7 @@ std::unique_ptr<CallResult> Call(int p_iPort, int p_iSvcNum, int p_iMsgNum, cons
     request.m_strUserKey = "TESTKEY";
     request.m_Body.AppendData(p_strXml.data(), static_cast<int>(p_strXml.size()));
     request.m_bCompressed = p_strXml.size() > 1024 || p_iMsgNum == 1;
-    int iCode = a.Connect("127.0.0.1", p_iPort);
+    int iCode = a.Connect(p_szHost, p_iPort);
     if (iCode >= 0) {
         iCode = a.SendTo(&request, p_iTimeout);
     }

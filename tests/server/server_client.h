@@ -21,9 +21,10 @@ struct CallResult {
     std::string Body() const;
 };
 
-// Sends one request packet and reads the answer with time-out p_iTimeout.
+// Sends one request packet to p_szHost and reads the answer with time-out
+// p_iTimeout.
 std::unique_ptr<CallResult> Call(int p_iPort, int p_iSvcNum, int p_iMsgNum, const std::string& p_strXml,
-                                 int p_iTimeout = 2);
+                                 int p_iTimeout = 2, const char* p_szHost = "127.0.0.1");
 
 // A server on 127.0.0.1 with the test dictionary and the given rules,
 // collecting its log lines.

@@ -118,6 +118,21 @@ TEST_F(Server, LogsOneLinePerRequest) {
     EXPECT_NE(std::string::npos, lines[1].find("reject 501 denied: sent")) << lines[1];
 }
 
+TEST_F(Server, ListensOnIpv6) {
+    for (const char* szHost : {"::1", "::", "[::1]"}) {
+        TestServer server("100 echo\n", 1,
+                          [szHost](vorant_server::CServerOptions* p_pOpts) { p_pOpts->m_strHost = szHost; });
+        ASSERT_GT(server.Port(), 0) << szHost;
+        auto echo = Call(server.Port(), 100, 1001, kQuoteXml, 2, "::1");
+        EXPECT_EQ(0, echo->m_iCode) << szHost << ": " << echo->m_strError;
+        EXPECT_EQ(kQuoteXml, echo->Body()) << szHost;
+        server.Stop();
+        const std::vector<std::string> lines = server.LogLines();
+        ASSERT_EQ(1u, lines.size()) << szHost;
+        EXPECT_NE(std::string::npos, lines[0].find(" [::1]:")) << lines[0];
+    }
+}
+
 TEST_F(Server, BadRulesOrFilesStopTheStartWithTheReason) {
     struct Case {
         std::string rules;
@@ -128,7 +143,7 @@ TEST_F(Server, BadRulesOrFilesStopTheStartWithTheReason) {
         {"300 reject\n", "line 1: reject needs a code"},
         {"400 delay soon echo\n", "line 1: delay needs seconds (0 to 3600)"},
         {"500 answer\n", "line 1: answer needs a file"},
-        {"500 answer /nonexistent/x.xml\n", "cannot read answer file /nonexistent/x.xml"},
+        {"500 answer /nonexistent/x.xml\n", "answer file /nonexistent/x.xml cannot be read: No such file or directory"},
     };
     for (const Case& c : cases) {
         vorant_server::CServerOptions opts;

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <set>
-#include <vector>
 
 #include "field_value.h"
 #include "msg/msg_info.h"
@@ -12,85 +11,113 @@
 
 namespace {
 
+const int kMaxMsgNum = 9999;
+
 std::string Line(const char* p_szFormat, ...) __attribute__((format(printf, 1, 2)));
 
 std::string Line(const char* p_szFormat, ...) {
-    char text[512];
+    char szText[512];
     va_list args;
     va_start(args, p_szFormat);
-    std::vsnprintf(text, sizeof text, p_szFormat, args);
+    std::vsnprintf(szText, sizeof szText, p_szFormat, args);
     va_end(args);
-    return std::string(text) + "\n";
+    return std::string(szText) + "\n";
 }
 
-void Describe(const CMsgInfo& p_Info, bool p_bRecursive, std::set<int>* p_pDone, std::string* p_pOut) {
-    p_pDone->insert(p_Info.GetMsgNum());
-    const std::vector<const CTagInfo*> tags = TagsInOrder(p_Info);
+// The flat interface has no version: it is the one field read from the
+// dictionary's own definition.
+std::string VersionOf(int p_iMsgNum) {
+    const CMsgInfo* pInfo = MA_GetMsgDic()->GetMsgInfo(p_iMsgNum);
+    return pInfo ? pInfo->GetVer().ToStr() : "";
+}
+
+void Describe(const CMessageDef& p_Def, bool p_bRecursive, std::set<int>* p_pDone, std::string* p_pOut) {
+    p_pDone->insert(p_Def.GetMsgNum());
+    const std::vector<VorantTagDef>& tags = p_Def.GetTags();
     if (!p_pOut->empty())
         *p_pOut += "\n";
-    *p_pOut += Line("message %d %s, version '%s', %d tag%s", p_Info.GetMsgNum(), p_Info.GetName().ToStr(),
-                    p_Info.GetVer().ToStr(), static_cast<int>(tags.size()), tags.size() == 1 ? "" : "s");
+    *p_pOut += Line("message %d %s, version '%s', %d tag%s", p_Def.GetMsgNum(), p_Def.GetName().c_str(),
+                    VersionOf(p_Def.GetMsgNum()).c_str(), static_cast<int>(tags.size()), tags.size() == 1 ? "" : "s");
     *p_pOut += Line("  %5s  %-20s %-8s %-5s %s", "tag", "name", "type", "array", "sub-message");
-    for (const CTagInfo* tag : tags) {
-        std::string sub = tag->m_iType == TAG_TYPE_SUBMSG ? std::to_string(tag->m_iSubMsg) : "-";
-        const CMsgInfo* subInfo = MA_GetMsgDic()->GetMsgInfo(tag->m_iSubMsg);
-        if (tag->m_iType == TAG_TYPE_SUBMSG)
-            sub += subInfo ? std::string(" ") + subInfo->GetName().ToStr() : " (not defined)";
-        *p_pOut += Line("  %5d  %-20s %-8s %-5s %s", tag->m_iTagNum, tag->m_strName.ToStr(), TypeText(*tag).c_str(),
-                        tag->m_bArray ? "Y" : "N", sub.c_str());
+    for (const VorantTagDef& tag : tags) {
+        std::string strSub = "-";
+        if (tag.type == VORANT_TAG_SUBMSG) {
+            const char* szSubName = MSG_GetMsgName(tag.subMsg);
+            strSub = std::to_string(tag.subMsg) + (szSubName ? std::string(" ") + szSubName : " (not defined)");
+        }
+        *p_pOut += Line("  %5d  %-20s %-8s %-5s %s", tag.tag, tag.name, TypeText(tag).c_str(), tag.isArray ? "Y" : "N",
+                        strSub.c_str());
     }
     if (!p_bRecursive)
         return;
-    for (const CTagInfo* tag : tags) {
-        if (tag->m_iType != TAG_TYPE_SUBMSG || p_pDone->count(tag->m_iSubMsg) > 0)
-            continue;
-        const CMsgInfo* subInfo = MA_GetMsgDic()->GetMsgInfo(tag->m_iSubMsg);
-        if (subInfo != nullptr)
-            Describe(*subInfo, true, p_pDone, p_pOut);
+    for (const VorantTagDef& tag : tags) {
+        CMessageDef sub;
+        if (tag.type == VORANT_TAG_SUBMSG && p_pDone->count(tag.subMsg) == 0 && sub.Load(tag.subMsg))
+            Describe(sub, true, p_pDone, p_pOut);
     }
 }
 
 }  // namespace
 
-std::vector<const CTagInfo*> TagsInOrder(const CMsgInfo& p_Info) {
-    std::vector<const CTagInfo*> tags;
+bool CMessageDef::Load(int p_iMsgNum) {
+    const char* szName = MSG_GetMsgName(p_iMsgNum);
+    const int iCount = MSG_GetTagDefCount(p_iMsgNum);
+    if (szName == nullptr || iCount < 0)
+        return false;
+    m_iMsgNum = p_iMsgNum;
+    m_strName = szName;
+    m_Tags.clear();
     std::set<int> seen;
-    for (int i = 0; i < p_Info.GetTagCount(); ++i) {
-        const int tagNum = p_Info.GetTagNumAt(i);
-        if (seen.insert(tagNum).second && p_Info.GetTagInfo(tagNum) != nullptr)
-            tags.push_back(p_Info.GetTagInfo(tagNum));
+    for (int i = 0; i < iCount; ++i) {
+        VorantTagDef def = {};
+        def.size = sizeof def;
+        if (MSG_GetTagDef(p_iMsgNum, i, &def) == 0 && seen.insert(def.tag).second)
+            m_Tags.push_back(def);
     }
-    return tags;
+    return true;
 }
 
-const CMsgInfo* FindMessage(const std::string& p_strNumberOrName) {
-    CMsgDic* dic = MA_GetMsgDic();
-    char* end = nullptr;
-    const long number = std::strtol(p_strNumberOrName.c_str(), &end, 10);
-    if (!p_strNumberOrName.empty() && *end == '\0')
-        return CMsgDic::IsValidMsgNum(static_cast<int>(number)) ? dic->GetMsgInfo(static_cast<int>(number)) : nullptr;
-    for (int n = 1; n <= CMsgDic::MAX_MSG_NUM; ++n) {
-        const CMsgInfo* info = dic->GetMsgInfo(n);
-        if (info != nullptr && p_strNumberOrName == info->GetName().ToStr())
-            return info;
+std::string CMessageDef::Label() const { return "message " + std::to_string(m_iMsgNum) + " " + m_strName; }
+
+const VorantTagDef* CMessageDef::FindTag(const std::string& p_strName) const {
+    for (const VorantTagDef& tag : m_Tags) {
+        if (p_strName == tag.name)
+            return &tag;
     }
     return nullptr;
 }
 
-std::string ListMessages() {
-    std::string out = Line("%5s  %-24s %-8s %s", "msg", "name", "version", "tags");
-    for (int n = 1; n <= CMsgDic::MAX_MSG_NUM; ++n) {
-        const CMsgInfo* info = MA_GetMsgDic()->GetMsgInfo(n);
-        if (info != nullptr)
-            out += Line("%5d  %-24s %-8s %d", n, info->GetName().ToStr(), info->GetVer().ToStr(),
-                        static_cast<int>(TagsInOrder(*info).size()));
+const VorantTagDef* CMessageDef::FindTag(int p_iTagNum) const {
+    for (const VorantTagDef& tag : m_Tags) {
+        if (tag.tag == p_iTagNum)
+            return &tag;
     }
-    return out;
+    return nullptr;
 }
 
-std::string DescribeMessage(const CMsgInfo& p_Info, bool p_bRecursive) {
+bool FindMessage(const std::string& p_strNumberOrName, CMessageDef* p_pDef) {
+    char* pEnd = nullptr;
+    const long lNumber = std::strtol(p_strNumberOrName.c_str(), &pEnd, 10);
+    if (!p_strNumberOrName.empty() && *pEnd == '\0')
+        return lNumber >= 1 && lNumber <= kMaxMsgNum && p_pDef->Load(static_cast<int>(lNumber));
+    const int iMsgNum = MSG_FindMsgNum(p_strNumberOrName.c_str());
+    return iMsgNum > 0 && p_pDef->Load(iMsgNum);
+}
+
+std::string ListMessages() {
+    std::string strOut = Line("%5s  %-24s %-8s %s", "msg", "name", "version", "tags");
+    for (int n = 1; n <= kMaxMsgNum; ++n) {
+        CMessageDef def;
+        if (def.Load(n))
+            strOut += Line("%5d  %-24s %-8s %d", n, def.GetName().c_str(), VersionOf(n).c_str(),
+                           static_cast<int>(def.GetTags().size()));
+    }
+    return strOut;
+}
+
+std::string DescribeMessage(const CMessageDef& p_Def, bool p_bRecursive) {
     std::set<int> done;
-    std::string out;
-    Describe(p_Info, p_bRecursive, &done, &out);
-    return out;
+    std::string strOut;
+    Describe(p_Def, p_bRecursive, &done, &strOut);
+    return strOut;
 }

@@ -2,7 +2,6 @@
 
 #include "dictionary_view.h"
 #include "latin1.h"
-#include "msg/msg_info.h"
 #include "request_builder.h"
 #include "vorant/msg.hpp"
 #include "vorant/vorant_error.hpp"
@@ -11,74 +10,121 @@ using json = nlohmann::ordered_json;
 
 namespace {
 
-json FieldsToJson(CMsg& p_Msg, const CMsgInfo& p_Info);
+json FieldsToJson(CMsg& p_Msg, const CMessageDef& p_Def);
 
 // One value of a tag; null when it cannot be read.
-json ValueAt(CMsg& p_Msg, const CTagInfo& p_Tag, int p_iIndex) {
-    const int tag = p_Tag.m_iTagNum;
-    const bool array = p_Tag.m_bArray;
-    switch (p_Tag.m_iType) {
-        case TAG_TYPE_STRING: {
-            CString value;
-            if ((array ? p_Msg.GetValueAt(tag, p_iIndex, &value) : p_Msg.GetValue(tag, &value)) < 0)
+json ValueAt(CMsg& p_Msg, const VorantTagDef& p_Tag, int p_iIndex) {
+    const int iTag = p_Tag.tag;
+    const bool bArray = p_Tag.isArray != 0;
+    switch (p_Tag.type) {
+        case VORANT_TAG_STRING: {
+            CString strValue;
+            if ((bArray ? p_Msg.GetValueAt(iTag, p_iIndex, &strValue) : p_Msg.GetValue(iTag, &strValue)) < 0)
                 return nullptr;
-            return ToUtf8(value.ToStr());
+            return ToUtf8(strValue.ToStr());
         }
-        case TAG_TYPE_INT: {
-            int value = 0;
-            if ((array ? p_Msg.GetValueAt(tag, p_iIndex, &value) : p_Msg.GetValue(tag, &value)) < 0)
+        case VORANT_TAG_INT: {
+            int iValue = 0;
+            if ((bArray ? p_Msg.GetValueAt(iTag, p_iIndex, &iValue) : p_Msg.GetValue(iTag, &iValue)) < 0)
                 return nullptr;
-            return value;
+            return iValue;
         }
-        case TAG_TYPE_DBL: {
-            double value = 0;
-            if ((array ? p_Msg.GetValueAt(tag, p_iIndex, &value) : p_Msg.GetValue(tag, &value)) < 0)
+        case VORANT_TAG_DBL: {
+            double dValue = 0;
+            if ((bArray ? p_Msg.GetValueAt(iTag, p_iIndex, &dValue) : p_Msg.GetValue(iTag, &dValue)) < 0)
                 return nullptr;
-            return value;
+            return dValue;
         }
-        case TAG_TYPE_BOOL: {
-            bool value = false;
-            if ((array ? p_Msg.GetValueAt(tag, p_iIndex, &value) : p_Msg.GetValue(tag, &value)) < 0)
+        case VORANT_TAG_BOOL: {
+            bool bValue = false;
+            if ((bArray ? p_Msg.GetValueAt(iTag, p_iIndex, &bValue) : p_Msg.GetValue(iTag, &bValue)) < 0)
                 return nullptr;
-            return value;
+            return bValue;
         }
-        case TAG_TYPE_DATE: {
+        case VORANT_TAG_DATE: {
             CDate value;
-            if ((array ? p_Msg.GetValueAt(tag, p_iIndex, &value) : p_Msg.GetValue(tag, &value)) < 0)
+            if ((bArray ? p_Msg.GetValueAt(iTag, p_iIndex, &value) : p_Msg.GetValue(iTag, &value)) < 0)
                 return nullptr;
             return ToUtf8(value.ToStr());
         }
-        case TAG_TYPE_SUBMSG: {
-            CMsg* sub = nullptr;
-            if ((array ? p_Msg.GetValueAt(tag, p_iIndex, &sub) : p_Msg.GetValue(tag, &sub)) < 0 || sub == nullptr)
+        case VORANT_TAG_SUBMSG: {
+            CMsg* pSub = nullptr;
+            if ((bArray ? p_Msg.GetValueAt(iTag, p_iIndex, &pSub) : p_Msg.GetValue(iTag, &pSub)) < 0 || pSub == nullptr)
                 return nullptr;
-            const CMsgInfo* subInfo = MA_GetMsgDic()->GetMsgInfo(p_Tag.m_iSubMsg);
-            return subInfo ? FieldsToJson(*sub, *subInfo) : json::object();
+            CMessageDef sub;
+            return sub.Load(p_Tag.subMsg) ? FieldsToJson(*pSub, sub) : json::object();
         }
         default: return nullptr;
     }
 }
 
-json FieldsToJson(CMsg& p_Msg, const CMsgInfo& p_Info) {
+json FieldsToJson(CMsg& p_Msg, const CMessageDef& p_Def) {
     json fields = json::object();
-    for (const CTagInfo* tag : TagsInOrder(p_Info)) {
-        const int tagNum = tag->m_iTagNum;
-        const std::string name = ToUtf8(tag->m_strName.ToStr());
-        if (!tag->m_bArray) {
-            json value = ValueAt(p_Msg, *tag, 0);
+    for (const VorantTagDef& tag : p_Def.GetTags()) {
+        const std::string strName = ToUtf8(tag.name);
+        if (!tag.isArray) {
+            json value = ValueAt(p_Msg, tag, 0);
             if (!value.is_null())
-                fields[name] = value;
+                fields[strName] = value;
             continue;
         }
-        const int size = p_Msg.GetArrSize(tagNum);
-        if (size <= 0)
+        const int iSize = p_Msg.GetArrSize(tag.tag);
+        if (iSize <= 0)
             continue;
         json items = json::array();
-        for (int k = 0; k < size; ++k)
-            items.push_back(ValueAt(p_Msg, *tag, k));
-        fields[name] = items;
+        for (int k = 0; k < iSize; ++k)
+            items.push_back(ValueAt(p_Msg, tag, k));
+        fields[strName] = items;
     }
     return fields;
+}
+
+// Line and column (from 1) of byte p_nOffset of p_strText.
+std::string Position(const std::string& p_strText, size_t p_nOffset) {
+    size_t nLine = 1, nColumn = 1;
+    for (size_t i = 0; i < p_nOffset && i < p_strText.size(); ++i) {
+        if (p_strText[i] == '\n') {
+            ++nLine;
+            nColumn = 1;
+        } else {
+            ++nColumn;
+        }
+    }
+    return "line " + std::to_string(nLine) + ", column " + std::to_string(nColumn);
+}
+
+// The parser's own words without its "[json.exception...] " prefix.
+std::string ParserWords(const std::exception& p_Error) {
+    std::string strWhat = p_Error.what();
+    const size_t nEnd = strWhat.find("] ");
+    return strWhat[0] == '[' && nEnd != std::string::npos ? strWhat.substr(nEnd + 2) : strWhat;
+}
+
+// Parses p_strJson; false with a reason that says where it went wrong.
+bool ParseJson(const std::string& p_strJson, json* p_pDoc, std::string* p_pError) {
+    if (p_strJson.find_first_not_of(" \t\r\n") == std::string::npos) {
+        *p_pError = "the JSON request is empty";
+        return false;
+    }
+    try {
+        *p_pDoc = json::parse(p_strJson);
+        return true;
+    } catch (const json::parse_error& e) {
+        // Its words give line and column already.
+        *p_pError = "the JSON request is not valid JSON: " + ParserWords(e);
+    } catch (const json::out_of_range& e) {
+        // A number too large for a double ("1e999"): the words quote it.
+        std::string strWords = ParserWords(e);
+        const size_t nQuote = strWords.find('\'');
+        const size_t nEnd = nQuote == std::string::npos ? nQuote : strWords.find('\'', nQuote + 1);
+        const size_t nAt = nEnd == std::string::npos ? std::string::npos
+                                                     : p_strJson.find(strWords.substr(nQuote + 1, nEnd - nQuote - 1));
+        *p_pError = "the JSON request is not valid JSON" +
+                    (nAt == std::string::npos ? std::string() : " at " + Position(p_strJson, nAt)) + ": " + strWords;
+    } catch (const json::exception& e) {
+        *p_pError = "the JSON request is not valid JSON: " + ParserWords(e);
+    }
+    return false;
 }
 
 }  // namespace
@@ -86,9 +132,10 @@ json FieldsToJson(CMsg& p_Msg, const CMsgInfo& p_Info) {
 json MessageToJson(CMsg& p_Msg) {
     json out = json::object();
     out["msg"] = p_Msg.GetMsgNum();
-    const CMsgInfo* info = MA_GetMsgDic()->GetMsgInfo(p_Msg.GetMsgNum());
-    out["name"] = info ? ToUtf8(info->GetName().ToStr()) : "";
-    out["fields"] = info ? FieldsToJson(p_Msg, *info) : json::object();
+    CMessageDef def;
+    const bool bKnown = def.Load(p_Msg.GetMsgNum());
+    out["name"] = bKnown ? ToUtf8(def.GetName()) : "";
+    out["fields"] = bKnown ? FieldsToJson(p_Msg, def) : json::object();
     return out;
 }
 
@@ -103,9 +150,12 @@ json ErrorToJson(int p_iResult, CVorantError& p_Err) {
 
 bool JsonToRequestXml(const std::string& p_strJson, const std::string& p_strMsg, std::string* p_pXml,
                       std::string* p_pError) {
-    json doc = json::parse(p_strJson, nullptr, false);
-    if (doc.is_discarded() || !doc.is_object()) {
-        *p_pError = "the JSON request is not a JSON object";
+    json doc;
+    if (!ParseJson(p_strJson, &doc, p_pError))
+        return false;
+    if (!doc.is_object()) {
+        *p_pError = std::string("the JSON request must be a JSON object {\"msg\": ..., \"fields\": {...}}, got ") +
+                    (doc.is_array() ? "an array" : std::string("a ") + doc.type_name());
         return false;
     }
     for (const auto& member : doc.items()) {
@@ -114,28 +164,29 @@ bool JsonToRequestXml(const std::string& p_strJson, const std::string& p_strMsg,
             return false;
         }
     }
-    std::string msg = p_strMsg;
+    std::string strMsg = p_strMsg;
+    CMessageDef def, given;
     if (doc.contains("msg")) {
-        const json& given = doc["msg"];
-        const std::string text = given.is_number_integer() ? std::to_string(given.get<long long>())
-                                 : given.is_string()       ? given.get<std::string>()
-                                                           : given.dump();
-        if (!msg.empty() && FindMessage(msg) != FindMessage(text)) {
-            *p_pError = "the JSON request is message " + text + ", not " + msg;
+        const json& msg = doc["msg"];
+        const std::string strText = msg.is_number_integer() ? std::to_string(msg.get<long long>())
+                                    : msg.is_string()       ? msg.get<std::string>()
+                                                            : msg.dump();
+        if (!strMsg.empty() && FindMessage(strMsg, &def) && FindMessage(strText, &given) &&
+            def.GetMsgNum() != given.GetMsgNum()) {
+            *p_pError = "the JSON request is message " + strText + ", not " + strMsg;
             return false;
         }
-        msg = text;
+        strMsg = strText;
     }
-    if (msg.empty()) {
+    if (strMsg.empty()) {
         *p_pError = "the JSON request names no message (\"msg\": number or name, or --msg)";
         return false;
     }
-    const CMsgInfo* info = FindMessage(msg);
-    if (info == nullptr) {
-        *p_pError = "message " + msg + " is not in the dictionary";
+    if (!FindMessage(strMsg, &def)) {
+        *p_pError = "message " + strMsg + " is not in the dictionary";
         return false;
     }
-    RequestBuilder builder(info);
+    CRequestBuilder builder(def);
     if (doc.contains("fields") && !builder.SetJson(doc["fields"], p_pError))
         return false;
     *p_pXml = builder.ToXml();

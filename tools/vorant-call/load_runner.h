@@ -40,25 +40,30 @@ struct LoadResult {
     int64_t started = 0;
     int64_t answered = 0;
     int64_t failed = 0;
-    double seconds = 0;                   // from the first start to the last end
+    int64_t notStarted = 0;               // open model: scheduled, never started (0 when interrupted)
+    double seconds = 0;                   // from the start of the run to the last end
     LatencyHistogram latency;             // answered calls, microseconds
     std::map<int, int64_t> errorsByCode;  // error record code -> failed calls
     std::string firstError;               // the first failure, as printed
     // Per second of the run (by scheduled start in the open model, by
     // start otherwise): p50 and p99 of the calls answered, microseconds.
     std::vector<LatencyHistogram> perSecond;
+    // Per second as above: calls failed, and calls not started (by their
+    // scheduled start).
+    std::vector<int64_t> failedPerSecond;
+    std::vector<int64_t> notStartedPerSecond;
 
     LoadResult() : latency(7) {}
 };
 
-// Runs the plan; the library must be initialised. Returns early, with what
-// was measured so far, once *p_pStop becomes true (calls under way are
-// waited for up to p_iGraceMillis, then given up on: *p_pAbandoned is true
-// and the process must not return through static destructors).
-LoadResult RunLoad(const LoadPlan& p_Plan, const std::atomic<bool>* p_pStop, int p_iGraceMillis, bool* p_pAbandoned);
+// How many calls a run may keep under way: the descriptor limit (raised to
+// its hard ceiling on the first call) less a reserve for everything else.
+int LoadConcurrencyLimit();
 
-// The summary as text lines, and as the JSON object scripts read.
-std::string LoadSummaryText(const LoadPlan& p_Plan, const LoadResult& p_Result);
-std::string LoadSummaryJson(const LoadPlan& p_Plan, const LoadResult& p_Result);
+// Runs the plan on the calling thread; the library must be initialised. Returns early, with what
+// was measured so far, once *p_pStop becomes true (calls under way are
+// waited for up to p_iGraceMillis, then cancelled and not counted).
+// *p_pAbandoned is always false now that no call outlives the run.
+LoadResult RunLoad(const LoadPlan& p_Plan, const std::atomic<bool>* p_pStop, int p_iGraceMillis, bool* p_pAbandoned);
 
 #endif  // VORANT_CALL_LOAD_RUNNER_H

@@ -3,270 +3,296 @@
 #include <cctype>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
+#include <vector>
 
 #include "field_value.h"
-#include "latin1.h"
-#include "msg/msg_info.h"
-#include "vorant/msg_dic.hpp"
 
 using json = nlohmann::ordered_json;
 
-struct RequestBuilder::Node {
-    std::string name;
-    const CMsgInfo* info = nullptr;  // the definition of a group node
-    bool leaf = false;
-    std::string value;
-    std::vector<std::unique_ptr<Node>> children;
+struct CRequestBuilder::CNode {
+    std::string m_strName;
+    const CMessageDef* m_pDef = nullptr;  // the definition of a group node
+    bool m_bLeaf = false;
+    std::string m_strValue;
+    std::vector<std::unique_ptr<CNode>> m_Children;
 
-    int Count(const std::string& childName) const {
-        int n = 0;
-        for (const auto& child : children)
-            n += child->name == childName ? 1 : 0;
-        return n;
+    int Count(const std::string& p_strChild) const {
+        int iCount = 0;
+        for (const auto& pChild : m_Children)
+            iCount += pChild->m_strName == p_strChild ? 1 : 0;
+        return iCount;
     }
 
-    Node* Append(const std::string& childName, const CMsgInfo* childInfo) {
-        children.push_back(std::make_unique<Node>());
-        Node* node = children.back().get();
-        node->name = childName;
-        node->info = childInfo;
-        node->leaf = childInfo == nullptr;
-        return node;
+    CNode* Append(const std::string& p_strChild, const CMessageDef* p_pChildDef) {
+        m_Children.push_back(std::make_unique<CNode>());
+        CNode* pNode = m_Children.back().get();
+        pNode->m_strName = p_strChild;
+        pNode->m_pDef = p_pChildDef;
+        pNode->m_bLeaf = p_pChildDef == nullptr;
+        return pNode;
     }
 
-    // The index-th group called childName, made (with any missing earlier
-    // items) when absent.
-    Node* Group(const std::string& childName, const CMsgInfo* childInfo, int index) {
-        int seen = 0;
-        for (auto& child : children) {
-            if (!child->leaf && child->name == childName && seen++ == index)
-                return child.get();
+    // The p_iIndex-th group called p_strChild, or null when it does not exist.
+    CNode* Group(const std::string& p_strChild, int p_iIndex) {
+        int iSeen = 0;
+        for (auto& pChild : m_Children) {
+            if (!pChild->m_bLeaf && pChild->m_strName == p_strChild && iSeen++ == p_iIndex)
+                return pChild.get();
         }
-        Node* last = nullptr;
-        for (; seen <= index; ++seen)
-            last = Append(childName, childInfo);
-        return last;
+        return nullptr;
     }
 };
 
 namespace {
 
 // "name" or "name[3]" into its name and index (-1 without one).
-bool ParseSegment(const std::string& segment, std::string* name, int* index) {
-    size_t open = segment.find('[');
-    *index = -1;
-    if (open == std::string::npos) {
-        *name = segment;
-        return !name->empty();
+bool ParseSegment(const std::string& p_strSegment, std::string* p_pName, int* p_piIndex) {
+    const size_t nOpen = p_strSegment.find('[');
+    *p_piIndex = -1;
+    if (nOpen == std::string::npos) {
+        *p_pName = p_strSegment;
+        return !p_pName->empty();
     }
-    if (segment.back() != ']' || open + 2 > segment.size() - 1)
+    if (p_strSegment.back() != ']' || nOpen + 2 > p_strSegment.size() - 1)
         return false;
-    std::string digits = segment.substr(open + 1, segment.size() - open - 2);
-    if (digits.size() > 6)
+    const std::string strDigits = p_strSegment.substr(nOpen + 1, p_strSegment.size() - nOpen - 2);
+    if (strDigits.size() > 6)
         return false;
-    for (unsigned char c : digits) {
+    for (unsigned char c : strDigits) {
         if (!std::isdigit(c))
             return false;
     }
-    *name = segment.substr(0, open);
-    *index = std::atoi(digits.c_str());
-    return !name->empty();
+    *p_pName = p_strSegment.substr(0, nOpen);
+    *p_piIndex = std::atoi(strDigits.c_str());
+    return !p_pName->empty();
 }
 
-std::string MessageText(const CMsgInfo* info) {
-    return "message " + std::to_string(info->GetMsgNum()) + " " + info->GetName().ToStr();
+std::string TagText(const VorantTagDef& p_Tag) {
+    return "tag '" + std::string(p_Tag.name) + "' (" + TypeText(p_Tag) + ")";
 }
 
-// The tag called name in info, or null with a reason.
-const CTagInfo* FindTag(const CMsgInfo* info, const std::string& path, const std::string& name, std::string* error) {
-    int tagNum = 0;
-    if (info->GetTagNum(name.c_str(), &tagNum) < 0) {
-        *error = "unknown tag '" + name + "' in " + MessageText(info) + " (at '" + path + "'; vorant-call --describe " +
-                 std::to_string(info->GetMsgNum()) + " lists its tags)";
-        return nullptr;
+// The tag called p_strName in p_Def, or null with a reason.
+const VorantTagDef* FindTag(const CMessageDef& p_Def, const std::string& p_strPath, const std::string& p_strName,
+                            std::string* p_pError) {
+    const VorantTagDef* pTag = p_Def.FindTag(p_strName);
+    if (pTag == nullptr)
+        *p_pError = "unknown tag '" + p_strName + "' in " + p_Def.Label() + " (at '" + p_strPath +
+                    "'; vorant-call --describe " + std::to_string(p_Def.GetMsgNum()) + " lists its tags)";
+    return pTag;
+}
+
+std::vector<std::string> SplitPath(const std::string& p_strPath) {
+    std::vector<std::string> segments;
+    size_t nStart = 0;
+    for (;;) {
+        const size_t nDot = p_strPath.find('.', nStart);
+        segments.push_back(p_strPath.substr(nStart, nDot == std::string::npos ? std::string::npos : nDot - nStart));
+        if (nDot == std::string::npos)
+            return segments;
+        nStart = nDot + 1;
     }
-    return info->GetTagInfo(tagNum);
-}
-
-// The definition a sub-message tag refers to, or null with a reason.
-const CMsgInfo* SubInfo(const CTagInfo* tag, const std::string& path, std::string* error) {
-    if (tag->m_iType != TAG_TYPE_SUBMSG) {
-        *error = "tag '" + std::string(tag->m_strName.ToStr()) + "' (" + TypeText(*tag) +
-                 ") is not a sub-message (at '" + path + "')";
-        return nullptr;
-    }
-    const CMsgInfo* sub = MA_GetMsgDic()->GetMsgInfo(tag->m_iSubMsg);
-    if (sub == nullptr)
-        *error = "tag '" + std::string(tag->m_strName.ToStr()) + "' refers to message " +
-                 std::to_string(tag->m_iSubMsg) + ", which the dictionary does not define";
-    return sub;
 }
 
 }  // namespace
 
-RequestBuilder::RequestBuilder(const CMsgInfo* p_pInfo)
-    : m_iMsgNum(p_pInfo->GetMsgNum()), m_pRoot(std::make_unique<Node>()) {
-    m_pRoot->info = p_pInfo;
+CRequestBuilder::CRequestBuilder(const CMessageDef& p_Def)
+    : m_iMsgNum(p_Def.GetMsgNum()), m_pRoot(std::make_unique<CNode>()) {
+    m_pRoot->m_pDef = &(m_Defs[m_iMsgNum] = p_Def);
 }
 
-RequestBuilder::~RequestBuilder() = default;
+CRequestBuilder::~CRequestBuilder() = default;
 
-bool RequestBuilder::AddLeaf(Node* p_pParent, const std::string& p_strPath, const std::string& p_strName,
-                             const std::string& p_strValue, std::string* p_pError) {
-    const CTagInfo* tag = FindTag(p_pParent->info, p_strPath, p_strName, p_pError);
-    if (tag == nullptr)
+const CMessageDef& CRequestBuilder::DefOf(const CNode* p_pNode) const { return *p_pNode->m_pDef; }
+
+const CMessageDef* CRequestBuilder::SubDef(const VorantTagDef& p_Tag, const std::string& p_strPath,
+                                           std::string* p_pError) {
+    if (p_Tag.type != VORANT_TAG_SUBMSG) {
+        *p_pError = TagText(p_Tag) + " is not a sub-message (at '" + p_strPath + "')";
+        return nullptr;
+    }
+    auto found = m_Defs.find(p_Tag.subMsg);
+    if (found != m_Defs.end())
+        return &found->second;
+    CMessageDef def;
+    if (!def.Load(p_Tag.subMsg)) {
+        *p_pError = "tag '" + std::string(p_Tag.name) + "' refers to message " + std::to_string(p_Tag.subMsg) +
+                    ", which the dictionary does not define";
+        return nullptr;
+    }
+    return &(m_Defs[p_Tag.subMsg] = def);
+}
+
+CRequestBuilder::CNode* CRequestBuilder::AddRow(CNode* p_pParent, const VorantTagDef& p_Tag,
+                                                const std::string& p_strPath, std::string* p_pError) {
+    const CMessageDef* pSub = SubDef(p_Tag, p_strPath, p_pError);
+    if (pSub == nullptr)
+        return nullptr;
+    if (!p_Tag.isArray && p_pParent->Count(p_Tag.name) > 0) {
+        *p_pError = TagText(p_Tag) + " is not an array and is already set (at '" + p_strPath + "')";
+        return nullptr;
+    }
+    return p_pParent->Append(p_Tag.name, pSub);
+}
+
+bool CRequestBuilder::AddValue(CNode* p_pParent, const VorantTagDef& p_Tag, const std::string& p_strUtf8,
+                               std::string* p_pError) {
+    std::string strCanonical;
+    if (!CheckFieldValue(p_Tag, p_strUtf8, &strCanonical, p_pError))
         return false;
-    std::string canonical;
-    if (!CheckFieldValue(*tag, p_strValue, &canonical, p_pError))
-        return false;
-    if (!tag->m_bArray && p_pParent->Count(p_strName) > 0) {
-        *p_pError = "tag '" + p_strName + "' (" + TypeText(*tag) + ") is not an array and is already set; '" +
-                    p_strValue + "' would replace the first value";
+    if (!p_Tag.isArray && p_pParent->Count(p_Tag.name) > 0) {
+        *p_pError =
+            TagText(p_Tag) + " is not an array and is already set; '" + p_strUtf8 + "' would replace the first value";
         return false;
     }
-    if (canonical.find("]]>") != std::string::npos) {
-        *p_pError = "tag '" + p_strName + "': a value cannot contain ']]>': '" + p_strValue + "'";
+    if (strCanonical.find("]]>") != std::string::npos) {
+        *p_pError = "tag '" + std::string(p_Tag.name) + "': a value cannot contain ']]>': '" + p_strUtf8 + "'";
         return false;
     }
-    p_pParent->Append(p_strName, nullptr)->value = canonical;
+    p_pParent->Append(p_Tag.name, nullptr)->m_strValue = strCanonical;
     return true;
 }
 
-bool RequestBuilder::Set(const std::string& p_strAssignment, std::string* p_pError) {
-    size_t eq = p_strAssignment.find('=');
-    if (eq == std::string::npos) {
+bool CRequestBuilder::Set(const std::string& p_strAssignment, std::string* p_pError) {
+    const size_t nEq = p_strAssignment.find('=');
+    if (nEq == std::string::npos) {
         *p_pError = "expected NAME=VALUE, got '" + p_strAssignment + "'";
         return false;
     }
-    const std::string path = p_strAssignment.substr(0, eq);
-    const std::string value = p_strAssignment.substr(eq + 1);
-    std::vector<std::string> segments;
-    size_t start = 0;
-    for (;;) {
-        size_t dot = path.find('.', start);
-        segments.push_back(path.substr(start, dot == std::string::npos ? std::string::npos : dot - start));
-        if (dot == std::string::npos)
-            break;
-        start = dot + 1;
-    }
-
-    Node* node = m_pRoot.get();
+    const std::string strPath = p_strAssignment.substr(0, nEq);
+    const std::string strValue = p_strAssignment.substr(nEq + 1);
+    const std::vector<std::string> segments = SplitPath(strPath);
+    CNode* pNode = m_pRoot.get();
     for (size_t i = 0; i < segments.size(); ++i) {
-        std::string name;
-        int index;
-        if (!ParseSegment(segments[i], &name, &index)) {
-            *p_pError = "bad field name '" + path + "' (use name, name.sub or name[2].sub)";
+        std::string strName;
+        int iIndex;
+        if (!ParseSegment(segments[i], &strName, &iIndex)) {
+            *p_pError = "bad field name '" + strPath + "' (use name, name.sub or name[2].sub)";
             return false;
         }
+        const VorantTagDef* pTag = FindTag(*pNode->m_pDef, strPath, strName, p_pError);
+        if (pTag == nullptr)
+            return false;
         if (i + 1 == segments.size()) {
-            if (index >= 0) {
-                *p_pError = "an index belongs to a sub-message in '" + path + "'";
+            if (iIndex >= 0) {
+                *p_pError = "an index belongs to a sub-message in '" + strPath + "'";
                 return false;
             }
-            return AddLeaf(node, path, name, value, p_pError);
+            return AddValue(pNode, *pTag, strValue, p_pError);
         }
-        const CTagInfo* tag = FindTag(node->info, path, name, p_pError);
-        if (tag == nullptr)
+        if (SubDef(*pTag, strPath, p_pError) == nullptr)
             return false;
-        const CMsgInfo* sub = SubInfo(tag, path, p_pError);
-        if (sub == nullptr)
-            return false;
-        if (index > 0 && !tag->m_bArray) {
-            *p_pError = "tag '" + name + "' (" + TypeText(*tag) + ") is not an array: no item " +
-                        std::to_string(index) + " in '" + path + "'";
+        if (iIndex > 0 && !pTag->isArray) {
+            *p_pError =
+                TagText(*pTag) + " is not an array: no item " + std::to_string(iIndex) + " in '" + strPath + "'";
             return false;
         }
-        node = node->Group(name, sub, index < 0 ? 0 : index);
+        const int iRow = iIndex < 0 ? 0 : iIndex;
+        CNode* pRow = pNode->Group(strName, iRow);
+        if (pRow == nullptr) {
+            // Rows are numbered from 0 without gaps: a gap would travel as
+            // empty rows nobody asked for.
+            const int iRows = pNode->Count(strName);
+            if (iRow > iRows) {
+                *p_pError = "no item " + std::to_string(iRow) + " of " + TagText(*pTag) + " in '" + strPath +
+                            "': it has " + std::to_string(iRows) + " item" + (iRows == 1 ? "" : "s") +
+                            ", so the next one is " + strName + "[" + std::to_string(iRows) + "]";
+                return false;
+            }
+            pRow = AddRow(pNode, *pTag, strPath, p_pError);
+            if (pRow == nullptr)
+                return false;
+        }
+        pNode = pRow;
     }
     return true;
 }
 
-bool RequestBuilder::SetJson(const json& p_Fields, std::string* p_pError) {
+bool CRequestBuilder::SetJson(const json& p_Fields, std::string* p_pError) {
     return AddJsonFields(m_pRoot.get(), "", p_Fields, p_pError);
 }
 
-bool RequestBuilder::AddJsonFields(Node* p_pNode, const std::string& p_strPath, const json& p_Fields,
-                                   std::string* p_pError) {
+bool CRequestBuilder::AddJsonFields(CNode* p_pNode, const std::string& p_strPath, const json& p_Fields,
+                                    std::string* p_pError) {
     if (!p_Fields.is_object()) {
-        *p_pError = "the fields of " + MessageText(p_pNode->info) +
-                    (p_strPath.empty() ? "" : " at '" + p_strPath + "'") + " must be a JSON object, got " +
-                    p_Fields.dump();
+        *p_pError = "the fields of " + p_pNode->m_pDef->Label() + (p_strPath.empty() ? "" : " at '" + p_strPath + "'") +
+                    " must be a JSON object, got " + p_Fields.dump();
         return false;
     }
     for (const auto& member : p_Fields.items()) {
-        const std::string name = member.key();
-        const std::string path = p_strPath.empty() ? name : p_strPath + "." + name;
-        const CTagInfo* tag = FindTag(p_pNode->info, path, name, p_pError);
-        if (tag == nullptr)
+        const std::string strName = member.key();
+        const std::string strPath = p_strPath.empty() ? strName : p_strPath + "." + strName;
+        const VorantTagDef* pTag = FindTag(*p_pNode->m_pDef, strPath, strName, p_pError);
+        if (pTag == nullptr)
             return false;
         const json& value = member.value();
-        if (value.is_array() && !tag->m_bArray) {
-            *p_pError = "tag '" + name + "' (" + TypeText(*tag) + ") is not an array, got " + value.dump();
+        if (value.is_array() && !pTag->isArray) {
+            *p_pError = TagText(*pTag) + " is not an array, got " + value.dump();
             return false;
         }
         const json items = value.is_array() ? value : json::array({value});
         for (const json& item : items) {
-            if (tag->m_iType == TAG_TYPE_SUBMSG) {
-                const CMsgInfo* sub = SubInfo(tag, path, p_pError);
-                if (sub == nullptr || !AddJsonFields(p_pNode->Append(name, sub), path, item, p_pError))
+            if (pTag->type == VORANT_TAG_SUBMSG) {
+                CNode* pRow = AddRow(p_pNode, *pTag, strPath, p_pError);
+                if (pRow == nullptr || !AddJsonFields(pRow, strPath, item, p_pError))
                     return false;
                 continue;
             }
-            std::string text;
             bool bTyped = true;
-            switch (tag->m_iType) {
-                case TAG_TYPE_STRING:
-                case TAG_TYPE_DATE: bTyped = item.is_string(); break;
-                case TAG_TYPE_INT: bTyped = item.is_number_integer(); break;
-                case TAG_TYPE_DBL: bTyped = item.is_number(); break;
-                case TAG_TYPE_BOOL:
+            switch (pTag->type) {
+                case VORANT_TAG_STRING:
+                case VORANT_TAG_DATE: bTyped = item.is_string(); break;
+                case VORANT_TAG_INT: bTyped = item.is_number_integer(); break;
+                case VORANT_TAG_DBL: bTyped = item.is_number(); break;
+                case VORANT_TAG_BOOL:
                     bTyped = item.is_boolean() || (item.is_number_integer() && (item == 0 || item == 1));
                     break;
                 default: break;
             }
-            if (item.is_string()) {
-                if (!FromUtf8(item.get<std::string>(), &text)) {
-                    *p_pError = "tag '" + name + "' (" + TypeText(*tag) +
-                                "): only ISO-8859-1 characters can travel, got " + item.dump();
-                    return false;
-                }
-            } else if (item.is_boolean()) {
-                text = item.get<bool>() ? "true" : "false";
-            } else {
-                text = item.dump();
-            }
             if (!bTyped) {
-                *p_pError = "tag '" + name + "' (" + TypeText(*tag) + ") needs " +
-                            (tag->m_iType == TAG_TYPE_STRING ? std::string("a JSON string")
-                             : tag->m_iType == TAG_TYPE_DATE ? std::string("a string \"yyyymmdd\"")
-                             : tag->m_iType == TAG_TYPE_BOOL ? std::string("true or false")
-                             : tag->m_iType == TAG_TYPE_INT  ? std::string("a JSON integer")
+                *p_pError = TagText(*pTag) + " needs " +
+                            (pTag->type == VORANT_TAG_STRING ? std::string("a JSON string")
+                             : pTag->type == VORANT_TAG_DATE ? std::string("a string \"yyyymmdd\"")
+                             : pTag->type == VORANT_TAG_BOOL ? std::string("true or false")
+                             : pTag->type == VORANT_TAG_INT  ? std::string("a JSON integer")
                                                              : std::string("a JSON number")) +
                             ", got " + item.dump();
                 return false;
             }
-            if (!AddLeaf(p_pNode, path, name, text, p_pError))
+            const std::string strText = item.is_string()    ? item.get<std::string>()
+                                        : item.is_boolean() ? std::string(item.get<bool>() ? "true" : "false")
+                                                            : item.dump();
+            if (!AddValue(p_pNode, *pTag, strText, p_pError))
                 return false;
         }
     }
     return true;
 }
 
-void RequestBuilder::Write(const Node& p_Node, std::string* p_pOut) {
-    for (const auto& child : p_Node.children) {
-        *p_pOut += "<" + child->name + ">";
-        if (child->leaf)
-            *p_pOut += "<![CDATA[" + child->value + "]]>";
+void CRequestBuilder::Write(const CNode& p_Node, std::string* p_pOut) {
+    for (const auto& pChild : p_Node.m_Children) {
+        *p_pOut += "<" + pChild->m_strName + ">";
+        if (pChild->m_bLeaf)
+            *p_pOut += "<![CDATA[" + pChild->m_strValue + "]]>";
         else
-            Write(*child, p_pOut);
-        *p_pOut += "</" + child->name + ">";
+            Write(*pChild, p_pOut);
+        *p_pOut += "</" + pChild->m_strName + ">";
     }
 }
 
-std::string RequestBuilder::ToXml() const {
-    std::string out = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"" + std::to_string(m_iMsgNum) +
-                      "\" type=\"name\" ver=\"\">";
-    Write(*m_pRoot, &out);
-    out += "</msg>";
-    return out;
+std::string CRequestBuilder::ToXml() const {
+    std::string strOut = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"" + std::to_string(m_iMsgNum) +
+                         "\" type=\"name\" ver=\"";
+    for (char c : m_strVersion) {
+        if (c == '"')
+            strOut += "&quot;";
+        else if (c == '&')
+            strOut += "&amp;";
+        else if (c == '<')
+            strOut += "&lt;";
+        else
+            strOut += c;
+    }
+    strOut += "\">";
+    Write(*m_pRoot, &strOut);
+    return strOut + "</msg>";
 }

@@ -78,43 +78,46 @@ std::string HexDump(const unsigned char* p_pData, size_t p_nSize, const char* p_
     return out;
 }
 
-std::string FormatTrace(const VorantTrace& t, bool p_bPackets) {
-    std::string out;
-    char line[512];
-    std::snprintf(line, sizeof line, "* server %s port %d\n", t.host ? t.host : "", t.port);
-    out += line;
-    if (t.resolveUs >= 0) {
-        std::snprintf(line, sizeof line, "* resolved %s in %s\n", t.host ? t.host : "", Us(t.resolveUs).c_str());
-        out += line;
+std::string FormatTrace(const VorantTrace& p_Trace, bool p_bPackets) {
+    std::string strOut;
+    char szLine[512];
+    std::snprintf(szLine, sizeof szLine, "* server %s port %d\n", p_Trace.host ? p_Trace.host : "", p_Trace.port);
+    strOut += szLine;
+    if (p_Trace.resolveUs >= 0) {
+        std::snprintf(szLine, sizeof szLine, "* resolved %s in %s\n", p_Trace.host ? p_Trace.host : "",
+                      Us(p_Trace.resolveUs).c_str());
+        strOut += szLine;
     }
-    if (t.address[0] != '\0') {
-        std::snprintf(line, sizeof line, "* connected to %s port %d in %s\n", t.address, t.port,
-                      Us(t.connectUs).c_str());
-        out += line;
+    if (p_Trace.address[0] != '\0') {
+        std::snprintf(szLine, sizeof szLine, "* connected to %s port %d in %s\n", p_Trace.address, p_Trace.port,
+                      Us(p_Trace.connectUs).c_str());
+        strOut += szLine;
     }
-    if (t.requestPacketSize > 0) {
-        std::snprintf(line, sizeof line, "> request packet, %zu bytes\n", t.requestPacketSize);
-        out += line + HeaderLines(t.requestPacket, t.requestPacketSize, ">");
-        out += Body(">", "sent", t.requestBodyBytes, t.requestWireBytes, t.requestCompressed);
+    if (p_Trace.requestPacketSize > 0) {
+        std::snprintf(szLine, sizeof szLine, "> request packet, %zu bytes\n", p_Trace.requestPacketSize);
+        strOut += szLine + HeaderLines(p_Trace.requestPacket, p_Trace.requestPacketSize, ">");
+        strOut += Body(">", "sent", p_Trace.requestBodyBytes, p_Trace.requestWireBytes, p_Trace.requestCompressed);
     }
-    if (t.answerPacketSize > 0) {
-        std::snprintf(line, sizeof line, "< answer packet, %zu bytes\n", t.answerPacketSize);
-        out += line + HeaderLines(t.answerPacket, t.answerPacketSize, "<");
-        out += Body("<", "received", t.answerBodyBytes, t.answerWireBytes, t.answerCompressed);
+    if (p_Trace.answerPacketSize > 0) {
+        std::snprintf(szLine, sizeof szLine, "< answer packet, %zu bytes\n", p_Trace.answerPacketSize);
+        strOut += szLine + HeaderLines(p_Trace.answerPacket, p_Trace.answerPacketSize, "<");
+        strOut += Body("<", "received", p_Trace.answerBodyBytes, p_Trace.answerWireBytes, p_Trace.answerCompressed);
     }
-    std::snprintf(line, sizeof line,
+    std::snprintf(szLine, sizeof szLine,
                   "* timings: serialize %s, resolve %s, connect %s, send %s, first byte %s, receive %s, parse %s, "
                   "total %s\n",
-                  Us(t.serializeUs).c_str(), Us(t.resolveUs).c_str(), Us(t.connectUs).c_str(), Us(t.sendUs).c_str(),
-                  Us(t.firstByteUs).c_str(), Us(t.receiveUs).c_str(), Us(t.parseUs).c_str(), Us(t.totalUs).c_str());
-    out += line;
-    std::snprintf(line, sizeof line, "* result %d, code %d, answer message %d\n", t.result, t.code, t.answerMsgNum);
-    out += line;
+                  Us(p_Trace.serializeUs).c_str(), Us(p_Trace.resolveUs).c_str(), Us(p_Trace.connectUs).c_str(),
+                  Us(p_Trace.sendUs).c_str(), Us(p_Trace.firstByteUs).c_str(), Us(p_Trace.receiveUs).c_str(),
+                  Us(p_Trace.parseUs).c_str(), Us(p_Trace.totalUs).c_str());
+    strOut += szLine;
+    std::snprintf(szLine, sizeof szLine, "* result %d, code %d, answer message %d\n", p_Trace.result, p_Trace.code,
+                  p_Trace.answerMsgNum);
+    strOut += szLine;
     if (p_bPackets) {
-        if (t.requestPacketSize > 0)
-            out += "> request packet:\n" + HexDump(t.requestPacket, t.requestPacketSize, ">");
-        if (t.answerPacketSize > 0)
-            out += "< answer packet:\n" + HexDump(t.answerPacket, t.answerPacketSize, "<");
+        if (p_Trace.requestPacketSize > 0)
+            strOut += "> request packet:\n" + HexDump(p_Trace.requestPacket, p_Trace.requestPacketSize, ">");
+        if (p_Trace.answerPacketSize > 0)
+            strOut += "< answer packet:\n" + HexDump(p_Trace.answerPacket, p_Trace.answerPacketSize, "<");
     }
-    return out;
+    return strOut;
 }

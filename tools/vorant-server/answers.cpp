@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "file_check.h"
 #include "vorant/exception.hpp"
 #include "vorant/msg.hpp"
 #include "vorant/stream.hpp"
@@ -68,9 +69,10 @@ bool NormaliseMessage(CMsgDic* p_pDic, const char* p_szXml, CAnswer* p_pAnswer, 
 }
 
 bool LoadAnswerFile(CMsgDic* p_pDic, const std::string& p_strPath, CAnswer* p_pAnswer, std::string* p_pError) {
+    const std::string strUnreadable = UnreadableReason(p_strPath);
     std::ifstream in(p_strPath, std::ios::binary);
-    if (!in) {
-        *p_pError = "cannot read answer file " + p_strPath;
+    if (!strUnreadable.empty() || !in) {
+        *p_pError = "answer file " + p_strPath + " cannot be read: " + strUnreadable;
         return false;
     }
     std::stringstream text;

@@ -5,13 +5,15 @@
 #include <string>
 #include <unordered_map>
 
+#include "transport/protocol.h"
+
 class CMsgDic;
 
 namespace vorant_server {
 
 // The message number of the REJECT answer and the codes the server itself
 // rejects with.
-const int REJECT_MSG_NUM = 10;
+const int REJECT_MSG_NUM = vorant::protocol::REJECT_MSG_NUM;
 const int REJECT_NO_RULE = 9001;         // no rule for the service
 const int REJECT_BAD_REQUEST = 9002;     // the request packet was damaged
 const int REJECT_UNREADABLE_XML = 9003;  // the request body does not parse

@@ -59,7 +59,7 @@ void CConnection::Start() {
     const CServerOptions& opts = m_Loop.Server().m_Options;
     if (m_Loop.Server().Logging()) {
         const asio::ip::tcp::endpoint peer = m_Socket.remote_endpoint(ec);
-        m_strPeer = ec ? std::string("?:0") : peer.address().to_string() + ":" + std::to_string(peer.port());
+        m_strPeer = ec ? std::string("?:0") : EndpointText(peer);
     }
     m_tLastByte = Clock::now();
     m_bDeadline = opts.m_iTimeout > 0;

@@ -20,10 +20,15 @@ const int kTickMillis = 100;
 
 }  // namespace
 
+std::string EndpointText(const asio::ip::tcp::endpoint& p_Peer) {
+    const std::string strAddress = p_Peer.address().to_string();
+    return (p_Peer.address().is_v6() ? "[" + strAddress + "]" : strAddress) + ":" + std::to_string(p_Peer.port());
+}
+
 CLoop::CLoop(CMessageServer::CImpl& p_Server, int p_iListenFd)
     : m_Server(p_Server), m_Io(1), m_Acceptor(m_Io), m_Pause(m_Io), m_Grace(m_Io), m_Tick(m_Io) {
     asio::error_code ec;
-    m_Acceptor.assign(asio::ip::tcp::v4(), p_iListenFd, ec);
+    m_Acceptor.assign(p_Server.m_bIpv6 ? asio::ip::tcp::v6() : asio::ip::tcp::v4(), p_iListenFd, ec);
     if (ec) {
         close(p_iListenFd);
     }
@@ -123,8 +128,7 @@ void CLoop::OnAccepted(const asio::error_code& p_Error, asio::ip::tcp::socket p_
         const asio::ip::tcp::endpoint peer = p_Socket.remote_endpoint(ec);
         p_Socket.close(ec);
         ++m_Server.m_llRefused;
-        m_Server.Log(LogTime() + " " +
-                     (ec ? std::string("?:0") : peer.address().to_string() + ":" + std::to_string(peer.port())) +
+        m_Server.Log(LogTime() + " " + (ec ? std::string("?:0") : EndpointText(peer)) +
                      " svc=0 msg=0 key= in=0/N out=- refused: " + std::to_string(m_Server.m_Options.m_iMaxConnections) +
                      " connections open");
     } else {

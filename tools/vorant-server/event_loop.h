@@ -15,6 +15,9 @@ namespace vorant_server {
 
 class CConnection;
 
+// "127.0.0.1:50122", "[::1]:50122": a peer as the log names it.
+std::string EndpointText(const asio::ip::tcp::endpoint& p_Peer);
+
 // Owns its io_context, thread, acceptor (a duplicate of the listening
 // descriptor) and open connections. Everything of a loop runs on its own
 // thread; other threads only call Start, BeginStop and Join.

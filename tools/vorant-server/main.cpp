@@ -21,7 +21,8 @@ void Usage(FILE* p_pOut) {
             "usage: vorant-server --dictionary FILE --rules FILE [options]\n"
             "  -d, --dictionary FILE  message dictionary (plain XML or .exml)\n"
             "  -r, --rules FILE       answers per service number\n"
-            "  -H, --host ADDR        address to listen on (default 127.0.0.1)\n"
+            "  -H, --host ADDR        address to listen on: IPv4, IPv6 (::1, ::) or a name\n"
+            "                         (default 127.0.0.1)\n"
             "  -p, --port N           port (default 0: a free one)\n"
             "  -t, --threads N        event loop threads (default: one per core)\n"
             "      --timeout N        seconds for the whole request, and for the answer (default 10; "
@@ -104,6 +105,11 @@ int main(int argc, char** argv) {
         }
     }
     if (opts.m_strDictionary.empty() || opts.m_strRulesFile.empty()) {
+        fprintf(stderr, "vorant-server: %s\n",
+                opts.m_strDictionary.empty() && opts.m_strRulesFile.empty()
+                    ? "no dictionary (-d FILE) and no rules file (-r FILE)"
+                : opts.m_strDictionary.empty() ? "no dictionary (-d FILE)"
+                                               : "no rules file (-r FILE)");
         Usage(stderr);
         return 2;
     }
@@ -146,7 +152,9 @@ int main(int argc, char** argv) {
     }
     fprintf(stdout, "%d\n", server.GetPort());
     fflush(stdout);
-    fprintf(stderr, "vorant-server: listening on %s:%d\n", opts.m_strHost.c_str(), server.GetPort());
+    const bool bBracket = opts.m_strHost.find(':') != std::string::npos && opts.m_strHost[0] != '[';
+    fprintf(stderr, "vorant-server: listening on %s%s%s:%d\n", bBracket ? "[" : "", opts.m_strHost.c_str(),
+            bBracket ? "]" : "", server.GetPort());
 
     int iSignal = 0;
     while (sigwait(&signals, &iSignal) == 0 && iSignal == SIGUSR1) {

@@ -4,16 +4,18 @@
 #include <string>
 
 #include "server_impl.h"
+#include "transport/adaptor_errors.h"
+#include "transport/packet_decode.h"
+#include "transport/packet_encode.h"
 #include "transport/packet_info.h"
 #include "transport/packet_layout.h"
-#include "transport/tcp_adaptor.h"
+#include "transport/protocol.h"
 #include "vorant/stream.hpp"
 
 namespace vorant_server {
 
 namespace {
 
-const int kCompressAbove = 1024;
 const char kBadProtocol[] = "QRB-XMP-V9.9";
 
 // Rewrites the checksum digits after the header was changed on purpose, so
@@ -41,7 +43,7 @@ void Break(const CServiceRule& p_Rule, std::string* p_pPacket) {
 }
 
 bool Compressed(const CReply& p_Reply) {
-    return p_Reply.m_strXml.size() > static_cast<size_t>(kCompressAbove) || p_Reply.m_iMsgNum == 1;
+    return vorant::protocol::TravelsCompressed(static_cast<long long>(p_Reply.m_strXml.size()), p_Reply.m_iMsgNum);
 }
 
 }  // namespace
@@ -96,10 +98,11 @@ bool CMessageServer::CImpl::Build(const CPacketInfo& p_Request, CReply* p_pReply
     answer.m_strUserKey = p_Request.m_strUserKey;
     answer.m_Body.AppendData(p_pReply->m_strXml.data(), static_cast<int>(p_pReply->m_strXml.size()));
     answer.m_bCompressed = Compressed(*p_pReply);
-    CTcpAdaptor builder;  // no socket: only its packet code and error record
     CStream built;
-    if (builder.BuildPacket(&answer, &built) < 0) {
-        p_pReply->m_strOutcome += ": cannot build the answer: " + std::string(builder.GetLastError());
+    std::string strDetails;
+    const int iBuilt = vorant::packet::EncodePacket(&answer, &built, &strDetails);
+    if (iBuilt < 0) {
+        p_pReply->m_strOutcome += ": cannot build the answer: " + vorant::packet::ErrorRecord(iBuilt, strDetails);
         return false;
     }
     p_pReply->m_strPacket.assign(built.GetData(), static_cast<size_t>(built.GetSize()));

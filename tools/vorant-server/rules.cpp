@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "file_check.h"
+
 namespace vorant_server {
 
 namespace {
@@ -143,9 +145,10 @@ bool CServiceRules::Parse(const std::string& p_strText, const std::string& p_str
 }
 
 bool CServiceRules::ParseFile(const std::string& p_strPath, std::string* p_pError) {
+    const std::string strUnreadable = UnreadableReason(p_strPath);
     std::ifstream in(p_strPath);
-    if (!in) {
-        *p_pError = "cannot read rules file " + p_strPath;
+    if (!strUnreadable.empty() || !in) {
+        *p_pError = "rules file " + p_strPath + " cannot be read: " + strUnreadable;
         return false;
     }
     std::stringstream text;

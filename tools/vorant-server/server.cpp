@@ -8,10 +8,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
 #include "event_loop.h"
+#include "file_check.h"
 #include "server_impl.h"
 #include "vorant/exception.hpp"
 #include "vorant/msg_dic.hpp"
@@ -38,6 +40,11 @@ CMessageServer::CImpl::~CImpl() {
 bool CMessageServer::CImpl::Load(std::string* p_pError) {
     if (m_Options.m_strDictionary.empty()) {
         *p_pError = "no dictionary given";
+        return false;
+    }
+    const std::string strUnreadable = UnreadableReason(m_Options.m_strDictionary);
+    if (!strUnreadable.empty()) {
+        *p_pError = "dictionary " + m_Options.m_strDictionary + " cannot be read: " + strUnreadable;
         return false;
     }
     try {
@@ -89,37 +96,52 @@ bool CMessageServer::CImpl::Load(std::string* p_pError) {
 }
 
 bool CMessageServer::CImpl::Listen(std::string* p_pError) {
+    // "[::1]" as "::1": the bracketed form names the address as clients do.
+    std::string strHost = m_Options.m_strHost;
+    if (strHost.size() > 2 && strHost.front() == '[' && strHost.back() == ']') {
+        strHost = strHost.substr(1, strHost.size() - 2);
+    }
     addrinfo hints;
     std::memset(&hints, 0, sizeof hints);
-    hints.ai_family = AF_INET;
+    hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_PASSIVE;
     addrinfo* pFound = nullptr;
-    const int iGai = getaddrinfo(m_Options.m_strHost.c_str(), nullptr, &hints, &pFound);
+    const int iGai = getaddrinfo(strHost.c_str(), nullptr, &hints, &pFound);
     if (iGai != 0 || pFound == nullptr) {
         *p_pError = "cannot resolve " + m_Options.m_strHost + ": " + gai_strerror(iGai);
         return false;
     }
-    sockaddr_in addr;
-    std::memcpy(&addr, pFound->ai_addr, sizeof addr);
+    sockaddr_storage addr;
+    std::memset(&addr, 0, sizeof addr);
+    const socklen_t nAddrLen = pFound->ai_addrlen;
+    std::memcpy(&addr, pFound->ai_addr, nAddrLen);
+    const int iFamily = pFound->ai_family;
     freeaddrinfo(pFound);
     if (m_Options.m_iPort < 0 || m_Options.m_iPort > 65535) {
         *p_pError = "port must be 0 to 65535";
         return false;
     }
-    addr.sin_port = htons(static_cast<uint16_t>(m_Options.m_iPort));
+    m_bIpv6 = iFamily == AF_INET6;
+    const uint16_t uPort = htons(static_cast<uint16_t>(m_Options.m_iPort));
+    if (m_bIpv6) {
+        reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port = uPort;
+    } else {
+        reinterpret_cast<sockaddr_in*>(&addr)->sin_port = uPort;
+    }
 
-    m_iListenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    m_iListenFd = socket(iFamily, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     const int iOn = 1;
     if (m_iListenFd < 0 || setsockopt(m_iListenFd, SOL_SOCKET, SO_REUSEADDR, &iOn, sizeof iOn) != 0 ||
-        bind(m_iListenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(m_iListenFd, kBacklog) != 0) {
+        bind(m_iListenFd, reinterpret_cast<sockaddr*>(&addr), nAddrLen) != 0 || listen(m_iListenFd, kBacklog) != 0) {
         *p_pError = "cannot listen on " + m_Options.m_strHost + ":" + std::to_string(m_Options.m_iPort) + ": " +
                     std::strerror(errno);
         return false;
     }
     socklen_t nLen = sizeof addr;
     getsockname(m_iListenFd, reinterpret_cast<sockaddr*>(&addr), &nLen);
-    m_iPort = ntohs(addr.sin_port);
+    m_iPort = ntohs(m_bIpv6 ? reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port
+                            : reinterpret_cast<sockaddr_in*>(&addr)->sin_port);
     return true;
 }
 

@@ -21,7 +21,7 @@
 namespace vorant_server {
 
 struct CServerOptions {
-    std::string m_strHost = "127.0.0.1";  // IPv4 address or name to listen on
+    std::string m_strHost = "127.0.0.1";  // address (IPv4, IPv6 as ::1 or [::1]) or name to listen on
     int m_iPort = 0;                      // 0: a free port (see GetPort)
     std::string m_strDictionary;          // plain XML or ".exml"
     std::string m_strRulesFile;           // rules file; or, when empty:

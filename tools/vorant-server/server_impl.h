@@ -66,6 +66,7 @@ public:
 
     CServerOptions m_Options;
     int m_iPort = 0;
+    bool m_bIpv6 = false;  // the listening socket's family
     std::atomic<bool> m_bStopping{false};
     std::atomic<long long> m_llRequests{0};
     std::atomic<long long> m_llDeadline{0};
