@@ -4,6 +4,7 @@ build/ at the project root); the package under test is the source tree's
 unless VORANT_TEST_INSTALLED is set (then the one on sys.path)."""
 
 import os
+import socket
 import subprocess
 import sys
 import time
@@ -77,11 +78,29 @@ def config(server, tmp_path_factory):
     return path
 
 
-def run_python(*argv: str, stdin: str = "") -> subprocess.CompletedProcess:
-    """Runs a fresh interpreter with the package importable, for what one
-    process cannot do twice (initialise) or must see from outside."""
+def python_env() -> dict:
+    """The environment of a fresh interpreter that imports the package under test."""
     env = dict(os.environ)
     if not os.environ.get("VORANT_TEST_INSTALLED"):
         env["PYTHONPATH"] = os.pathsep.join([str(ROOT / "python"), env.get("PYTHONPATH", "")])
+    return env
+
+
+def run_python(*argv: str, stdin: str = "") -> subprocess.CompletedProcess:
+    """Runs a fresh interpreter with the package importable, for what one
+    process cannot do twice (initialise) or must see from outside."""
     return subprocess.run([sys.executable, *argv], input=stdin, capture_output=True, text=True,
-                          env=env, timeout=30)
+                          env=python_env(), timeout=30)
+
+
+def open_fds() -> int:
+    """How many descriptors this process has open."""
+    return len(os.listdir("/proc/self/fd"))
+
+
+@pytest.fixture
+def closed_port():
+    """A loopback port nothing listens on."""
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]

@@ -2,12 +2,15 @@
 command line."""
 
 import json
+import signal
 import socket
+import subprocess
+import sys
 import threading
 import time
 
 import pytest
-from conftest import DICTIONARY, KEY_FILE, run_python
+from conftest import DICTIONARY, KEY_FILE, python_env, run_python
 from test_messages import FULL
 
 
@@ -41,7 +44,7 @@ def test_bad_value_sends_nothing(vorant, server):
     assert server.requests(101) == 1
 
 
-def test_a_server_that_is_down_and_a_failed_initialisation():
+def test_a_server_that_is_down_and_a_failed_initialisation(server):
     # One initialisation per process: each case runs in its own interpreter.
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
@@ -52,13 +55,19 @@ def test_a_server_that_is_down_and_a_failed_initialisation():
         " timeout=60)\n"
         "try:\n"
         "    vorant.call(100, vorant.Message.from_dict(1001, {'qty': 1}))\n"
-        "except vorant.Rejected:\n"
-        "    print('rejected?')\n"
+        "except ConnectionError as e:\n"
+        "    print(type(e).__name__, e.code, e.result, e.text)\n"
+        "print(vorant.call(100, vorant.Message.from_dict(1001, {'qty': 2}), port=int(sys.argv[4])).qty)\n"
+        "try:\n"
+        "    vorant.initialize(key_file=sys.argv[1], msg_dic=sys.argv[2], host='127.0.0.1', port=1, timeout=60)\n"
         "except vorant.VorantError as e:\n"
         "    print(e.code, e.result, e.text)\n",
-        str(KEY_FILE), str(DICTIONARY), str(port))
+        str(KEY_FILE), str(DICTIONARY), str(port), str(server.port))
     assert down.returncode == 0, down.stderr
-    assert down.stdout.startswith("-3 -3 Failed in connect()"), down.stdout
+    refused, answered, again = down.stdout.splitlines()
+    assert refused.startswith("ConnectError -3 -3 Failed in connect()"), down.stdout
+    assert answered == "2"  # the server of one call
+    assert again == "0 -1 already initialised"
     missing = run_python(
         "-c", "import vorant\n"
         "try:\n"
@@ -66,6 +75,30 @@ def test_a_server_that_is_down_and_a_failed_initialisation():
         "except vorant.VorantError as e:\n"
         "    print(e.code, e.result, e.text)\n")
     assert missing.stdout.strip() == "0 -1 File open failed [/nonexistent/v.conf](2,No such file or directory)"
+
+
+def test_ctrl_c_ends_a_blocking_call_at_once(server):
+    script = ("import sys, time, vorant\n"
+              "vorant.initialize(key_file=sys.argv[1], msg_dic=sys.argv[2], host='127.0.0.1', port=int(sys.argv[3]),"
+              " timeout=60)\n"
+              "request = vorant.Message.from_dict(1001, {'qty': 1})\n"
+              "print('calling', flush=True)\n"
+              "try:\n"
+              "    vorant.call(900, request)\n"
+              "except KeyboardInterrupt:\n"
+              "    print(time.monotonic(), vorant._native.native_messages(), flush=True)\n")
+    child = subprocess.Popen([sys.executable, "-c", script, str(KEY_FILE), str(DICTIONARY), str(server.port)],
+                             stdout=subprocess.PIPE, text=True, env=python_env())
+    try:
+        assert child.stdout.readline() == "calling\n"
+        time.sleep(0.3)  # the call waits for its answer, due 1 s after it started
+        sent = time.monotonic()
+        child.send_signal(signal.SIGINT)
+        ended, messages = child.stdout.readline().split()
+    finally:
+        child.kill()
+        child.wait()
+    assert float(ended) - sent < 0.3 and messages == "1"  # only the request is left
 
 
 def test_eight_threads_call_at_once(vorant):

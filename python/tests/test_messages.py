@@ -81,6 +81,25 @@ def test_bad_values_name_the_tag_and_store_nothing(vorant, tag, value, error, na
         assert msg.to_dict() == {}
 
 
+def test_a_message_is_a_mapping_of_its_set_tags(vorant):
+    with vorant.Message.from_dict("Order", FULL) as msg, vorant.Message.from_dict("Order", FULL) as same:
+        assert sorted(msg) == sorted(FULL) and len(msg) == len(FULL) and list(msg) == list(msg.to_dict())
+        assert msg == same and msg != vorant.Message.from_dict("OrderLine", {"code": "X1"}) and msg != FULL
+        head, second = msg.head, msg.lines[1]
+        del msg["qty"], msg["memo"], msg.lines[0]["count"]
+        assert "qty" not in msg and msg != same and len(msg) == len(FULL) - 2
+        expected = dict(FULL, lines=[{"code": "X1"}, {"code": "X2"}])
+        del expected["qty"], expected["memo"]
+        assert msg.to_dict() == expected  # every other value copied exactly
+        assert (head.code, second.code) == ("H", "X2")  # views read their places in the new tree
+        with pytest.raises(KeyError, match="not set"):
+            del msg["qty"]
+        with pytest.raises(ValueError, match="would be empty"):
+            del msg.lines[1]["code"]
+        msg.clear()
+        assert msg.to_dict() == {} and not msg and list(msg) == []
+
+
 def test_sub_message_rules(vorant):
     with vorant.Message("Order") as msg, vorant.Message("Order") as other:
         with pytest.raises(TypeError, match="Message 2001"):

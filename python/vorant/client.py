@@ -8,20 +8,13 @@ import os
 from typing import Optional, Union
 
 from . import _native
-from .errors import Rejected, VorantError
+from ._native import MIN_MAX_ANSWER, MS_MAX, CallOptions
+from .errors import VorantError
 from .message import Message
 
 PathLike = Union[str, "os.PathLike[str]"]
 
-_REJECTED = -4
-_MS_MAX = 2**31 - 1
-
-
-class _CallOptions(ctypes.Structure):
-    """VorantCallOptions: bounds for one call; 0 takes the configured value."""
-
-    _fields_ = [("size", ctypes.c_uint), ("connectTimeoutMs", ctypes.c_int), ("recvTimeoutMs", ctypes.c_int),
-                ("deadlineMs", ctypes.c_int), ("maxAnswer", ctypes.c_int)]
+_initialised = False
 
 
 def _ms(name: str, seconds: Optional[float], none: Optional[int] = None) -> int:
@@ -33,8 +26,8 @@ def _ms(name: str, seconds: Optional[float], none: Optional[int] = None) -> int:
         raise TypeError(f"{name} is a number of seconds, not {type(seconds).__name__}")
     if seconds == math.inf and none is not None:
         return none
-    if not 0 < seconds <= _MS_MAX / 1000:
-        raise ValueError(f"{name}={seconds!r}: seconds above 0 and at most {_MS_MAX // 1000}")
+    if not 0 < seconds <= MS_MAX / 1000:
+        raise ValueError(f"{name}={seconds!r}: seconds above 0 and at most {MS_MAX // 1000}")
     return math.ceil(seconds * 1000)
 
 
@@ -43,16 +36,48 @@ def _bytes(name: str, value: Optional[int]) -> int:
         return 0
     if isinstance(value, bool) or not isinstance(value, int):
         raise TypeError(f"{name} is a number of bytes, not {type(value).__name__}")
-    if not 128 <= value <= _MS_MAX:
-        raise ValueError(f"{name}={value!r}: bytes from 128 to {_MS_MAX}")
+    if not MIN_MAX_ANSWER <= value <= MS_MAX:
+        raise ValueError(f"{name}={value!r}: bytes from {MIN_MAX_ANSWER} to {MS_MAX}")
     return value
 
 
-def _error(info: _native.ErrorInfo, result: int) -> VorantError:
-    text = info.text.decode("latin-1")
-    if result == _REJECTED:
-        return Rejected(info.code, text, info.refSvcNum, result)
-    return VorantError(info.code, text, info.refSvcNum, result)
+def _server(host: Optional[str], port: Optional[int]) -> "tuple[Optional[bytes], int]":
+    if host is not None:
+        if not isinstance(host, str):
+            raise TypeError(f"host is a str, not {type(host).__name__}")
+        if not host or "\0" in host:
+            raise ValueError(f"host={host!r}: a name or address")
+    if port is not None:
+        if isinstance(port, bool) or not isinstance(port, int):
+            raise TypeError(f"port is an int, not {type(port).__name__}")
+        if not 1 <= port <= 65535:
+            raise ValueError(f"port={port!r}: from 1 to 65535")
+    return (host.encode("latin-1") if host else None), (port or 0)
+
+
+def call_options(connect_timeout: Optional[float] = None, timeout: Optional[float] = None,
+                 deadline: Optional[float] = None, max_answer: Optional[int] = None, host: Optional[str] = None,
+                 port: Optional[int] = None) -> Optional[CallOptions]:
+    """The options record of one call, None when every value is the
+    configured one; TypeError or ValueError naming a bad value."""
+    bounds = (_ms("connect_timeout", connect_timeout), _ms("timeout", timeout), _ms("deadline", deadline, -1),
+              _bytes("max_answer", max_answer))
+    server = _server(host, port)
+    if not any(bounds) and server == (None, 0):
+        return None
+    return CallOptions(ctypes.sizeof(CallOptions), *bounds, *server)
+
+
+def check_call(service: int, request: Message) -> None:
+    if not isinstance(service, int) or isinstance(service, bool):
+        raise TypeError(f"service is an int, not {type(service).__name__}")
+    if not isinstance(request, Message):
+        raise TypeError(f"request is a vorant.Message, not {type(request).__name__}")
+
+
+def is_initialised() -> bool:
+    """True once initialize() has succeeded in this process."""
+    return _initialised
 
 
 def initialize(config_path: Optional[PathLike] = None, *, key_file: Optional[PathLike] = None,
@@ -68,74 +93,61 @@ def initialize(config_path: Optional[PathLike] = None, *, key_file: Optional[Pat
     max_answer (bytes, None: 64 MiB).
 
     Raises VorantError with the library's record on failure. The
-    dictionary is loaded once per process: a later initialisation fails.
-    Must not overlap any call.
+    dictionary is loaded once per process: after a successful
+    initialisation, another one raises VorantError "already initialised"
+    and changes nothing. Must not overlap any call.
     """
-    lib = _native.library()
-    info = _native.ErrorInfo()
+    global _initialised
     explicit = (key_file, msg_dic, host, port)
     bounds = (_ms("connect_timeout", connect_timeout), _ms("deadline", deadline, 0),
               _bytes("max_answer", max_answer))
     if config_path is not None:
         if any(v is not None for v in explicit) or any(bounds):
             raise TypeError("initialize() takes a configuration file or explicit settings, not both")
-        result = lib.Vorant_Initialize(os.fsencode(config_path), ctypes.byref(info))
     else:
         if any(v is None for v in explicit):
             raise TypeError("initialize() needs a configuration file, or key_file, msg_dic, host and port")
         for name, value in (("port", port), ("timeout", timeout)):
             if not isinstance(value, int) or isinstance(value, bool):
                 raise TypeError(f"{name} is an int, not {type(value).__name__}")
-        result = lib.Vorant_InitializeEx(os.fsencode(key_file), os.fsencode(msg_dic),  # type: ignore[arg-type]
-                                         str(host).encode("latin-1"), port, timeout, ctypes.byref(info))
-        if result == 0:
-            result = lib.Vorant_SetCallBounds(*bounds, ctypes.byref(info))
-    if result != 0:
-        raise _error(info, result)
+    if _initialised:
+        raise VorantError(0, "already initialised", 0, -1)
+    lib = _native.library()
+    info = _native.ErrorInfo()
+    if config_path is not None:
+        lib.Vorant_Initialize(os.fsencode(config_path), info)
+        _initialised = True
+    else:
+        lib.Vorant_InitializeEx(os.fsencode(key_file), os.fsencode(msg_dic),  # type: ignore[arg-type]
+                                str(host).encode("latin-1"), port, timeout, info)
+        _initialised = True
+        lib.Vorant_SetCallBounds(*bounds, info)
 
 
 def call(service: int, request: Message, *, connect_timeout: Optional[float] = None,
-         timeout: Optional[float] = None, deadline: Optional[float] = None,
-         max_answer: Optional[int] = None) -> Message:
+         timeout: Optional[float] = None, deadline: Optional[float] = None, max_answer: Optional[int] = None,
+         host: Optional[str] = None, port: Optional[int] = None) -> Message:
     """Sends request to service and returns the answer, a new Message that
     the caller owns.
 
     Bounds for this call alone (None: the configured value): connect_timeout
     for connecting (seconds), timeout for each wait for answer bytes,
     deadline from the start of the call to the last answer byte (math.inf:
-    none), max_answer the largest answer in bytes. A bound that fires is a
-    VorantError with result -3 and the step's code (-3 connect, -4 send, -5
-    receive), its text naming "to=" or "deadline=".
+    none), max_answer the largest answer in bytes; host and port name
+    another server for this call.
 
     Raises Rejected when the server answers with a REJECT (its code, reason
-    and service number), VorantError for every other failure (the library's
-    code and text). The GIL is released while the call waits, so threads
-    may call at once (each with its own messages).
+    and service number); CallTimeout (a TimeoutError) when a bound ends the
+    call (result -3, the step's code: -3 connect, -4 send, -5 receive; the
+    text names "to=" or "deadline="); ConnectError (a ConnectionError) when
+    the server cannot be reached; VorantError for every other failure (the
+    library's code and text). The GIL is released while the call waits, so
+    threads may call at once (each with its own messages). The call runs on
+    this thread's call engine and waits in short slices, so Ctrl-C
+    (KeyboardInterrupt) ends it at once, closing its connection.
     """
-    if not isinstance(service, int) or isinstance(service, bool):
-        raise TypeError(f"service is an int, not {type(service).__name__}")
-    if not isinstance(request, Message):
-        raise TypeError(f"request is a vorant.Message, not {type(request).__name__}")
-    bounds = (_ms("connect_timeout", connect_timeout), _ms("timeout", timeout), _ms("deadline", deadline, -1),
-              _bytes("max_answer", max_answer))
-    options = None
-    if any(bounds):
-        options = _CallOptions(ctypes.sizeof(_CallOptions), *bounds)
-    lib = _native.library()
-    answer = lib.MSG_GetNewMsg(0, None)
-    if not answer:
-        raise VorantError(-11, "no message for the answer")
-    info = _native.ErrorInfo()
-    try:
-        if options is None:
-            result = lib.Vorant_CallService(service, request._handle(), answer, ctypes.byref(info))
-        else:
-            result = lib.Vorant_CallServiceEx(service, request._handle(), answer, ctypes.byref(options),
-                                              ctypes.byref(info))
-    except BaseException:
-        lib.MSG_Destroy(answer)
-        raise
-    if result != 0:
-        lib.MSG_Destroy(answer)
-        raise _error(info, result)
-    return Message._adopt_native(answer)
+    check_call(service, request)
+    options = call_options(connect_timeout, timeout, deadline, max_answer, host, port)
+    from . import _engine  # it needs this module's neighbours loaded first
+
+    return _engine.call_blocking(service, request, options)

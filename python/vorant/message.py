@@ -8,7 +8,7 @@ import ctypes
 import datetime
 import re
 import weakref
-from collections.abc import Iterable, Mapping, Sequence
+from collections.abc import Iterable, Mapping, MutableMapping, Sequence
 from typing import Any, Dict, Iterator, List, Optional, Tuple, Union, overload
 
 from . import _native, dictionary
@@ -40,7 +40,7 @@ def _bad_value(msg_def: MsgDef, tag: TagDef, value: Any, why: str) -> ValueError
                       f"{value!r} {why}")
 
 
-class Message:
+class Message(MutableMapping):
     """A message of the dictionary, held by libvorant.
 
     ``Message(1001)`` or ``Message("AccountRequest")`` makes an empty
@@ -57,6 +57,13 @@ class Message:
     an array tag reads as a live list view (empty when not set) that
     supports ``append`` and ``extend``. Dates read as ``datetime.date``,
     or as the text when it is no calendar date.
+
+    A message is the mapping it looks like: iteration, ``list(msg)``,
+    ``keys()``, ``items()`` and ``len`` cover the tags that are set (by
+    name, in dictionary order), ``del msg[tag]`` unsets one (all items of an
+    array tag), and ``==`` compares number and content with another
+    message. Tags named like the mapping methods (``keys``, ``items``,
+    ``pop``, ...) are reached as items, not attributes.
 
     Ownership: a message made here owns its native tree and frees it once,
     on ``close()``, at the end of a ``with`` block or when it is collected.
@@ -84,7 +91,7 @@ class Message:
 
     def __init__(self, number_or_name: Key) -> None:
         msg_def = dictionary.find(number_or_name)
-        ptr = _native.library().MSG_GetNewMsg(msg_def.number, None)
+        ptr = _native.new_msg(msg_def.number)
         if not ptr:
             raise VorantError(-11, f"message {msg_def.number} cannot be made")
         self._set_owner(msg_def, ptr)
@@ -96,7 +103,7 @@ class Message:
         object.__setattr__(self, "_ptr", ptr)
         object.__setattr__(self, "_root", None)
         object.__setattr__(self, "_path", ())
-        object.__setattr__(self, "_finalizer", weakref.finalize(self, _native.library().MSG_Destroy, ptr))
+        object.__setattr__(self, "_finalizer", weakref.finalize(self, _native.free_msg, ptr))
 
     @classmethod
     def _adopt_native(cls, ptr: int) -> "Message":
@@ -105,7 +112,7 @@ class Message:
         number = lib.MSG_GetSelfNum(ptr)
         msg_def = dictionary.lookup(number)
         if msg_def is None:
-            lib.MSG_Destroy(ptr)
+            _native.free_msg(ptr)
             raise VorantError(-19, f"message {number} is not in the dictionary")
         msg = cls.__new__(cls)
         msg._set_owner(msg_def, ptr)
@@ -123,8 +130,10 @@ class Message:
 
     def _become_view(self, root: "Message", path: Tuple[Tuple[int, Optional[int]], ...]) -> None:
         # The native tree now belongs to root's tree.
-        assert self._finalizer is not None
+        if self._finalizer is None:
+            raise ValueError("only a top-level message becomes part of another")
         self._finalizer.detach()
+        _native.handed_over()
         object.__setattr__(self, "_finalizer", None)
         object.__setattr__(self, "_ptr", None)
         object.__setattr__(self, "_root", root)
@@ -266,6 +275,8 @@ class Message:
         """A new message with the values of a dict (as ``to_dict`` gives, or
         with dates as "yyyymmdd" and tag numbers as keys). A bad value
         raises as a store would; nothing is kept then."""
+        if isinstance(values, Message):
+            values = values.to_dict()
         if not isinstance(values, Mapping):
             raise TypeError(f"from_dict takes a dict, not {type(values).__name__}")
         msg = cls(number_or_name)
@@ -282,8 +293,6 @@ class Message:
         lib = _native.library()
         handle = self._handle()
         size = lib.MSG_DumpToBuffer(handle, None, 0)
-        if size < 0:
-            raise VorantError(size, "the message cannot be listed")
         buffer = ctypes.create_string_buffer(size + 1)
         lib.MSG_DumpToBuffer(handle, buffer, size + 1)
         return buffer.raw[:size].decode("latin-1")
@@ -341,9 +350,9 @@ class Message:
         raise _bad_value(self._def, tag, value, f"cannot be stored: unknown tag type {kind}")
 
     def _prepare_sub(self, tag: TagDef, value: Any) -> "Message":
-        if isinstance(value, Mapping):
-            return Message.from_dict(tag.sub_msg, value)
         if not isinstance(value, Message):
+            if isinstance(value, Mapping):
+                return Message.from_dict(tag.sub_msg, value)
             raise _bad_type(self._def, tag, value, f"a Message {tag.sub_msg} or a dict")
         if value.number != tag.sub_msg:
             raise _bad_type(self._def, tag, value, f"a Message {tag.sub_msg}")
@@ -358,78 +367,180 @@ class Message:
         return value
 
     def _store(self, tag: TagDef, value: Any) -> None:
+        # A failed store raises from the prototype's errcheck.
         lib = _native.library()
         handle = self._handle()
         n = tag.number
         if tag.type == STRING:
-            rc = lib.MSG_SetStr(handle, n, value)
+            lib.MSG_SetStr(handle, n, value)
         elif tag.type == INT:
-            rc = lib.MSG_SetInt(handle, n, value)
+            lib.MSG_SetInt(handle, n, value)
         elif tag.type == DBL:
-            rc = lib.MSG_SetDbl(handle, n, value)
+            lib.MSG_SetDbl(handle, n, value)
         elif tag.type == BOOL:
-            rc = lib.MSG_SetBool(handle, n, value)
+            lib.MSG_SetBool(handle, n, value)
         elif tag.type == DATE:
-            rc = lib.MSG_SetDate(handle, n, value)
+            lib.MSG_SetDate(handle, n, value)
         else:
             index = max(lib.MSG_GetArrSize(handle, n), 0) if tag.is_array else None
-            rc = lib.MSG_SetSub(handle, n, value._handle())
-            if rc == 0:
-                root, path = self._top()
-                value._become_view(root, path + ((n, index),))
-        if rc < 0:
-            raise VorantError(rc, (lib.MSG_GetLastError(handle) or b"").decode("latin-1"))
+            lib.MSG_SetSub(handle, n, value._handle())
+            root, path = self._top()
+            value._become_view(root, path + ((n, index),))
 
     def _read(self, handle: int, tag: TagDef, index: Optional[int]) -> Any:
-        lib = _native.library()
-        n = tag.number
-        at = index is not None
-        kind = tag.type
-        if kind == STRING:
-            size = lib.MSG_GetAtStrLen(handle, n, index) if at else lib.MSG_GetStrLen(handle, n)
-            if size < 0:
-                self._fail(handle, size)
-            buffer = ctypes.create_string_buffer(size + 1)
-            rc = lib.MSG_GetAtStrArr(handle, n, index, buffer) if at else lib.MSG_GetStr(handle, n, buffer)
-            if rc < 0:
-                self._fail(handle, rc)
-            return buffer.raw[:size].decode("latin-1")
-        if kind == SUBMSG:
+        if tag.type == SUBMSG:
             sub_def = dictionary.lookup(tag.sub_msg)
             if sub_def is None:
                 raise VorantError(-19, f"message {tag.sub_msg} is not in the dictionary")
             root, path = self._top()
-            return Message._view(root, path + ((n, index),), sub_def)
-        if kind in (INT, BOOL):
-            out_int = ctypes.c_int(0)
-            if kind == INT:
-                rc = lib.MSG_GetAtIntArr(handle, n, index, ctypes.byref(out_int)) if at else \
-                    lib.MSG_GetInt(handle, n, ctypes.byref(out_int))
-            else:
-                rc = lib.MSG_GetAtBoolArr(handle, n, index, ctypes.byref(out_int)) if at else \
-                    lib.MSG_GetBool(handle, n, ctypes.byref(out_int))
-            if rc < 0:
-                self._fail(handle, rc)
-            return out_int.value if kind == INT else out_int.value != 0
-        if kind == DBL:
-            out_dbl = ctypes.c_double(0)
-            rc = lib.MSG_GetAtDblArr(handle, n, index, ctypes.byref(out_dbl)) if at else \
-                lib.MSG_GetDbl(handle, n, ctypes.byref(out_dbl))
-            if rc < 0:
-                self._fail(handle, rc)
-            return out_dbl.value
-        if kind == DATE:
-            text = ctypes.create_string_buffer(9)
-            rc = lib.MSG_GetAtDateArr(handle, n, index, text) if at else lib.MSG_GetDate(handle, n, text)
-            if rc < 0:
-                self._fail(handle, rc)
-            return _date_from_text(text.value.decode("latin-1"))
-        raise VorantError(-17, f"tag {tag.name!r} has the unknown type {kind}")
+            return Message._view(root, path + ((tag.number, index),), sub_def)
+        value = _read_raw(handle, tag, index)
+        if tag.type == BOOL:
+            return value != 0
+        if tag.type == DATE:
+            return _date_from_text(value.decode("latin-1"))
+        if tag.type == STRING:
+            return value.decode("latin-1")
+        return value
 
-    @staticmethod
-    def _fail(handle: int, rc: int) -> None:
-        text = _native.library().MSG_GetLastError(handle) or b""
-        raise VorantError(rc, text.decode("latin-1"))
+    # ---- unsetting: the library's messages only grow, so a tag is unset by
+    # rebuilding the top-level tree without it.
+
+    def __delitem__(self, key: Key) -> None:
+        tag = self._def.tag(key)
+        if key not in self:
+            raise KeyError(f"tag {tag.name!r} ({tag.number}) of message {self._def.number} "
+                           f"({self._def.name}) is not set")
+        if self._root is not None and len(self) == 1:
+            raise ValueError(f"sub-message {self._def.number} ({self._def.name}) would be empty: "
+                             "unset its tag in the parent instead")
+        root, path = self._top()
+        root._rebuild(path + ((tag.number, _UNSET),))
+
+    def clear(self) -> None:
+        """Unsets every tag (a top-level message only: a sub-message is
+        never empty)."""
+        if self._root is not None:
+            raise ValueError(f"sub-message {self._def.number} ({self._def.name}) would be empty: "
+                             "unset its tag in the parent instead")
+        self._rebuild(None)
+
+    def _rebuild(self, unset: Optional[Tuple[Tuple[int, Any], ...]]) -> None:
+        """Replaces the native tree of this top-level message with a copy
+        that leaves out the value at path unset (None: every value). Views
+        name their place by path, so they read the new tree."""
+        old = self._handle()
+        new = _native.new_msg(self._def.number)
+        if not new:
+            raise VorantError(-11, f"message {self._def.number} cannot be made")
+        try:
+            if unset is not None:
+                _copy_tree(old, new, self._def, unset)
+        except BaseException:
+            _native.free_msg(new)
+            raise
+        assert self._finalizer is not None
+        self._finalizer()
+        self._set_owner(self._def, new)
+
+    # ---- the mapping
+
+    def __iter__(self) -> Iterator[str]:
+        handle = self._handle()
+        lib = _native.library()
+        return iter([tag.name for tag in self._def.by_number.values() if lib.MSG_GetArrSize(handle, tag.number) >= 0])
+
+    def __len__(self) -> int:
+        return len(list(iter(self)))
+
+    def __eq__(self, other: object) -> bool:
+        if not isinstance(other, Message):
+            return NotImplemented
+        return other is self or (self.number == other.number and self.to_dict() == other.to_dict())
+
+    __hash__ = None  # type: ignore[assignment]
+
+
+_UNSET = object()  # the last step of a path to unset
+
+
+def _read_raw(handle: int, tag: TagDef, index: Optional[int]) -> Any:
+    """A scalar value as the library gives it: bytes for texts and dates,
+    int for integers and booleans, float for doubles."""
+    lib = _native.library()
+    n = tag.number
+    at = index is not None
+    kind = tag.type
+    if kind == STRING:
+        size = lib.MSG_GetAtStrLen(handle, n, index) if at else lib.MSG_GetStrLen(handle, n)
+        buffer = ctypes.create_string_buffer(size + 1)
+        if at:
+            lib.MSG_GetAtStrArr(handle, n, index, buffer)
+        else:
+            lib.MSG_GetStr(handle, n, buffer)
+        return buffer.raw[:size]
+    if kind in (INT, BOOL):
+        out_int = ctypes.c_int(0)
+        if kind == INT:
+            if at:
+                lib.MSG_GetAtIntArr(handle, n, index, ctypes.byref(out_int))
+            else:
+                lib.MSG_GetInt(handle, n, ctypes.byref(out_int))
+        elif at:
+            lib.MSG_GetAtBoolArr(handle, n, index, ctypes.byref(out_int))
+        else:
+            lib.MSG_GetBool(handle, n, ctypes.byref(out_int))
+        return out_int.value
+    if kind == DBL:
+        out_dbl = ctypes.c_double(0)
+        if at:
+            lib.MSG_GetAtDblArr(handle, n, index, ctypes.byref(out_dbl))
+        else:
+            lib.MSG_GetDbl(handle, n, ctypes.byref(out_dbl))
+        return out_dbl.value
+    if kind == DATE:
+        text = ctypes.create_string_buffer(9)
+        if at:
+            lib.MSG_GetAtDateArr(handle, n, index, text)
+        else:
+            lib.MSG_GetDate(handle, n, text)
+        return text.raw[:8]
+    raise VorantError(-17, f"tag {tag.name!r} has the unknown type {kind}")
+
+
+_SETTERS = {STRING: "MSG_SetStr", INT: "MSG_SetInt", DBL: "MSG_SetDbl", BOOL: "MSG_SetBool", DATE: "MSG_SetDate"}
+
+
+def _copy_tree(src: int, dst: int, msg_def: MsgDef, unset: Tuple[Tuple[int, Any], ...]) -> None:
+    """Copies every value of native message src into the empty dst, value
+    by value as the library holds it, except the one the path unset leads to."""
+    lib = _native.library()
+    for tag in msg_def.by_number.values():
+        n = tag.number
+        if unset == ((n, _UNSET),):
+            continue
+        count = lib.MSG_GetArrSize(src, n)
+        if count < 0:
+            continue
+        for index in (range(count) if tag.is_array else (None,)):
+            if tag.type != SUBMSG:
+                getattr(lib, _SETTERS[tag.type])(dst, n, _read_raw(src, tag, index))
+                continue
+            result = ctypes.c_int(0)
+            sub_src = lib.MSG_GetSub(src, n, ctypes.byref(result)) if index is None else \
+                lib.MSG_GetAtSubArr(src, n, index, ctypes.byref(result))
+            sub_def = dictionary.lookup(tag.sub_msg)
+            if not sub_src or sub_def is None:
+                raise VorantError(result.value or -19, f"sub-message {tag.sub_msg} of tag {n} cannot be read")
+            sub_dst = lib.MSG_GetNewMsg(tag.sub_msg, None)
+            if not sub_dst:
+                raise VorantError(-11, f"message {tag.sub_msg} cannot be made")
+            try:
+                _copy_tree(sub_src, sub_dst, sub_def, unset[1:] if unset[:1] == ((n, index),) else ())
+                lib.MSG_SetSub(dst, n, sub_dst)
+            except BaseException:
+                lib.MSG_Destroy(sub_dst)
+                raise
 
 
 def _plain(value: Any) -> Any:

@@ -3,46 +3,11 @@
 from __future__ import annotations
 
 import ctypes
+import threading
 from typing import Callable, NamedTuple, Optional
 
 from . import _native
-
-
-class _TraceRecord(ctypes.Structure):
-    """VorantTrace as vorant/trace.h lays it out; it grows only at its end."""
-
-    _fields_ = [
-        ("size", ctypes.c_size_t),
-        ("svcNum", ctypes.c_int),
-        ("msgNum", ctypes.c_int),
-        ("answerMsgNum", ctypes.c_int),
-        ("host", ctypes.c_char_p),
-        ("port", ctypes.c_int),
-        ("address", ctypes.c_char * 64),
-        ("result", ctypes.c_int),
-        ("code", ctypes.c_int),
-        ("requestWireBytes", ctypes.c_longlong),
-        ("requestBodyBytes", ctypes.c_longlong),
-        ("requestCompressed", ctypes.c_int),
-        ("answerWireBytes", ctypes.c_longlong),
-        ("answerBodyBytes", ctypes.c_longlong),
-        ("answerCompressed", ctypes.c_int),
-        ("serializeUs", ctypes.c_longlong),
-        ("resolveUs", ctypes.c_longlong),
-        ("connectUs", ctypes.c_longlong),
-        ("sendUs", ctypes.c_longlong),
-        ("firstByteUs", ctypes.c_longlong),
-        ("receiveUs", ctypes.c_longlong),
-        ("parseUs", ctypes.c_longlong),
-        ("totalUs", ctypes.c_longlong),
-        ("requestPacket", ctypes.POINTER(ctypes.c_ubyte)),
-        ("requestPacketSize", ctypes.c_size_t),
-        ("answerPacket", ctypes.POINTER(ctypes.c_ubyte)),
-        ("answerPacketSize", ctypes.c_size_t),
-    ]
-
-
-HOOK_TYPE = ctypes.CFUNCTYPE(None, ctypes.POINTER(_TraceRecord), ctypes.c_void_p)
+from ._native import TraceRecord
 
 
 class Trace(NamedTuple):
@@ -74,44 +39,84 @@ class Trace(NamedTuple):
     total_us: int
     request_packet: bytes
     answer_packet: bytes
+    queue_us: int  # waiting for a free slot of the call engine
+    sys_errno: int  # the system's error number of the failing step, else 0
+
+
+_FIRST_FIELDS = TraceRecord.queueUs.offset  # the record before the engine
 
 
 def _packet(pointer: "ctypes._Pointer[ctypes.c_ubyte]", size: int) -> bytes:
     return ctypes.string_at(pointer, size) if pointer and size else b""
 
 
-def _to_trace(r: _TraceRecord) -> Trace:
-    if r.size < ctypes.sizeof(_TraceRecord):
+def _to_trace(r: TraceRecord) -> Trace:
+    if r.size < _FIRST_FIELDS:
         raise RuntimeError(f"trace record of {r.size} bytes: the library is older than this package")
+    engine = r.size >= ctypes.sizeof(TraceRecord)
     return Trace(r.svcNum, r.msgNum, r.answerMsgNum, (r.host or b"").decode("latin-1"), r.port,
                  r.address.decode("latin-1"), r.result, r.code, r.requestWireBytes, r.requestBodyBytes,
                  bool(r.requestCompressed), r.answerWireBytes, r.answerBodyBytes, bool(r.answerCompressed),
                  r.serializeUs, r.resolveUs, r.connectUs, r.sendUs, r.firstByteUs, r.receiveUs, r.parseUs,
                  r.totalUs, _packet(r.requestPacket, r.requestPacketSize),
-                 _packet(r.answerPacket, r.answerPacketSize))
+                 _packet(r.answerPacket, r.answerPacketSize), r.queueUs if engine else 0,
+                 r.sysErrno if engine else 0)
 
 
+_user_hook: Optional[Callable[[Trace], None]] = None
+_sizes_wanted = False
+_last = threading.local()  # the answer packet's size of this thread's last call
 _installed: Optional[object] = None  # the ctypes callback the library holds
 
 
-def set_trace_hook(hook: Optional[Callable[[Trace], None]]) -> None:
-    """Calls hook with a Trace at the end of every call, on the calling
-    thread (so from several threads at once when they call at once); None
-    removes it. Set it before calls start, never while calls run. An
-    exception in the hook is reported (sys.unraisablehook) and the call goes
-    on unaffected."""
+def _relay(record: "ctypes._Pointer[TraceRecord]", _user: Optional[int]) -> None:
+    r = record.contents
+    if _sizes_wanted:
+        _last.answer_bytes = r.answerPacketSize
+    hook = _user_hook
+    if hook is not None:
+        hook(_to_trace(r))
+
+
+def _apply() -> None:
     global _installed
     lib = _native.library()
-    if hook is None:
-        lib.Vorant_SetTraceHook(None, None)
+    if _user_hook is None and not _sizes_wanted:
+        lib.Vorant_SetTraceHook(ctypes.cast(None, _native.TRACE_HOOK), None)
         _installed = None
-        return
-    if not callable(hook):
+    elif _installed is None:
+        callback = _native.TRACE_HOOK(_relay)
+        lib.Vorant_SetTraceHook(callback, None)
+        _installed = callback
+
+
+def set_trace_hook(hook: Optional[Callable[[Trace], None]]) -> None:
+    """Calls hook with a Trace at the end of every call, on the thread that
+    makes or drives the call (so from several threads at once when they
+    call at once); None removes it. Set it before calls start, never while
+    calls run. An exception in the hook is reported (sys.unraisablehook) and
+    the call goes on unaffected."""
+    global _user_hook
+    if hook is not None and not callable(hook):
         raise TypeError(f"the trace hook is a callable, not {type(hook).__name__}")
+    _user_hook = hook
+    _apply()
 
-    def relay(record: "ctypes._Pointer[_TraceRecord]", _user: Optional[int]) -> None:
-        hook(_to_trace(record.contents))
 
-    callback = HOOK_TYPE(relay)
-    lib.Vorant_SetTraceHook(callback, None)
-    _installed = callback
+def want_answer_sizes() -> None:
+    """From now on last_answer_bytes() tells each thread the answer packet's
+    size of its last finished call (the library reports it at the end of the
+    call, before the call's result is handed back). Same rule as
+    set_trace_hook: before calls start."""
+    global _sizes_wanted
+    if not _sizes_wanted:
+        _sizes_wanted = True
+        _apply()
+
+
+def last_answer_bytes() -> int:
+    """The answer packet's size of this thread's last finished call, once
+    want_answer_sizes() is on; 0 otherwise. Reading it resets it."""
+    size = getattr(_last, "answer_bytes", 0)
+    _last.answer_bytes = 0
+    return size
