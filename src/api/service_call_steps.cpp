@@ -72,7 +72,9 @@ CConnectionBounds ConnectionBounds(const CCallOptions& p_Bounds) {
 }
 
 CServiceCall::CServiceCall(int p_iSvcNum, const CCallOptions& p_Bounds, CCallTrace* p_pTrace)
-    : m_iSvcNum(p_iSvcNum), m_Bounds(p_Bounds), m_pTrace(p_pTrace) {
+    : m_iSvcNum(p_iSvcNum), m_Bounds(p_Bounds), m_pTrace(p_pTrace), m_strHost(p_Bounds.m_szHost) {
+    // The caller's host text may go as soon as the call has started.
+    m_Bounds.m_szHost = m_strHost.ToStr();
     if (m_pTrace)
         m_Connection.SetTrace(m_pTrace->Wire());
 }

@@ -54,6 +54,7 @@ private:
     int m_iSvcNum;
     CCallOptions m_Bounds;
     CCallTrace* m_pTrace;
+    CString m_strHost;  // the server's name, the call's own copy
     CCallConnection m_Connection;
     CStream m_Packet;
     int m_iStep = 0;  // a step that failed before the connection could

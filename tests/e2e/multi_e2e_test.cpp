@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -437,13 +438,17 @@ TEST_F(MultiE2e, OneCallsServerOverridesTheConfiguredOne) {
     EXPECT_EQ(Vorant_CallServiceEx(kEchoService, in.get(), &out, &flat, &info), -2);
     EXPECT_STREQ(info.text, "Invalid call options(port=65536)");
 
-    CVorantMulti multi;
+    CVorantMulti multi(1);  // the second call waits: its host is read after Start
     Recorder rec;
     CCallOptions opts;
-    opts.m_szHost = "[127.0.0.1]";
+    char host[] = "[127.0.0.1]";
+    opts.m_szHost = host;
     opts.m_iPort = port;
+    CMsg first;
+    multi.Start(kEchoService, in.get(), &first, nullptr, rec.Done());
     const int id = multi.Start(kEchoService, in.get(), &out, &opts, rec.Done());
-    opts.m_szHost = "";  // empty: the configured server
+    std::memset(host, 'x', sizeof host - 1);  // the caller's text may go at once
+    opts.m_szHost = "";                       // empty: the configured server
     opts.m_iPort = 0;
     const int configured = multi.Start(kEchoService, in.get(), &out, &opts, rec.Done());
     EXPECT_EQ(multi.Run(), 0);
