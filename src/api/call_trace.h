@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "transport/wire_trace.h"
+#include "vorant/cstring.hpp"
 #include "vorant/trace.h"
 
 class CCallConnection;
@@ -41,9 +42,10 @@ public:
     // The packet is framed before connecting; it counts as sending time.
     void SetFramingMicros(long long p_llMicros) { m_llFramingUs = p_llMicros; }
     void SetAnswerMsgNum(int p_iMsgNum) { m_Record.answerMsgNum = p_iMsgNum; }
-    // The server the call went to; p_szHost must outlive Report.
+    // The server the call went to (the trace keeps its own copy).
     void SetServer(const char* p_szHost, int p_iPort) {
-        m_Record.host = p_szHost;
+        m_strHost = p_szHost;
+        m_Record.host = m_strHost.ToStr();
         m_Record.port = p_iPort;
     }
     // Fills the rest of the record and calls the hook.
@@ -57,6 +59,7 @@ private:
     CWireTrace m_Wire;
     VorantTrace m_Record;
     long long m_llFramingUs = 0;
+    CString m_strHost;
 };
 
 #endif  // VORANT_API_CALL_TRACE_H
