@@ -55,7 +55,9 @@ typedef struct VorantMulti VorantMulti;
  *   VORANT_REJECTED     err holds the server's code, reason and service
  *                       number.
  * err is valid only while done runs (copy what is kept). done may start
- * new calls and cancel others; it must not destroy the handle. */
+ * new calls and cancel others; it must not destroy the handle. When a trace
+ * hook is set (trace.h), it runs for the call on the same thread just
+ * before the call's done. */
 typedef void (*VorantDoneFn)(void* user, int callId, int result, const VorantErrorInfo* err);
 
 /* The socket hook: watch fd for what (VORANT_POLL_IN, VORANT_POLL_OUT), or
