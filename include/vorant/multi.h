@@ -67,7 +67,9 @@ typedef void (*VorantSocketFn)(void* user, int fd, int what);
 /* The timer hook: call Vorant_MultiSocketAction(multi,
  * VORANT_SOCKET_TIMEOUT, 0) once timeoutMs milliseconds have passed (0: as
  * soon as the loop can); -1: no timer is wanted. A later call replaces the
- * timer. */
+ * timer. The handle keeps a timer that is due earlier than it needs (it is
+ * not re-armed at every wait): a timer that fires with nothing due is
+ * harmless and brings the next one. */
 typedef void (*VorantTimerFn)(void* user, long timeoutMs);
 
 #define VORANT_POLL_IN 1

@@ -409,6 +409,12 @@ void CVorantMulti::CImpl::AnnounceTimer() {
     const int64_t llAt = llWait < 0 ? -1 : MonotonicMillis() + llWait;
     if (lWait == m_lAnnounced && (llWait < 0 || llAt == m_llAnnouncedAt))
         return;
+    // A timer already set for an earlier time stays: when it fires, the
+    // next one is told. Re-arming the loop's timer at every wait would cost
+    // more than the early wake-up.
+    const bool bTimerSet = m_lAnnounced >= 0;
+    if (bTimerSet && llWait >= 0 && llAt >= m_llAnnouncedAt)
+        return;
     m_lAnnounced = lWait;
     m_llAnnouncedAt = llAt;
     m_TimerHook(lWait);
