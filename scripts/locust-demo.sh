@@ -39,23 +39,9 @@ stop_all() {
 trap stop_all EXIT
 trap 'exit 130' INT TERM
 
-echo "== start vorant-server (examples/msg_dic.exml, examples/server.rules)"
-"$BUILD/bin/vorant-server" --dictionary examples/msg_dic.exml --rules examples/server.rules \
-  --host 127.0.0.1 --port 0 --quiet >"$work/server.out" 2>"$work/server.err" &
-pids="$!"
-tries=0
-while ! grep -q . "$work/server.out" 2>/dev/null; do
-  if [ "$tries" -ge 100 ]; then
-    echo "locust-demo: vorant-server did not start:" >&2
-    cat "$work/server.err" >&2
-    exit 1
-  fi
-  tries=$((tries + 1))
-  sleep 0.1
-done
-port="$(head -n 1 "$work/server.out")"
-echo "   listening on 127.0.0.1:$port"
-sed "s/^server *=.*/server = 127.0.0.1 $port/" examples/vorant.conf >"$work/vorant.conf"
+. scripts/example-server.sh
+start_example_server "$work" locust-demo
+pids="$server_pid"
 
 # The package and library of this tree; a free port for the master.
 export PYTHONPATH="$PWD/python${PYTHONPATH:+:$PYTHONPATH}"
