@@ -71,10 +71,13 @@ int CVorant::Initialize(const char* p_szKeyFile, const char* p_szMsgDic, const c
 
 int CVorant::GetUserKey(const char* p_szKeyFile, CString& p_strUserKey, CString& p_strErrText) {
     CStream data(0, 512);
+    // The key file could not be read (-1) or its key not decoded (-2); the
+    // text says why.
+    const int kKeyFileUnread = -1, kKeyUndecoded = -2;
     if (ReadFileToStream(p_szKeyFile, data, p_strErrText) < 0)
-        return -1;
+        return kKeyFileUnread;
     if (DecodeUserKey(data, p_strUserKey, p_strErrText) < 0)
-        return -2;
+        return kKeyUndecoded;
     return 0;
 }
 

@@ -17,6 +17,9 @@
 
 namespace vorant {
 
+// What a hash's Set returns when a new key's node cannot be made.
+const int kHashNoMemory = -99;
+
 // Value lists keep no adopt flag; item lists take the hash's.
 template <typename TList>
 void SetListAdopt(TList&, bool) {}
@@ -181,9 +184,9 @@ int CHashBag<TList, TValue, TOut>::SetValue(const char* p_szKey, TValue p_Value,
         vorant::SetListAdopt(pNode->m_List, p_bAdoptNew);
         pNode->m_List.Add(p_Value);
     } catch (const std::bad_alloc&) {
-        return -99;
+        return vorant::kHashNoMemory;
     } catch (const CException&) {
-        return -99;
+        return vorant::kHashNoMemory;
     }
     *ppLink = pNode.release();
     ++m_iDataCount;

@@ -64,28 +64,28 @@ int BuildKeyFile(const char* p_szUserKey, CStream& p_Out, CString& p_strErr) {
     const size_t nKey = p_szUserKey == nullptr ? 0 : strlen(p_szUserKey);
     if (p_szUserKey == nullptr || nKey > KEY_FILE_MAX_KEY_LENGTH) {
         p_strErr = "Invalid user key";
-        return -1;
+        return KEY_FILE_INVALID_KEY;
     }
 
     // Padding to whole blocks gives one block for up to 15 characters and two
     // for up to 31, the pad count in the last byte.
     CStream cipher;
     if (EncryptProtectedData(p_szUserKey, static_cast<int>(nKey), cipher, p_strErr) < 0)
-        return -2;
+        return KEY_FILE_NOT_MADE;
     const unsigned char* pCipher = reinterpret_cast<const unsigned char*>(cipher.GetData());
     const int iCipherSize = cipher.GetSize();
 
     unsigned char* pFile = reinterpret_cast<unsigned char*>(p_Out.GetBuffer(KEY_FILE_SIZE + 1));
     if (pFile == nullptr) {
         p_strErr = "Out of memory";
-        return -2;
+        return KEY_FILE_NOT_MADE;
     }
     unsigned char* pTable = pFile + KEY_FILE_TABLE_OFFSET;
     unsigned char* pBlock = pFile + KEY_FILE_BLOCK_OFFSET;
     if (!RandomBytes(pTable, KEY_FILE_TABLE_SIZE + KEY_FILE_BLOCK_SIZE) || !MakeTable(pCipher, iCipherSize, pTable)) {
         p_Out.Clear();
         p_strErr = "Random source failed";
-        return -2;
+        return KEY_FILE_NOT_MADE;
     }
 
     unsigned char inverse[256];
