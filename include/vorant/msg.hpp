@@ -269,8 +269,8 @@ public:
     // whole document, other depths append the field elements only.
     // p_bByName selects element names from the dictionary; p_bArrayItemTag
     // names array items a<tag> in the numbered form. 0, or MA_ERR_NULL_PARAM
-    // for a null stream. The stream raises CException (code 0) when it cannot
-    // grow.
+    // for a null stream. A piece the stream cannot grow for is left out and
+    // the result stays 0.
     int ToXml(CStream* p_pStream, bool p_bArrayItemTag, bool p_bByName, int p_iDepth);
     // Parses a message XML document into this message; 0, or
     // MA_ERR_NULL_PARAM for null. Raises CException MA_ERR_XML_PARSE for
@@ -290,7 +290,7 @@ public:
 
     // ---- diagnostic dumps
     // One line per field; p_iDepth 1 replaces the stream's content. A null
-    // stream does nothing; a stream that cannot grow raises CException.
+    // stream does nothing; a piece the stream cannot grow for is left out.
     void Dump(CStream* p_pStream, bool p_bByName, int p_iDepth);
     // Indented XML; always appends. Null and growth as Dump.
     void DumpXml(CStream* p_pStream, bool p_bByName, int p_iDepth);
