@@ -13,7 +13,8 @@
 // CDateArray). Owns m_pData (new[]); copies are deep. Slots between the size
 // and the capacity hold zero values. Index and emptiness errors raise
 // CException code 0 naming the class; a failed allocation raises
-// CException -11 and leaves the array unchanged.
+// CException MA_ERR_MEMORY and leaves the array unchanged (the first Add's
+// raises code 0, "<class> - Out of memory").
 template <typename T>
 class VORANT_API CValueArray {
 public:
@@ -30,12 +31,14 @@ public:
 
     // Appends; returns the new element's index.
     int Add(T p_Value);
-    // 0 <= p_iIndex <= size; returns p_iIndex.
+    // 0 <= p_iIndex <= size, or raises; returns p_iIndex.
     int InsertAt(int p_iIndex, T p_Value);
-    // 0 <= p_iIndex < size; returns p_iIndex.
+    // 0 <= p_iIndex < size, or raises; returns p_iIndex.
     int RemoveAt(int p_iIndex);
+    // Does nothing on an empty array.
     void RemoveLast();
 
+    // 0 <= p_iIndex < size, or raises; GetAtLast raises when empty.
     T GetAt(int p_iIndex) const;
     void SetAt(int p_iIndex, T p_Value);
     T& operator[](int p_iIndex);
@@ -100,8 +103,10 @@ public:
 
 // An array of strings. Owns the slot buffer m_pData and one CString object
 // per slot up to the capacity (strings beyond the size are empty); copies
-// are deep. Only operator[] and GetAtLast raise (CException code 0);
-// allocation failures raise CException -11 naming "dat_class/str_array".
+// are deep. Only operator[] (an invalid index) and GetAtLast (empty) raise
+// CException code 0; allocation failures raise CException MA_ERR_MEMORY
+// naming "dat_class/str_array". The other members answer a bad index with
+// -1, "" or nothing, as each says.
 class VORANT_API CStrArray {
 public:
     CStrArray();
@@ -123,7 +128,8 @@ public:
     int RemoveAt(int p_iIndex);
     void RemoveLast();
 
-    // The text at p_iIndex, or "" for an invalid index.
+    // The text at p_iIndex, or "" for an invalid index; owned by the array,
+    // valid until that string changes.
     const char* GetAt(int p_iIndex) const;
     // Ignored for an invalid index.
     void SetAt(int p_iIndex, const char* p_szText);
@@ -179,7 +185,10 @@ protected:
 // An array of item pointers. Owns the slot buffer m_pData, and the items
 // while the adopt flag is set: an item it lets go of is deleted once, and
 // only when no other slot still holds it. Not copy-constructible;
-// assignment makes a non-owning copy of the pointers.
+// assignment makes a non-owning copy of the pointers. GetAt, SetAt and
+// operator[] raise CException code 0 for an index outside 0..size-1,
+// GetAtLast when empty; a failed allocation raises code 0 ("... : Out of
+// memory") and leaves the array unchanged.
 class VORANT_API CPtrArray {
 public:
     CPtrArray();
@@ -195,15 +204,19 @@ public:
     void SetAdoptFlag(bool p_bAdopt) { m_bAdopt = p_bAdopt; }
     bool GetAdoptFlag() const { return m_bAdopt; }
 
-    // Appends; returns the new index.
+    // Appends (an adopting array owns p_pItem from now on); returns the new
+    // index.
     int Add(CPtrArrayItem* p_pItem);
     // -1 for a negative index; beyond the size counts as the size.
     int InsertAt(int p_iIndex, CPtrArrayItem* p_pItem);
-    // -1 for an invalid index.
+    // Lets go of the item; p_iIndex, or -1 for an invalid index.
     int RemoveAt(int p_iIndex);
+    // Lets go of the last item; does nothing on an empty array.
     void RemoveLast();
 
+    // The item, still owned by the array when adopting.
     CPtrArrayItem* GetAt(int p_iIndex) const;
+    // Stores p_pItem and lets go of the one it replaces (unless the same).
     void SetAt(int p_iIndex, CPtrArrayItem* p_pItem);
     CPtrArrayItem* operator[](int p_iIndex) const;
     CPtrArrayItem* GetAtLast() const;

@@ -17,8 +17,10 @@ class CStrArray;
 // new[]); copies are deep. Never null while alive: the empty string has an
 // 8-byte zeroed buffer. Only a moved-from string has no buffer, and it reads
 // as the empty text until it is assigned again.
-// Index and argument errors raise CException code 0; failed allocations
-// raise CException -11.
+// Index and argument errors raise CException code 0 where a member says so;
+// failed allocations raise CException MA_ERR_MEMORY and leave the string as
+// it was. Other out-of-range positions and counts are clamped, and a null
+// text argument reads as the empty text, unless a member says otherwise.
 class VORANT_API CString {
 public:
     CString();
@@ -40,6 +42,8 @@ public:
     void Clear();
     void Empty();
 
+    // The text, owned by the string and valid until it next changes; never
+    // null. Write through char* only within the length.
     operator char*() { return m_pData ? m_pData : EmptyText(); }
     operator const char*() const { return m_pData ? m_pData : EmptyText(); }
     const char* ToStr() const { return m_pData ? m_pData : EmptyText(); }
@@ -48,6 +52,8 @@ public:
     int GetSize() const { return m_iSize; }
     int IsEmpty() const { return (m_pData == nullptr || m_iSize < 1) ? 1 : 0; }
     bool IsValid() const { return m_pData != nullptr && m_iSize >= 1; }
+    // The leading number of the text, as atoi and atof read it in the "C"
+    // locale (ToInt clamps to the int range); 0 when there is none.
     int ToInt() const;
     double ToDbl() const;
 
@@ -55,14 +61,16 @@ public:
     // "CString::operator[] - index overflow".
     char operator[](int p_iIndex) const;
 
-    // Discards the text and returns a zeroed buffer of p_iLength + 1 bytes.
+    // Discards the text and returns a zeroed buffer of p_iLength + 1 bytes
+    // (a negative length counts as 0), owned by the string.
     char* GetBuffer(int p_iLength);
     // -1: length from strlen; otherwise p_iLength, which must be below the
     // buffer size ("CString::ReleaseBuffer - out of index").
     void ReleaseBuffer(int p_iLength = -1);
 
-    // Formats into this string; returns the formatted length (negative when
-    // the format cannot be rendered, leaving the string empty).
+    // Formats into this string (an argument may be this string itself);
+    // returns the formatted length, or a negative value, the string left
+    // empty, for a null format or one that cannot be rendered.
     int Format(const char* p_szFormat, ...) __attribute__((format(printf, 2, 3)));
 
     void MakeLower();
@@ -78,11 +86,13 @@ public:
     void TrimRight(const char* p_szSet);
     void Trim(const char* p_szSet);
 
+    // New strings of at most p_iCount characters from either end, or from
+    // p_iStart (p_iCount -1: to the end; other negative counts: nothing).
     CString Left(int p_iCount) const;
     CString Right(int p_iCount) const;
     CString Mid(int p_iStart, int p_iCount = -1) const;
 
-    // Return the new length.
+    // Return the new length; positions are clamped to the text.
     int Insert(int p_iPos, char p_cChar);
     int Insert(int p_iPos, const char* p_szText);
     int Delete(int p_iPos, int p_iCount = 1);
@@ -96,6 +106,9 @@ public:
     CString operator+(const char* p_szText) const;
     CString operator+(const CString& p_Other) const;
 
+    // The index of the first hit at or after p_iStart (FindOneOf: of any
+    // character of p_szSet; ReverseFind: the last hit), or -1 for none, a
+    // null or empty text.
     int Find(char p_cChar, int p_iStart = 0) const;
     int Find(const char* p_szText, int p_iStart = 0) const;
     int ReverseFind(char p_cChar) const;
@@ -108,7 +121,11 @@ public:
     // "CString::CompareNoCase - invalid string".
     int CompareNoCase(const char* p_szText) const;
 
-    // Fill p_pOut with the pieces between separators (built with CStrArray).
+    // Empty p_pOut, then fill it with the pieces between separators (each
+    // trimmed of white space when p_bTrim); return the piece count, or -1
+    // for a null p_pOut. An empty last piece is dropped, except by the text
+    // separator without p_bTrim. A null or empty separator gives the whole
+    // text as one piece.
     int Split(char p_cSep, CStrArray* p_pOut, bool p_bTrim) const;
     int Split(const char* p_szSep, CStrArray* p_pOut, bool p_bTrim) const;
 
@@ -145,7 +162,8 @@ inline bool operator!=(const CString& p_Left, const CString& p_Right) { return !
 inline bool operator!=(const CString& p_Left, const char* p_szRight) { return !(p_Left == p_szRight); }
 inline bool operator!=(const char* p_szLeft, const CString& p_Right) { return !(p_Right == p_szLeft); }
 
-// A new string formatted like printf.
+// A new string formatted like printf; empty for a null format or one that
+// cannot be rendered. Raises CException MA_ERR_MEMORY when memory runs out.
 VORANT_API CString CFormat(const char* p_szFormat, ...) __attribute__((format(printf, 1, 2)));
 
 #endif  // VORANT_CSTRING_HPP

@@ -16,13 +16,17 @@ public:
     CException();
     // Copies p_szText cut to 1023 characters; null gives an empty text.
     CException(const char* p_szText, int p_iCode);
-    // printf-style text, cut to 1023 characters.
+    // printf-style text, cut to 1023 characters; a null format gives an empty
+    // text.
     CException(int p_iCode, const char* p_szFormat, ...) __attribute__((format(printf, 3, 4)));
 
     CException(const CException&) = default;
     CException& operator=(const CException&) = default;
 
+    // A code of vorant/codes.h (MaErrorCode), or 0 where only the text says
+    // why (index errors of the containers, ...).
     int GetCode() const { return m_iCode; }
+    // The text, owned by the exception.
     const char* GetText() const { return m_szText; }
 
 private:

@@ -27,7 +27,9 @@ protected:
 // A hash from text keys to value lists (TList, one of the arrays) in a fixed
 // number of buckets, each a chain of nodes in the order the keys came. Owns
 // the bucket array and the nodes; each node owns its key and its list.
-// Copies are deep.
+// Copies are deep. Every member taking a key raises CException code 0 for a
+// null key; the constructors raise for a bucket count below 1 or when the
+// buckets cannot be allocated, a copy with MA_ERR_MEMORY.
 template <typename TList, typename TValue, typename TOut>
 class VORANT_API CHashBag : public CHashBagBase {
 public:
@@ -35,16 +37,20 @@ public:
     CHashBag& operator=(const CHashBag& p_Other);
 
     // Files p_Value under p_szKey: appended to the key's list, or replacing
-    // the whole list when p_bReplace. 0, or -99 when a new node cannot be
-    // made.
+    // the whole list when p_bReplace; the hash keeps a copy of the key. 0, or
+    // -99 (nothing filed) when a new key's node cannot be made; growing an
+    // existing key's list raises its array's allocation failure.
     int Set(const char* p_szKey, TValue p_Value, bool p_bReplace);
-    // A copy of the key's whole list; -1 (p_pOut untouched) when absent.
+    // A copy of the key's whole list, the caller's; -1 (p_pOut untouched)
+    // when absent or p_pOut is null.
     int Get(const char* p_szKey, TList* p_pOut) const;
-    // The first value of the key's list; -1 (p_pOut untouched) when absent.
+    // The first value of the key's list; -1 (p_pOut untouched) when absent or
+    // p_pOut is null.
     int Get(const char* p_szKey, TOut* p_pOut) const;
     // Deletes the key and its values; -1 when absent.
     int Remove(const char* p_szKey);
-    // Every key, bucket by bucket, each chain in order.
+    // Every key, bucket by bucket, each chain in order, into p_Out (emptied
+    // first).
     void GetKeys(CStrArray& p_Out) const;
     // Deletes every node; the buckets stay.
     void Clear();
@@ -108,7 +114,8 @@ public:
         return SetValue(p_szKey, p_pItem, p_bReplace, m_bAdopt);
     }
     using CHashBag::Get;
-    // The key's first item, or null when absent or empty.
+    // The key's first item (still the hash's when adopting), or null when
+    // absent or empty.
     CPtrArrayItem* Get(const char* p_szKey) const;
 
     bool GetAdoptFlag() const { return m_bAdopt; }

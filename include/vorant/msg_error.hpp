@@ -13,7 +13,8 @@
 VORANT_API const char* MA_GetErrorStr(int p_iCode);
 
 // Holds an object's last error: code and "MSG_Error(%d) : %s {%s}" text.
-// Owns its record (allocated on the first error); copies clone it.
+// Owns its record (allocated on the first error); copies clone it and raise
+// CException MA_ERR_MEMORY when the clone cannot be allocated.
 class VORANT_API CLastError {
 public:
     CLastError();
@@ -24,13 +25,15 @@ public:
     ~CLastError();
 
     // The full text of the last error, "" when none was set. Owned by this
-    // object; valid until the next error is set or the object dies.
+    // object; valid until the next error is set or the object dies. Read
+    // only: the "" of an object without error is shared.
     char* GetLastError() const;
     // The code of the last error, 0 when none was set.
     int GetLastErrorCode() const;
 
 protected:
-    // Records p_iCode with the printf-style details p_szFormat.
+    // Records p_iCode with the printf-style details p_szFormat, replacing the
+    // last error. Raises CException MA_ERR_MEMORY when memory runs out.
     void SetLastError(int p_iCode, const char* p_szFormat, ...) __attribute__((format(printf, 3, 4)));
 
 private:

@@ -22,6 +22,7 @@ public:
     // p_iInitialSize bytes when that is at least 1, else none. A failed
     // allocation raises CException "(CStream) Out of memory" (code 0).
     CStream(int p_iInitialSize, int p_iGrowBy);
+    // Copies raise as the sized constructor does.
     CStream(const CStream& p_Other);
     CStream(CStream&& p_Other) noexcept;
     CStream& operator=(const CStream& p_Other);
@@ -32,10 +33,12 @@ public:
     // -1 when the buffer cannot grow (the content is then unchanged).
     int AppendData(const char* p_pData, int p_iLength);
     int AppendData(const CString& p_Text);
-    // The text and a line feed; returns the result of appending the text.
+    // The text and a line feed; returns the result of appending the text
+    // (the line feed may be lost when the buffer cannot grow for it).
     int AppendLine(const CString& p_Text);
 
-    // The buffer (null when there is none) and the content length.
+    // The buffer (null when there is none), owned by the stream and valid
+    // until it next grows; and the content length.
     char* GetData() { return m_pData; }
     const char* GetData() const { return m_pData; }
     int GetSize() const { return m_iSize; }
@@ -44,6 +47,7 @@ public:
 
     // Prepares a zeroed buffer of at least p_iLength bytes for direct
     // writing and empties the content; null when it cannot be allocated.
+    // The buffer stays the stream's.
     char* GetBuffer(int p_iLength);
     // Ends direct writing: p_iLength >= 0 sets the size (cut to capacity - 1),
     // negative takes strlen of the buffer.
