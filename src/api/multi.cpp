@@ -6,6 +6,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <deque>
@@ -29,6 +30,11 @@ const int64_t kNameLifetimeMs = 60 * 1000;
 const int kEventBatch = 256;
 // The poll set's tag of the wake-up descriptor (call ids are positive).
 const uint64_t kWakeTag = 0;
+
+// The resolved-name cache's key: a name with its port.
+std::string NameKey(const CCallOptions& p_Bounds) {
+    return std::string(p_Bounds.m_szHost ? p_Bounds.m_szHost : "") + "\n" + std::to_string(p_Bounds.m_iPort);
+}
 
 int PollEvents(int p_iWant) {
     return ((p_iWant & CCallConnection::WANT_READ) ? VORANT_POLL_IN : 0) |
@@ -92,6 +98,8 @@ private:
     int NextId();
     void Launch(CEngineCall* p_pCall);
     void LaunchWaiting();
+    // Takes a call out of the queue for a free slot, if it is there.
+    void StopWaiting(int p_iCallId);
     // Brings the poll set and the timers in line with what the call's
     // connection now waits for; a finished call goes to the reported list.
     void Update(CEngineCall* p_pCall);
@@ -211,6 +219,12 @@ void CVorantMulti::CImpl::Launch(CEngineCall* p_pCall) {
     Update(p_pCall);
 }
 
+void CVorantMulti::CImpl::StopWaiting(int p_iCallId) {
+    const auto it = std::find(m_Waiting.begin(), m_Waiting.end(), p_iCallId);
+    if (it != m_Waiting.end())
+        m_Waiting.erase(it);
+}
+
 void CVorantMulti::CImpl::LaunchWaiting() {
     while (m_iUnderWay < m_iMaxInFlight && !m_Waiting.empty()) {
         const int iId = m_Waiting.front();
@@ -223,8 +237,7 @@ void CVorantMulti::CImpl::LaunchWaiting() {
 
 void CVorantMulti::CImpl::Resolve(CEngineCall* p_pCall, CAddressList* p_pAddresses, int* p_piResolved) {
     const CCallOptions& bounds = p_pCall->m_Call.Bounds();
-    const std::string strKey =
-        std::string(bounds.m_szHost ? bounds.m_szHost : "") + "\n" + std::to_string(bounds.m_iPort);
+    const std::string strKey = NameKey(bounds);
     const int64_t llNow = MonotonicMillis();
     auto it = m_Names.find(strKey);
     if (it != m_Names.end() && it->second.m_llUntil > llNow) {
@@ -243,10 +256,7 @@ void CVorantMulti::CImpl::Resolve(CEngineCall* p_pCall, CAddressList* p_pAddress
         m_Names.erase(strKey);
 }
 
-void CVorantMulti::CImpl::ForgetName(const CEngineCall& p_Call) {
-    const CCallOptions& bounds = p_Call.m_Call.Bounds();
-    m_Names.erase(std::string(bounds.m_szHost ? bounds.m_szHost : "") + "\n" + std::to_string(bounds.m_iPort));
-}
+void CVorantMulti::CImpl::ForgetName(const CEngineCall& p_Call) { m_Names.erase(NameKey(p_Call.m_Call.Bounds())); }
 
 void CVorantMulti::CImpl::Update(CEngineCall* p_pCall) {
     CCallConnection& conn = p_pCall->m_Call.Connection();
@@ -378,12 +388,7 @@ void CVorantMulti::CImpl::ExpireTimers() {
         if (pCall->m_Call.Connection().GetState() == CCallConnection::IDLE) {
             // Its deadline passed while it waited: it fails as a connect
             // the deadline ended.
-            for (auto w = m_Waiting.begin(); w != m_Waiting.end(); ++w) {
-                if (*w == iId) {
-                    m_Waiting.erase(w);
-                    break;
-                }
-            }
+            StopWaiting(iId);
             Launch(pCall);
             continue;
         }
@@ -470,12 +475,7 @@ int CVorantMulti::CImpl::Cancel(int p_iCallId) {
     if (it == m_Calls.end())
         return VORANT_MULTI_NOT_IN_FLIGHT;
     CEngineCall* pCall = it->second.get();
-    for (auto w = m_Waiting.begin(); w != m_Waiting.end(); ++w) {
-        if (*w == p_iCallId) {
-            m_Waiting.erase(w);
-            break;
-        }
-    }
+    StopWaiting(p_iCallId);
     pCall->m_Call.Cancel();
     CallPtr pMine = Detach(pCall);
     LaunchWaiting();

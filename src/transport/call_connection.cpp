@@ -207,10 +207,14 @@ CCallConnection::State CCallConnection::ConnectFailed(int64_t p_llNowMs) {
     return BeginAddress(p_llNowMs);
 }
 
-CCallConnection::State CCallConnection::Connected(int64_t p_llNowMs) {
+void CCallConnection::MarkConnected() {
     m_bConnected = true;
     EndConnectPhase();
     m_eState = SENDING;
+}
+
+CCallConnection::State CCallConnection::Connected(int64_t p_llNowMs) {
+    MarkConnected();
     m_iWant = 0;
     m_llTimeoutAt = 0;
     if (m_iSendFailCode != 0) {
@@ -233,11 +237,8 @@ CCallConnection::State CCallConnection::TrySend(int64_t p_llNowMs) {
         // Never block inside send; a closed peer gives EPIPE, not SIGPIPE.
         const ssize_t n = send(m_iSock, pData + m_nSent, nSize - m_nSent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
-            if (m_eState == CONNECTING) {
-                m_bConnected = true;
-                EndConnectPhase();
-                m_eState = SENDING;
-            }
+            if (m_eState == CONNECTING)
+                MarkConnected();
             m_nSent += static_cast<size_t>(n);
             continue;
         }
@@ -259,9 +260,7 @@ CCallConnection::State CCallConnection::TrySend(int64_t p_llNowMs) {
                 Fail(ADAPTOR_CONNECT, iErrno, "(connect)");
                 return ConnectFailed(p_llNowMs);
             }
-            m_bConnected = true;
-            EndConnectPhase();
-            m_eState = SENDING;
+            MarkConnected();
         }
         return Fail(ADAPTOR_SEND, iErrno, "(send errno=%d,%s)", iErrno, ErrnoText(iErrno, szErr, sizeof szErr));
     }

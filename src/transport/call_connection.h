@@ -124,6 +124,8 @@ public:
 
 private:
     State BeginAddress(int64_t p_llNowMs);
+    // The connect step has succeeded: its time is taken, sending begins.
+    void MarkConnected();
     State Connected(int64_t p_llNowMs);
     State TrySend(int64_t p_llNowMs);
     State TryReceive(int64_t p_llNowMs);
