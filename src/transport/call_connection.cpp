@@ -21,7 +21,6 @@
 #include "transport/packet_layout.h"
 #include "transport/socket_io.h"
 #include "transport/wire_trace.h"
-#include "transport/zlib_body.h"
 
 using vorant::packet::CHECKSUM_SIZE;
 using vorant::packet::HEADER_SIZE;
@@ -402,22 +401,13 @@ bool CCallConnection::BodyArrived() {
         }
         return true;
     }
-    char* pBody = m_Answer.m_Body.GetBuffer(m_Frame.m_iBody + 1);
-    if (pBody == nullptr) {
-        Fail(ADAPTOR_MEMORY, 0, "ReceiveFrom");
+    std::string strDetails;
+    const int iResult = vorant::packet::InflateBody(m_pRest, iWire, m_Frame.m_iBody, &m_Answer.m_Body, &strDetails);
+    if (iResult != 0) {
+        Fail(iResult, 0, "%s", strDetails.c_str());
         return false;
     }
-    uLongf uBody = static_cast<uLongf>(m_Frame.m_iBody);
-    const int iZ = UncompressBody(reinterpret_cast<Bytef*>(pBody), &uBody, reinterpret_cast<const Bytef*>(m_pRest),
-                                  static_cast<uLong>(iWire));
-    if (iZ != Z_OK) {
-        Fail(ADAPTOR_COMPRESSION, 0, "ReceiveFrom(%d)(%ld)", iZ, static_cast<long>(uBody));
-        return false;
-    }
-    // The announced length is a ceiling: a body that inflates to less is
-    // whole (zlib has checked it) and is kept at its own length.
-    m_Answer.m_Body.ReleaseBuffer(static_cast<int>(uBody));
-    m_llInflated = static_cast<long long>(uBody);
+    m_llInflated = m_Answer.m_Body.GetSize();
     return true;
 }
 

@@ -80,25 +80,34 @@ int DecodeBody(const char* p_pHeader, const char* p_pWire, const char* p_pSum, c
             return ADAPTOR_MEMORY;
         }
     } else {
-        char* pBody = body.GetBuffer(p_Frame.m_iBody + 1);
-        if (pBody == nullptr) {
-            *p_pDetails = "ReceiveFrom";
-            return ADAPTOR_MEMORY;
-        }
-        uLongf uBody = static_cast<uLongf>(p_Frame.m_iBody);
-        const int iZ = UncompressBody(reinterpret_cast<Bytef*>(pBody), &uBody, reinterpret_cast<const Bytef*>(p_pWire),
-                                      static_cast<uLong>(iWire));
-        if (iZ != Z_OK) {
-            char szBuf[64];
-            snprintf(szBuf, sizeof szBuf, "ReceiveFrom(%d)(%ld)", iZ, static_cast<long>(uBody));
-            *p_pDetails = szBuf;
-            return ADAPTOR_COMPRESSION;
-        }
-        body.ReleaseBuffer(static_cast<int>(uBody));
+        const int iInflated = InflateBody(p_pWire, iWire, p_Frame.m_iBody, &body, p_pDetails);
+        if (iInflated != 0)
+            return iInflated;
     }
 
     const int iComputed = (CheckSum(p_pHeader, HEADER_SIZE) + CheckSum(p_pWire, iWire)) % 256;
     return CheckSumField(iComputed, p_pSum, p_pDetails);
+}
+
+int InflateBody(const char* p_pWire, int p_iWire, int p_iCeiling, CStream* p_pBody, std::string* p_pDetails) {
+    char* pBody = p_pBody->GetBuffer(p_iCeiling + 1);
+    if (pBody == nullptr) {
+        *p_pDetails = "ReceiveFrom";
+        return ADAPTOR_MEMORY;
+    }
+    uLongf uBody = static_cast<uLongf>(p_iCeiling);
+    const int iZ = UncompressBody(reinterpret_cast<Bytef*>(pBody), &uBody, reinterpret_cast<const Bytef*>(p_pWire),
+                                  static_cast<uLong>(p_iWire));
+    if (iZ != Z_OK) {
+        char szBuf[64];
+        snprintf(szBuf, sizeof szBuf, "ReceiveFrom(%d)(%ld)", iZ, static_cast<long>(uBody));
+        *p_pDetails = szBuf;
+        return ADAPTOR_COMPRESSION;
+    }
+    // The announced length is a ceiling: a body that inflates to less is
+    // whole (zlib has checked it) and is kept at its own length.
+    p_pBody->ReleaseBuffer(static_cast<int>(uBody));
+    return 0;
 }
 
 int CheckSumField(int p_iComputed, const char* p_pSum, std::string* p_pDetails) {

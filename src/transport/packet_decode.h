@@ -7,6 +7,7 @@
 #include <string>
 
 class CPacketInfo;
+class CStream;
 
 namespace vorant {
 namespace packet {
@@ -32,6 +33,13 @@ int DecodeHeader(const char* p_pHeader, int p_iMaxPacketLength, CPacketInfo* p_p
 // Any thread; zlib state is the calling thread's.
 int DecodeBody(const char* p_pHeader, const char* p_pWire, const char* p_pSum, const Frame& p_Frame,
                CPacketInfo* p_pInfo, std::string* p_pDetails);
+
+// Inflates the p_iWire bytes at p_pWire into *p_pBody (its content
+// replaced), at most p_iCeiling bytes (the header's uncompressed length; a
+// body that inflates to less is kept at its own length). 0, or
+// ADAPTOR_MEMORY ("ReceiveFrom") or ADAPTOR_COMPRESSION
+// ("ReceiveFrom(<zlib result>)(<bytes>)") with details in *p_pDetails.
+int InflateBody(const char* p_pWire, int p_iWire, int p_iCeiling, CStream* p_pBody, std::string* p_pDetails);
 
 // Compares the CHECKSUM_SIZE digits at p_pSum with p_iComputed (header and
 // wire body summed, mod 256). 0, or ADAPTOR_CHECKSUM with details.

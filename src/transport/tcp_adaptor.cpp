@@ -1,7 +1,5 @@
 #include "transport/tcp_adaptor.h"
 
-#include <zlib.h>
-
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -14,7 +12,6 @@
 #include "transport/packet_info.h"
 #include "transport/packet_layout.h"
 #include "transport/wire_trace.h"
-#include "transport/zlib_body.h"
 #include "vorant/stream.hpp"
 
 using vorant::packet::BEGIN;
@@ -152,20 +149,11 @@ int CTcpAdaptor::ReceiveBody(CPacketInfo* p_pInfo, int p_iWireLength, int p_iBod
         m_pTrace->m_AnswerPacket.AppendData(pWire.get(), p_iWireLength);
     }
 
-    char* pBody = body.GetBuffer(p_iBodyLength + 1);
-    if (pBody == nullptr) {
-        SetError(ADAPTOR_MEMORY, "ReceiveFrom");
-        return ADAPTOR_MEMORY;
+    std::string strDetails;
+    const int iInflated = vorant::packet::InflateBody(pWire.get(), p_iWireLength, p_iBodyLength, &body, &strDetails);
+    if (iInflated != 0) {
+        SetError(iInflated, "%s", strDetails.c_str());
+        return iInflated;
     }
-    uLongf uBody = static_cast<uLongf>(p_iBodyLength);
-    const int iZ = UncompressBody(reinterpret_cast<Bytef*>(pBody), &uBody, reinterpret_cast<const Bytef*>(pWire.get()),
-                                  static_cast<uLong>(p_iWireLength));
-    if (iZ != Z_OK) {
-        SetError(ADAPTOR_COMPRESSION, "ReceiveFrom(%d)(%ld)", iZ, static_cast<long>(uBody));
-        return ADAPTOR_COMPRESSION;
-    }
-    // The announced length is a ceiling: a body that inflates to less is
-    // whole (zlib has checked it) and is kept at its own length.
-    body.ReleaseBuffer(static_cast<int>(uBody));
     return 0;
 }
