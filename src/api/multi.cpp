@@ -75,7 +75,7 @@ struct CEngineCall {
 // Owns the calls (under way, waiting, finished but not yet reported), the
 // epoll set and wake-up descriptor, and the resolved names. Driven by one
 // thread; only Wakeup comes from others (an eventfd write).
-class CVorantMulti::CImpl : public CSocketObserver {
+class CVorantMulti::CImpl {
 public:
     explicit CImpl(int p_iMaxInFlight);
     ~CImpl();
@@ -90,7 +90,7 @@ public:
     int Pending() const { return static_cast<int>(m_Calls.size() + m_Finished.size()); }
     void CancelAll();
 
-    void SocketClosing(int p_iFd) override;
+    static void SocketClosing(void* p_pImpl, int p_iFd);
 
 private:
     using CallPtr = std::unique_ptr<CEngineCall>;
@@ -192,7 +192,7 @@ int CVorantMulti::CImpl::Start(int p_iSvcNum, CMsg* p_pIn, CMsg* p_pOut, const C
     const int iId = NextId();
     CallPtr pCall(new CEngineCall(iId, p_iSvcNum, p_pOut, bounds, std::move(p_Done), std::move(pTrace)));
     CEngineCall* pRaw = pCall.get();
-    pRaw->m_Call.Connection().SetObserver(this);
+    pRaw->m_Call.Connection().SetClosingHook(&CImpl::SocketClosing, this);
     m_Calls.emplace(iId, std::move(pCall));
     if (pRaw->m_Call.WriteRequest(p_pIn, 0) < 0)
         Finish(pRaw);
@@ -309,10 +309,11 @@ void CVorantMulti::CImpl::Unwatch(CEngineCall* p_pCall, bool p_bClosing) {
         epoll_ctl(m_iEpoll, EPOLL_CTL_DEL, iFd, nullptr);
 }
 
-void CVorantMulti::CImpl::SocketClosing(int p_iFd) {
-    auto it = m_ByFd.find(p_iFd);
-    if (it != m_ByFd.end())
-        Unwatch(it->second, true);
+void CVorantMulti::CImpl::SocketClosing(void* p_pImpl, int p_iFd) {
+    CImpl* pImpl = static_cast<CImpl*>(p_pImpl);
+    auto it = pImpl->m_ByFd.find(p_iFd);
+    if (it != pImpl->m_ByFd.end())
+        pImpl->Unwatch(it->second, true);
 }
 
 void CVorantMulti::CImpl::SetTimer(CEngineCall* p_pCall, int64_t p_llAt) {

@@ -48,8 +48,8 @@ const char* CCallConnection::ConnectedAddress() const {
 }
 
 void CCallConnection::CloseSocket() {
-    if (m_iSock >= 0 && m_pObserver)
-        m_pObserver->SocketClosing(m_iSock);
+    if (m_iSock >= 0 && m_ClosingFn)
+        m_ClosingFn(m_pClosingContext, m_iSock);
     // A plain close: it ends both directions as a shutdown would.
     if (m_iSock >= 0)
         close(m_iSock);

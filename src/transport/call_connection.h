@@ -17,15 +17,10 @@
 
 struct CWireTrace;
 
-// Told before a connection closes a descriptor it has asked to wait on, so
-// that whoever watches it can stop first. Implemented by the caller.
-class CSocketObserver {
-public:
-    virtual void SocketClosing(int p_iFd) = 0;
-
-protected:
-    ~CSocketObserver() = default;
-};
+// Called before a connection closes a descriptor it has asked to wait on,
+// so that whoever watches it can stop first. A plain function: it may run
+// when no descriptor is left, where nothing may need one.
+typedef void (*SocketClosingFn)(void* p_pContext, int p_iFd);
 
 // The bounds of one connection, milliseconds; each as the blocking adaptor
 // reads it.
@@ -55,8 +50,12 @@ public:
     // Keeps copies of the packets and the phase times in *p_pTrace (owned by
     // the caller, alive while this works); null keeps nothing.
     void SetTrace(CWireTrace* p_pTrace) { m_pTrace = p_pTrace; }
-    // Tells *p_pObserver (alive while this works) before a socket closes.
-    void SetObserver(CSocketObserver* p_pObserver) { m_pObserver = p_pObserver; }
+    // Calls p_Fn(p_pContext, fd) before a socket closes; p_pContext stays
+    // alive while this works.
+    void SetClosingHook(SocketClosingFn p_Fn, void* p_pContext) {
+        m_ClosingFn = p_Fn;
+        m_pClosingContext = p_pContext;
+    }
     // Once connected, fail the send step with this code and details instead
     // of sending (a request that could not be framed).
     void FailSendWith(int p_iCode, const std::string& p_strDetails);
@@ -187,7 +186,8 @@ private:
     int m_iSysErrno = 0;
     CString m_strError;
     CWireTrace* m_pTrace = nullptr;
-    CSocketObserver* m_pObserver = nullptr;
+    SocketClosingFn m_ClosingFn = nullptr;
+    void* m_pClosingContext = nullptr;
 };
 
 #endif  // VORANT_TRANSPORT_CALL_CONNECTION_H
