@@ -8,7 +8,9 @@
 // - LoadXml, ToXml, Dump, DumpXml and freeing at 20 000 and 200 000 rows;
 // - the peak memory of one call whose answer holds many small rows or one
 //   large text, and (parse_*) of a bare parse of the same document alone,
-//   each case in a fresh process of this program.
+//   and of the bundled server echoing that text (server_*: once, and 16
+//   requests at once to two event loops), each case in a fresh process of
+//   this program.
 // Each benchmark times its subject and its baseline in the same iteration
 // and reports the ratio as a counter, so that the noise of a shared machine
 // hits both alike; work without waits is timed by the thread's processor
@@ -25,6 +27,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -44,6 +47,7 @@
 #include "account_request.h"
 #include "msg/msg_xml_source.h"
 #include "msg/xml_support.h"
+#include "server.h"
 #include "transport/inflating_body.h"
 #include "transport/packet_decode.h"
 #include "transport/packet_info.h"
@@ -236,6 +240,47 @@ struct CBareParser {
     }
 };
 
+// Less than any reader that builds a tree must add to the parse: per
+// element the bytes of a bag and the pointer that reaches it, per text
+// piece a narrowed copy, all placed in blocks kept from one parse to the
+// next (nothing is looked up, checked, converted or freed).
+class CTreeFloorHandler : public XERCES_CPP_NAMESPACE::DefaultHandler {
+public:
+    void startDocument() override {
+        m_nBlock = 0;
+        m_nUsed = kBlock;
+    }
+    void startElement(const XMLCh* const, const XMLCh* const, const XMLCh* const,
+                      const XERCES_CPP_NAMESPACE::Attributes&) override {
+        char* pBag = Take(sizeof(CMsgValue) + sizeof(CMsgValue*));
+        std::memset(pBag, 0, sizeof(CMsgValue) + sizeof(CMsgValue*));
+    }
+    void characters(const XMLCh* const p_pChars, const XMLSize_t p_nLength) override {
+        char* pOut = Take(p_nLength + 1);
+        for (XMLSize_t i = 0; i < p_nLength; ++i)
+            pOut[i] = static_cast<char>(p_pChars[i]);
+        pOut[p_nLength] = '\0';
+    }
+
+private:
+    static const size_t kBlock = 1 << 20;
+    char* Take(size_t p_nBytes) {
+        p_nBytes = (p_nBytes + 7) & ~size_t(7);
+        if (m_nUsed + p_nBytes > kBlock) {
+            if (m_nBlock == m_Blocks.size())
+                m_Blocks.emplace_back(new char[std::max(kBlock, p_nBytes)]);
+            ++m_nBlock;
+            m_nUsed = 0;
+        }
+        char* p = m_Blocks[m_nBlock - 1].get() + m_nUsed;
+        m_nUsed += p_nBytes;
+        return p;
+    }
+    std::vector<std::unique_ptr<char[]>> m_Blocks;
+    size_t m_nBlock = 0;
+    size_t m_nUsed = kBlock;
+};
+
 // Out of line, so that a profile tells the timed writes from the set-up's.
 __attribute__((noinline)) void WriteXml(CMsg* p_pMsg, CStream* p_pOut) { p_pMsg->ToXml(p_pOut, false, false, 1); }
 
@@ -339,8 +384,8 @@ void BM_CallVsParts(benchmark::State& p_State) {
 
 // ---- messages without the network
 
-// Per iteration: a bare parse, LoadXml into a message that is reused, and
-// ToXml, of the same document.
+// Per iteration: a bare parse, the tree floor's parse, LoadXml into a
+// message that is reused, and ToXml, of the same document.
 void BM_LoadXmlVsParser(benchmark::State& p_State) {
     if (!Setup().m_strProblem.empty()) {
         p_State.SkipWithError(Setup().m_strProblem.c_str());
@@ -350,13 +395,19 @@ void BM_LoadXmlVsParser(benchmark::State& p_State) {
     CStream xml;
     pMsg->ToXml(&xml, false, false, 1);
     CBareParser parser;
+    CBareParser floorParser;
+    CTreeFloorHandler floor;
+    floorParser.m_Reader.SetHandler(&floor);
     MsgPtr pAnswer(MA_NewMsg(0));
     CStream out;
-    double dParse = 0, dLoad = 0, dWrite = 0;
+    double dParse = 0, dFloor = 0, dLoad = 0, dWrite = 0;
     for (auto _ : p_State) {
         double t0 = ThreadSeconds();
         parser.Parse(xml.GetData(), static_cast<size_t>(xml.GetSize()));
         dParse += ThreadSeconds() - t0;
+        t0 = ThreadSeconds();
+        floorParser.Parse(xml.GetData(), static_cast<size_t>(xml.GetSize()));
+        dFloor += ThreadSeconds() - t0;
         t0 = ThreadSeconds();
         pAnswer->LoadXml(xml.GetData());
         dLoad += ThreadSeconds() - t0;
@@ -368,6 +419,8 @@ void BM_LoadXmlVsParser(benchmark::State& p_State) {
     p_State.counters["xml"] = xml.GetSize();
     p_State.counters["parse_us"] = dParse / n * 1e6;
     p_State.counters["load_per_parse"] = dLoad / dParse;
+    p_State.counters["floor_per_parse"] = dFloor / dParse;
+    p_State.counters["load_per_floor"] = dLoad / dFloor;
     p_State.counters["toxml_per_parse"] = dWrite / dParse;
 }
 
@@ -626,6 +679,57 @@ int RunStreamMemoryCase(int p_iRows, int p_iText, bool p_bFloor) {
     return 0;
 }
 
+// The bundled server's side of echoing one long text: p_iAtOnce clients
+// send the request packet together to a server with p_iLoops event loops.
+// The clients hold only compressed packets, so this process's growth is the
+// server's. Prints as RunMemoryCase does.
+int RunServerMemoryCase(int p_iText, int p_iAtOnce, int p_iLoops) {
+    long long llXml = 0;
+    const std::string packet = MakeAnswerPacket(0, p_iText, &llXml);
+    vorant_server::CServerOptions opts;
+    opts.m_strDictionary = ExampleDictionary();
+    opts.m_strRules = std::to_string(kService) + " echo\n";
+    opts.m_iThreads = p_iLoops;
+    opts.m_iTimeout = 120;
+    vorant_server::CMessageServer server;
+    std::string strError;
+    if (!server.Start(opts, &strError)) {
+        std::fprintf(stderr, "server: %s\n", strError.c_str());
+        return 1;
+    }
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<uint16_t>(server.GetPort()));
+    std::atomic<int> echoed{0};
+    long lBefore = PeakKilobytes();
+    Clock::time_point t0 = Clock::now();
+    std::vector<std::thread> clients;
+    for (int i = 0; i < p_iAtOnce; ++i)
+        clients.emplace_back([&] {
+            std::string answer;
+            CPacketInfo info;
+            vorant::packet::Frame frame;
+            std::string strDetails;
+            // An echo, not a refusal: the answer is the request's message.
+            if (RawCall(addr, packet, &answer) &&
+                vorant::packet::DecodeHeader(answer.data(), 1 << 30, &info, &frame, &strDetails) == 0 &&
+                info.m_iMsgNum == kAccountRequest)
+                ++echoed;
+        });
+    for (std::thread& client : clients)
+        client.join();
+    double dCall = Seconds(t0);
+    long lAfter = PeakKilobytes();
+    server.Stop();
+    if (echoed != p_iAtOnce) {
+        std::fprintf(stderr, "server: %d of %d echoed\n", echoed.load(), p_iAtOnce);
+        return 1;
+    }
+    std::printf("%lld %ld %f %f\n", llXml, (lAfter - lBefore) * 1024, dCall, 0.0);
+    return 0;
+}
+
 // The child's side: one call whose answer is the case's packet; prints the
 // XML size, the peak growth and the times of the call and of freeing.
 int RunMemoryCase(const char* p_szCase) {
@@ -636,6 +740,10 @@ int RunMemoryCase(const char* p_szCase) {
         return RunStreamMemoryCase(iRows, iText, false);
     if (std::sscanf(p_szCase, "floor-rows:%d", &iRows) == 1)
         return RunStreamMemoryCase(iRows, 0, true);
+    if (std::sscanf(p_szCase, "server-text-16:%d", &iText) == 1)
+        return RunServerMemoryCase(iText, 16, 2);
+    if (std::sscanf(p_szCase, "server-text:%d", &iText) == 1)
+        return RunServerMemoryCase(iText, 1, 1);
     if (std::sscanf(p_szCase, "rows:%d", &iRows) != 1 && std::sscanf(p_szCase, "text:%d", &iText) != 1)
         return 2;
     CRawPeer peer;
@@ -736,6 +844,14 @@ BENCHMARK_CAPTURE(BM_CallPeakMemory, stream_text, "stream-text")
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(BM_CallPeakMemory, floor_rows, "floor-rows")->Arg(2000000)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(BM_CallPeakMemory, server_text, "server-text")
+    ->Arg(60000000)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(BM_CallPeakMemory, server_text_16, "server-text-16")
+    ->Arg(60000000)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 int main(int argc, char** argv) {
     if (argc == 2 && std::strncmp(argv[1], kMemoryFlag, sizeof kMemoryFlag - 1) == 0)

@@ -32,9 +32,6 @@ const vorant::text_format::CSteps kDetailSteps = {256, "transport/call_connectio
 
 // The first read of an answer: its header and, for a small answer, the rest.
 const int kFirstRead = 4096;
-// Compressed bodies up to this size are inflated into a buffer at once;
-// larger ones go straight from the wire bytes into the reader.
-const int kInflateWholeUpTo = 64 * 1024;
 
 }  // namespace
 
@@ -387,14 +384,12 @@ bool CCallConnection::BodyArrived() {
         m_pTrace->m_AnswerPacket.AppendData(m_pRest, iWire);
     if (!m_Answer.m_bCompressed)
         return true;
-    if (m_Frame.m_iBody > kInflateWholeUpTo) {
+    if (m_Frame.m_iBody > INFLATE_WHOLE_UP_TO) {
         // A large body stays compressed for the reader to inflate as it
         // parses; it is checked whole now, so every failure keeps its place.
         m_bKeptCompressed = true;
-        CInflatingBody check(m_pRest, iWire, m_Frame.m_iBody);
         std::string strDetails;
-        const int iResult = check.Finish(&strDetails);
-        m_llInflated = static_cast<long long>(check.Produced());
+        const int iResult = CheckInflates(m_pRest, iWire, m_Frame.m_iBody, &m_llInflated, &strDetails);
         if (iResult != 0) {
             Fail(iResult, 0, "%s", strDetails.c_str());
             return false;

@@ -98,3 +98,10 @@ int CInflatingBody::Finish(std::string* p_pDetails) {
     *p_pDetails = szBuf;
     return ADAPTOR_COMPRESSION;
 }
+
+int CheckInflates(const char* p_pWire, int p_iWire, int p_iCeiling, long long* p_pllInflated, std::string* p_pDetails) {
+    CInflatingBody body(p_pWire, p_iWire, p_iCeiling);
+    const int iResult = body.Finish(p_pDetails);
+    *p_pllInflated = static_cast<long long>(body.Produced());
+    return iResult;
+}

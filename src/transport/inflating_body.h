@@ -49,4 +49,14 @@ private:
     int m_iResult = Z_OK;  // the whole body's zlib result once done
 };
 
+// Compressed bodies up to this inflated length are inflated into a buffer at
+// once; larger ones are best kept as they came and read through
+// CInflatingBody, so that the whole body is never held inflated.
+const int INFLATE_WHOLE_UP_TO = 64 * 1024;
+
+// Inflates the p_iWire bytes at p_pWire only to check them, keeping nothing:
+// 0, or the ADAPTOR_COMPRESSION and details InflateBody gives for the same
+// bytes. *p_pllInflated gets the length they inflate to.
+int CheckInflates(const char* p_pWire, int p_iWire, int p_iCeiling, long long* p_pllInflated, std::string* p_pDetails);
+
 #endif  // VORANT_TRANSPORT_INFLATING_BODY_H

@@ -6,9 +6,12 @@
 #include <cstring>
 #include <thread>
 
+#include "answers.h"
 #include "fd_leak_check.h"
 #include "server_client.h"
+#include "transport/packet_decode.h"
 #include "transport/packet_layout.h"
+#include "vorant/msg.hpp"
 
 namespace {
 
@@ -114,3 +117,92 @@ TEST_F(ServerFaults, StopEndsConnectionsThatAreStillWaiting) {
 }
 
 }  // namespace
+
+// A request whose body inflates past what is inflated at once is read as it
+// inflates: its echo, and every way it can be broken, are answered as a
+// whole-body read answers them.
+TEST_F(ServerFaults, LargeCompressedRequestsAreAnsweredAsWholeOnesAre) {
+    TestServer server("100 echo\n");
+    const std::string strText(300 * 1024, 'q');  // spans many of the reader's buffers
+    const std::string strXml =
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"1001\" ver=\"\"><t1><![CDATA[" + strText +
+        "]]></t1><t2>42</t2></msg>";
+    CTcpAdaptor builder;
+    auto packetOf = [&builder](const std::string& p_strBody) {
+        CPacketInfo request;
+        request.m_iSvcNum = 100;
+        request.m_iMsgNum = 1001;
+        request.m_bCompressed = true;
+        request.m_Body.AppendData(p_strBody.data(), static_cast<int>(p_strBody.size()));
+        CStream packet;
+        EXPECT_EQ(0, builder.BuildPacket(&request, &packet));
+        return std::string(packet.GetData(), static_cast<size_t>(packet.GetSize()));
+    };
+    auto send = [&server](const std::string& p_strPacket, std::string* p_pBody) {
+        CTcpAdaptor a;
+        if (a.Connect("127.0.0.1", server.Port()) < 0 ||
+            a.SendData(p_strPacket.data(), static_cast<int>(p_strPacket.size()), 2) != 0)
+            return false;
+        CPacketInfo answer;
+        if (a.ReceiveFrom(&answer, 5) != 0)
+            return false;
+        p_pBody->assign(answer.m_Body.GetData(), static_cast<size_t>(answer.m_Body.GetSize()));
+        return true;
+    };
+    // What a whole-body read records for the same packet.
+    auto wholeRecord = [](const std::string& p_strPacket) {
+        CPacketInfo info;
+        vorant::packet::Frame frame;
+        std::string strDetails;
+        EXPECT_EQ(0, vorant::packet::DecodeHeader(p_strPacket.data(), 1 << 30, &info, &frame, &strDetails));
+        const char* pWire = p_strPacket.data() + vorant::packet::HEADER_SIZE;
+        const int iCode =
+            vorant::packet::DecodeBody(p_strPacket.data(), pWire, pWire + frame.m_iWireBody, frame, &info, &strDetails);
+        return vorant::packet::ErrorRecord(iCode, strDetails);
+    };
+
+    const std::string strPacket = packetOf(strXml);
+    std::string strBody;
+    ASSERT_TRUE(send(strPacket, &strBody));
+    EXPECT_EQ(strXml, strBody);
+
+    // The last element's end tag broken: the parser's reason, as for a
+    // body parsed whole.
+    std::string strBroken = strXml;
+    strBroken.replace(strBroken.size() - 10, 4, "</t3");
+    ASSERT_TRUE(send(packetOf(strBroken), &strBody));
+    int iCode = 0, iSvc = 0;
+    std::string strReason;
+    ASSERT_TRUE(ReadReject(strBody, &iCode, &strReason, &iSvc));
+    EXPECT_EQ(9003, iCode);
+    CMsgDic dic;
+    dic.InitDictionary(TestData("msg_dic.xml").c_str());
+    vorant_server::CAnswer unused;
+    std::string strWholeError;
+    EXPECT_FALSE(vorant_server::NormaliseMessage(&dic, strBroken.c_str(), &unused, &strWholeError));
+    EXPECT_EQ("request does not parse: " + strWholeError, strReason);
+
+    // A damaged deflate stream (sum resealed) and a wrong sum.
+    std::string strDamaged = strPacket;
+    strDamaged[vorant::packet::HEADER_SIZE + 40] ^= 0x55;
+    const size_t nSum = strDamaged.size() - vorant::packet::CHECKSUM_SIZE;
+    char szSum[8];
+    snprintf(szSum, sizeof szSum, "%03d", CheckSum(strDamaged.data(), static_cast<int>(nSum)) % 256);
+    strDamaged.replace(nSum, vorant::packet::CHECKSUM_SIZE, szSum);
+    std::string strWrongSum = strPacket;
+    strWrongSum[nSum + 2] = strWrongSum[nSum + 2] == '0' ? '1' : '0';
+    for (const std::string& packet : {strDamaged, strWrongSum}) {
+        ASSERT_TRUE(send(packet, &strBody));
+        ASSERT_TRUE(ReadReject(strBody, &iCode, &strReason, &iSvc));
+        EXPECT_EQ(9002, iCode);
+        EXPECT_EQ(wholeRecord(packet), strReason);
+    }
+
+    server.Stop();
+    const std::vector<std::string> lines = server.LogLines();
+    ASSERT_EQ(4u, lines.size());
+    int iWhole = 0;
+    for (const std::string& line : lines)
+        iWhole += line.find(" in=" + std::to_string(strXml.size()) + "/Y ") != std::string::npos;
+    EXPECT_EQ(3, iWhole);  // the echo, the broken text and the wrong sum
+}

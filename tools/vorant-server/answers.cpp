@@ -1,9 +1,11 @@
 #include "answers.h"
 
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "file_check.h"
+#include "msg/msg_xml_source.h"
 #include "vorant/exception.hpp"
 #include "vorant/msg.hpp"
 #include "vorant/stream.hpp"
@@ -47,25 +49,49 @@ CAnswer RejectAnswer(int p_iCode, const std::string& p_strReason, int p_iSvcNum)
     return answer;
 }
 
-bool NormaliseMessage(CMsgDic* p_pDic, const char* p_szXml, CAnswer* p_pAnswer, std::string* p_pError) {
+namespace {
+
+// Parses with p_Load into a message of p_pDic and writes it back numbered.
+// The message goes before its text is copied out: a long answer is held at
+// most twice at any moment.
+template <class TLoad>
+bool Normalise(CMsgDic* p_pDic, TLoad p_Load, CAnswer* p_pAnswer, std::string* p_pError) {
     try {
-        CMsg msg(0, 0, 0, p_pDic);
-        if (msg.LoadXml(p_szXml) < 0) {
+        std::unique_ptr<CMsg> pMsg(new CMsg(0, 0, 0, p_pDic));
+        if (!p_Load(pMsg.get())) {
             *p_pError = "no message text";
             return false;
         }
         CStream xml;
-        if (msg.ToXml(&xml, false, false, 1) < 0) {
-            *p_pError = msg.GetLastError();
+        if (pMsg->ToXml(&xml, false, false, 1) < 0) {
+            *p_pError = pMsg->GetLastError();
             return false;
         }
-        p_pAnswer->m_iMsgNum = msg.GetMsgNum();
+        p_pAnswer->m_iMsgNum = pMsg->GetMsgNum();
+        pMsg.reset();
         p_pAnswer->m_strXml.assign(xml.GetData() ? xml.GetData() : "", static_cast<size_t>(xml.GetSize()));
         return true;
     } catch (const CException& e) {
         *p_pError = std::to_string(e.GetCode()) + ", " + e.GetText();
         return false;
     }
+}
+
+}  // namespace
+
+bool NormaliseMessage(CMsgDic* p_pDic, const char* p_szXml, CAnswer* p_pAnswer, std::string* p_pError) {
+    return Normalise(
+        p_pDic, [p_szXml](CMsg* p_pMsg) { return p_pMsg->LoadXml(p_szXml) >= 0; }, p_pAnswer, p_pError);
+}
+
+bool NormaliseMessage(CMsgDic* p_pDic, CMsgXmlSource& p_Source, CAnswer* p_pAnswer, std::string* p_pError) {
+    return Normalise(
+        p_pDic,
+        [&p_Source](CMsg* p_pMsg) {
+            LoadMsgXml(p_pMsg, p_Source);
+            return true;
+        },
+        p_pAnswer, p_pError);
 }
 
 bool LoadAnswerFile(CMsgDic* p_pDic, const std::string& p_strPath, CAnswer* p_pAnswer, std::string* p_pError) {

@@ -8,6 +8,7 @@
 #include "transport/protocol.h"
 
 class CMsgDic;
+class CMsgXmlSource;
 
 namespace vorant_server {
 
@@ -30,6 +31,8 @@ CAnswer RejectAnswer(int p_iCode, const std::string& p_strReason, int p_iSvcNum)
 // Parses p_szXml (either form) against p_pDic and writes it back in the
 // numbered form. False with the reason in *p_pError.
 bool NormaliseMessage(CMsgDic* p_pDic, const char* p_szXml, CAnswer* p_pAnswer, std::string* p_pError);
+// The same for the document p_Source gives, read as it is parsed.
+bool NormaliseMessage(CMsgDic* p_pDic, CMsgXmlSource& p_Source, CAnswer* p_pAnswer, std::string* p_pError);
 
 // The normalised answers to the last few distinct echo requests, so that a
 // load test repeating one request is not bound by parsing it each time.

@@ -7,6 +7,7 @@
 
 #include "event_loop.h"
 #include "transport/adaptor_errors.h"
+#include "transport/inflating_body.h"
 #include "transport/packet_layout.h"
 
 namespace vorant_server {
@@ -115,11 +116,29 @@ bool CConnection::OnHeader() {
 
 void CConnection::OnRequest() {
     DisarmTimer();
-    const char* pPacket = m_Buffer.data();
+    const char* pHeader = m_Buffer.data();
+    const char* pWire = pHeader + HEADER_SIZE;
+    const char* pSum = pWire + m_Frame.m_iWireBody;
     std::string strDetails;
-    const int iCode = vorant::packet::DecodeBody(
-        pPacket, pPacket + HEADER_SIZE, pPacket + HEADER_SIZE + m_Frame.m_iWireBody, m_Frame, &m_Request, &strDetails);
-    std::vector<char>().swap(m_Buffer);
+    CRequestBody kept;
+    int iCode;
+    if (m_Request.m_bCompressed && m_Frame.m_iBody > INFLATE_WHOLE_UP_TO) {
+        // Checked whole now, inflated again while it is parsed.
+        iCode = CheckInflates(pWire, m_Frame.m_iWireBody, m_Frame.m_iBody, &m_llBodyLength, &strDetails);
+        if (iCode != 0) {
+            m_llBodyLength = 0;  // logged as a body that never inflated
+        } else {
+            const int iComputed = (CheckSum(pHeader, HEADER_SIZE) + CheckSum(pWire, m_Frame.m_iWireBody)) % 256;
+            iCode = vorant::packet::CheckSumField(iComputed, pSum, &strDetails);
+        }
+        kept.m_pWire = pWire;
+        kept.m_iWire = m_Frame.m_iWireBody;
+        kept.m_iCeiling = m_Frame.m_iBody;
+    } else {
+        iCode = vorant::packet::DecodeBody(pHeader, pWire, pSum, m_Frame, &m_Request, &strDetails);
+        m_llBodyLength = m_Request.m_Body.GetSize();
+        std::vector<char>().swap(m_Buffer);
+    }
     std::string strDamage;
     if (iCode == ADAPTOR_CHECKSUM || iCode == ADAPTOR_COMPRESSION) {
         strDamage = ErrorRecord(iCode, strDetails);
@@ -128,7 +147,9 @@ void CConnection::OnRequest() {
         return;
     }
     CMessageServer::CImpl& server = m_Loop.Server();
-    m_Reply = server.Decide(m_Request, strDamage, server.Logging() ? LogStart() : std::string(), m_Loop.EchoCache());
+    m_Reply =
+        server.Decide(m_Request, kept, strDamage, server.Logging() ? LogStart() : std::string(), m_Loop.EchoCache());
+    std::vector<char>().swap(m_Buffer);
     if (m_Reply.m_pRule != nullptr && m_Reply.m_pRule->m_iDelaySeconds > 0) {
         // The connection waits; the loop goes on with the others.
         m_eState = State::DELAY;
@@ -322,7 +343,7 @@ void CConnection::End() {
 std::string CConnection::LogStart() const {
     return LogTime() + " " + m_strPeer + " svc=" + std::to_string(m_Request.m_iSvcNum) +
            " msg=" + std::to_string(m_Request.m_iMsgNum) + " key=" + m_Request.m_strUserKey.ToStr() +
-           " in=" + std::to_string(m_Request.m_Body.GetSize()) + (m_Request.m_bCompressed ? "/Y" : "/N");
+           " in=" + std::to_string(m_llBodyLength) + (m_Request.m_bCompressed ? "/Y" : "/N");
 }
 
 }  // namespace vorant_server

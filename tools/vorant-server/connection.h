@@ -75,6 +75,7 @@ private:
     size_t m_nHave = 0;
     size_t m_nNeed = 0;  // 0: the header is not in yet
     CPacketInfo m_Request;
+    long long m_llBodyLength = 0;  // inflated, also when the body is kept compressed
     vorant::packet::Frame m_Frame;
     CReply m_Reply;
 };

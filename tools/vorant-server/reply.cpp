@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <string>
 
+#include "msg/msg_xml_source.h"
 #include "server_impl.h"
 #include "transport/adaptor_errors.h"
+#include "transport/inflating_body.h"
 #include "transport/packet_decode.h"
 #include "transport/packet_encode.h"
 #include "transport/packet_info.h"
@@ -48,8 +50,29 @@ bool Compressed(const CReply& p_Reply) {
 
 }  // namespace
 
-CReply CMessageServer::CImpl::Decide(const CPacketInfo& p_Request, const std::string& p_strError,
-                                     const std::string& p_strLogStart, CEchoCache* p_pCache) const {
+bool CMessageServer::CImpl::Echo(const CPacketInfo& p_Request, const CRequestBody& p_Kept, CEchoCache* p_pCache,
+                                 CAnswer* p_pAnswer, std::string* p_pError) const {
+    if (p_Kept.m_pWire != nullptr) {
+        // Too large to remember: parsed as it inflates.
+        CInflatingBody body(p_Kept.m_pWire, p_Kept.m_iWire, p_Kept.m_iCeiling);
+        CMsgXmlReaderSource<CInflatingBody> source(body);
+        return NormaliseMessage(m_pDic.get(), source, p_pAnswer, p_pError);
+    }
+    const CStream& body = p_Request.m_Body;
+    const std::string strXml(body.GetData() ? body.GetData() : "", static_cast<size_t>(body.GetSize()));
+    if (const CAnswer* pKnown = p_pCache->Find(strXml)) {
+        *p_pAnswer = *pKnown;
+        return true;
+    }
+    if (!NormaliseMessage(m_pDic.get(), strXml.c_str(), p_pAnswer, p_pError))
+        return false;
+    p_pCache->Add(strXml, *p_pAnswer);
+    return true;
+}
+
+CReply CMessageServer::CImpl::Decide(const CPacketInfo& p_Request, const CRequestBody& p_Kept,
+                                     const std::string& p_strError, const std::string& p_strLogStart,
+                                     CEchoCache* p_pCache) const {
     CReply reply;
     CAnswer answer;
     const int iSvc = p_Request.m_iSvcNum;
@@ -63,14 +86,8 @@ CReply CMessageServer::CImpl::Decide(const CPacketInfo& p_Request, const std::st
         reply.m_strOutcome = "no rule, reject " + std::to_string(REJECT_NO_RULE);
         reply.m_iServerReject = REJECT_NO_RULE;
     } else if (reply.m_pRule->m_eAction == CServiceRule::ECHO) {
-        const CStream& body = p_Request.m_Body;
-        const std::string strXml(body.GetData() ? body.GetData() : "", static_cast<size_t>(body.GetSize()));
         std::string strError;
-        if (const CAnswer* pKnown = p_pCache->Find(strXml)) {
-            answer = *pKnown;
-        } else if (NormaliseMessage(m_pDic.get(), strXml.c_str(), &answer, &strError)) {
-            p_pCache->Add(strXml, answer);
-        } else {
+        if (!Echo(p_Request, p_Kept, p_pCache, &answer, &strError)) {
             answer = RejectAnswer(REJECT_UNREADABLE_XML, "request does not parse: " + strError, iSvc);
             reply.m_strOutcome = "unreadable request, reject " + std::to_string(REJECT_UNREADABLE_XML);
             reply.m_iServerReject = REJECT_UNREADABLE_XML;
@@ -96,8 +113,13 @@ bool CMessageServer::CImpl::Build(const CPacketInfo& p_Request, CReply* p_pReply
     answer.m_iMsgNum = p_pReply->m_iMsgNum;
     answer.m_iRefNum = p_Request.m_iRefNum;
     answer.m_strUserKey = p_Request.m_strUserKey;
-    answer.m_Body.AppendData(p_pReply->m_strXml.data(), static_cast<int>(p_pReply->m_strXml.size()));
     answer.m_bCompressed = Compressed(*p_pReply);
+    if (answer.m_Body.AppendData(p_pReply->m_strXml.data(), static_cast<int>(p_pReply->m_strXml.size())) < 0) {
+        p_pReply->m_strOutcome += ": cannot build the answer: no memory for its body";
+        return false;
+    }
+    // The packet is all that is sent: the text goes now, not with the reply.
+    std::string().swap(p_pReply->m_strXml);
     CStream built;
     std::string strDetails;
     const int iBuilt = vorant::packet::EncodePacket(&answer, &built, &strDetails);

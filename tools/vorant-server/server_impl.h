@@ -34,6 +34,16 @@ struct CReply {
     size_t m_nSend = 0;
 };
 
+// A request's body as the server reads it: inflated in the request's
+// m_Body, or, when m_pWire is set (a large compressed body), still as it
+// came, to be inflated as it is parsed so that it is never held whole. The
+// wire bytes belong to the connection.
+struct CRequestBody {
+    const char* m_pWire = nullptr;
+    int m_iWire = 0;
+    int m_iCeiling = 0;  // the header's uncompressed length
+};
+
 // Owns the dictionary, the rules with their answers read up front, the
 // listening socket and the event loops; keeps the counters. After Start
 // only the counters and the log change, both safe from any thread.
@@ -48,10 +58,10 @@ public:
     void Stop();
 
     // Decides the answer to a request read whole (p_strError empty) or
-    // damaged (p_strError the record). Any loop thread.
-    // p_pCache is the calling loop's.
-    CReply Decide(const CPacketInfo& p_Request, const std::string& p_strError, const std::string& p_strLogStart,
-                  CEchoCache* p_pCache) const;
+    // damaged (p_strError the record), its body in p_Request or p_Kept.
+    // Any loop thread. p_pCache is the calling loop's.
+    CReply Decide(const CPacketInfo& p_Request, const CRequestBody& p_Kept, const std::string& p_strError,
+                  const std::string& p_strLogStart, CEchoCache* p_pCache) const;
     // Builds the packet of a decided reply; false with the reason added to
     // the outcome.
     bool Build(const CPacketInfo& p_Request, CReply* p_pReply) const;
@@ -74,6 +84,10 @@ public:
     std::atomic<long long> m_llFailed{0};
 
 private:
+    // The normalised echo of a request; false with the parser's reason.
+    bool Echo(const CPacketInfo& p_Request, const CRequestBody& p_Kept, CEchoCache* p_pCache, CAnswer* p_pAnswer,
+              std::string* p_pError) const;
+
     std::unique_ptr<CMsgDic> m_pDic;
     CServiceRules m_Rules;
     std::map<std::string, CAnswer> m_AnswerFiles;
