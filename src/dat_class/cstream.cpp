@@ -1,5 +1,8 @@
 #include "vorant/stream.hpp"
 
+#include <malloc.h>
+
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -94,7 +97,17 @@ bool CStream::Reserve(int p_iNeeded) {
             return false;
         iCapacity = INT_MAX;
     }
-    char* pData = static_cast<char*>(realloc(m_pData, static_cast<size_t>(iCapacity)));
+    // The block underneath grows by half again each time it moves, so that
+    // appending piece by piece copies each byte a bounded number of times;
+    // the steps only say how much of it is the capacity.
+    if (m_pData && malloc_usable_size(m_pData) >= static_cast<size_t>(iCapacity)) {
+        m_iCapacity = static_cast<int>(iCapacity);
+        return true;
+    }
+    const int64_t iBlock = std::min<int64_t>(INT_MAX, iCapacity + iCapacity / 2);
+    char* pData = static_cast<char*>(realloc(m_pData, static_cast<size_t>(iBlock)));
+    if (!pData && iBlock > iCapacity)
+        pData = static_cast<char*>(realloc(m_pData, static_cast<size_t>(iCapacity)));
     if (!pData)
         return false;
     m_pData = pData;

@@ -53,6 +53,22 @@ TEST(CStream, GrowsInStepsAndKeepsATerminator) {
     EXPECT_EQ(Content(m), expected);
     EXPECT_EQ(m.GetData()[m.GetSize()], '\0');
     EXPECT_EQ(m.GetCapacity(), (m.GetSize() / 100 + 1) * 100);
+
+    // Growing piece by piece moves the bytes a few times, not once a step:
+    // 40 MB in 4 KB pieces, 80 000 of the default 512-byte steps.
+    CStream big;
+    const std::string chunk(4096, 'c');
+    const char* pLast = nullptr;
+    int iMoves = 0;
+    for (int i = 0; i < 10000; ++i) {
+        ASSERT_EQ(big.AppendData(chunk.data(), static_cast<int>(chunk.size())), 0);
+        iMoves += big.GetData() != pLast;
+        pLast = big.GetData();
+    }
+    EXPECT_LE(iMoves, 60);
+    EXPECT_EQ(big.GetSize(), 10000 * 4096);
+    EXPECT_EQ(big.GetCapacity(), (big.GetSize() / 512 + 1) * 512);
+    EXPECT_EQ(std::string(big.GetData() + big.GetSize() - 4096, 4096), chunk);
 }
 
 TEST(CStream, NothingToAppendChangesNothing) {
