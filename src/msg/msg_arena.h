@@ -19,7 +19,9 @@
 // Hands out memory from large blocks in order and frees the blocks together:
 // a parsed row costs no allocation of its own. Owned by the top message
 // being filled, which destroys what it placed here before freeing the arena.
-// Used by that message's thread only.
+// Used by that message's thread only. Its largest blocks (2 MB) are mapped
+// from the system, not the heap, and up to eight freed ones are kept for
+// the next arenas of any thread.
 class CMsgArena {
 public:
     CMsgArena();

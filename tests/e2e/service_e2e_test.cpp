@@ -122,4 +122,41 @@ TEST(ServiceE2e, EightThreadsAtOnceEachCheckingEveryAnswerAndItsTrace) {
     EXPECT_EQ(traced.load(), kThreads * kCalls);
 }
 
+// Answers large enough to take the largest blocks, parsed on some threads
+// and freed on others: the freed blocks go from thread to thread.
+TEST(ServiceE2e, LargeAnswersParsedOnOneThreadAndFreedOnAnother) {
+    MsgPtr big = NewRequest(5);
+    for (int i = 0; i < 40000; ++i) {
+        CMsg* line = new CMsg(2001, 1001, 6);
+        line->SetValue(2, i);
+        big->SetValue(6, line);
+    }
+    const std::string xml = Xml(big.get());
+    const int kPairs = 3, kRounds = 4;
+    std::atomic<int> good{0};
+    std::vector<std::thread> threads;
+    for (int p = 0; p < kPairs; ++p) {
+        auto handOver = std::make_shared<std::vector<std::atomic<CMsg*>>>(kRounds);
+        threads.emplace_back([handOver, &xml] {
+            for (auto& slot : *handOver) {
+                CMsg* msg = MA_NewMsg(0);
+                msg->LoadXml(xml.c_str());
+                slot.store(msg, std::memory_order_release);
+            }
+        });
+        threads.emplace_back([handOver, &xml, &good] {
+            for (auto& slot : *handOver) {
+                CMsg* msg = nullptr;
+                while ((msg = slot.load(std::memory_order_acquire)) == nullptr)
+                    std::this_thread::yield();
+                good.fetch_add(Xml(msg) == xml ? 1 : 0);
+                MA_FreeMsg(msg);
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(good.load(), kPairs * kRounds);
+}
+
 }  // namespace
