@@ -8,6 +8,7 @@
 
 #include "dat_class/text_format.h"
 #include "transport/adaptor_errors.h"
+#include "transport/inflating_body.h"
 #include "transport/packet_info.h"
 #include "transport/packet_layout.h"
 #include "transport/zlib_body.h"
@@ -16,6 +17,13 @@ namespace vorant {
 namespace packet {
 
 namespace {
+
+// The sum of the header and the wire body against the digits at p_pSum.
+int CheckPacketSum(const char* p_pHeader, const char* p_pWire, int p_iWire, const char* p_pSum,
+                   std::string* p_pDetails) {
+    const int iComputed = (CheckSum(p_pHeader, HEADER_SIZE) + CheckSum(p_pWire, p_iWire)) % 256;
+    return CheckSumField(iComputed, p_pSum, p_pDetails);
+}
 
 std::string Format(const char* p_szFormat, ...) __attribute__((format(printf, 1, 2)));
 
@@ -85,8 +93,17 @@ int DecodeBody(const char* p_pHeader, const char* p_pWire, const char* p_pSum, c
             return iInflated;
     }
 
-    const int iComputed = (CheckSum(p_pHeader, HEADER_SIZE) + CheckSum(p_pWire, iWire)) % 256;
-    return CheckSumField(iComputed, p_pSum, p_pDetails);
+    return CheckPacketSum(p_pHeader, p_pWire, iWire, p_pSum, p_pDetails);
+}
+
+int CheckKeptBody(const char* p_pHeader, const char* p_pWire, const char* p_pSum, const Frame& p_Frame,
+                  long long* p_pllInflated, std::string* p_pDetails) {
+    const int iInflated = CheckInflates(p_pWire, p_Frame.m_iWireBody, p_Frame.m_iBody, p_pllInflated, p_pDetails);
+    if (iInflated != 0) {
+        *p_pllInflated = 0;
+        return iInflated;
+    }
+    return CheckPacketSum(p_pHeader, p_pWire, p_Frame.m_iWireBody, p_pSum, p_pDetails);
 }
 
 int InflateBody(const char* p_pWire, int p_iWire, int p_iCeiling, CStream* p_pBody, std::string* p_pDetails) {

@@ -34,6 +34,13 @@ int DecodeHeader(const char* p_pHeader, int p_iMaxPacketLength, CPacketInfo* p_p
 int DecodeBody(const char* p_pHeader, const char* p_pWire, const char* p_pSum, const Frame& p_Frame,
                CPacketInfo* p_pInfo, std::string* p_pDetails);
 
+// DecodeBody for a compressed body that stays on the wire, to be read later
+// through CInflatingBody: inflates it only to check it, then checks the sum;
+// the same codes and details. *p_pllInflated gets the inflated length (0
+// when the body does not inflate, as DecodeBody leaves an empty body).
+int CheckKeptBody(const char* p_pHeader, const char* p_pWire, const char* p_pSum, const Frame& p_Frame,
+                  long long* p_pllInflated, std::string* p_pDetails);
+
 // Inflates the p_iWire bytes at p_pWire into *p_pBody (its content
 // replaced), at most p_iCeiling bytes (the header's uncompressed length; a
 // body that inflates to less is kept at its own length). 0, or

@@ -124,13 +124,7 @@ void CConnection::OnRequest() {
     int iCode;
     if (m_Request.m_bCompressed && m_Frame.m_iBody > INFLATE_WHOLE_UP_TO) {
         // Checked whole now, inflated again while it is parsed.
-        iCode = CheckInflates(pWire, m_Frame.m_iWireBody, m_Frame.m_iBody, &m_llBodyLength, &strDetails);
-        if (iCode != 0) {
-            m_llBodyLength = 0;  // logged as a body that never inflated
-        } else {
-            const int iComputed = (CheckSum(pHeader, HEADER_SIZE) + CheckSum(pWire, m_Frame.m_iWireBody)) % 256;
-            iCode = vorant::packet::CheckSumField(iComputed, pSum, &strDetails);
-        }
+        iCode = vorant::packet::CheckKeptBody(pHeader, pWire, pSum, m_Frame, &m_llBodyLength, &strDetails);
         kept.m_pWire = pWire;
         kept.m_iWire = m_Frame.m_iWireBody;
         kept.m_iCeiling = m_Frame.m_iBody;
