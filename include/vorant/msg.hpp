@@ -305,8 +305,13 @@ private:
     // Deletes every bag (and so every value and sub-message), then the
     // arena this message's parses placed them in.
     void ReleaseContent();
+    // A sub-message of the definition p_pInfo, which its parent's tag
+    // names; p_iRootNum is the parent's. Nothing is checked or looked up.
+    CMsg(CMsgInfo* p_pInfo, int p_iRootNum, int p_iSelfTagNum);
     // Init against p_pDic.
     void Define(CMsgDic* p_pDic, int p_iSelfNum, int p_iRootNum, int p_iSelfTagNum);
+    // Define's end, once the definition is found and the numbers checked.
+    void Redefine(CMsgInfo* p_pInfo, int p_iRootNum, int p_iSelfTagNum);
     int HeadIndex(int p_iTagNum) const { return p_iTagNum % m_iHeadCount; }
 
     int m_iRootNum;

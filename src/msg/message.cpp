@@ -20,6 +20,11 @@ static_assert(sizeof(CMsg) == 56, "a message stays 56 bytes");
 // the last parse. Owned by one message; used by its thread.
 class CMsgExtras {
 public:
+    CMsgExtras() = default;
+    ~CMsgExtras() { delete m_pArena; }
+    CMsgExtras(const CMsgExtras&) = delete;
+    CMsgExtras& operator=(const CMsgExtras&) = delete;
+
     CMsgDic* m_pDic = nullptr;
     CMsgArena* m_pArena = nullptr;  // owned
     char m_szVer[CMsg::VER_SIZE + 1] = {};
@@ -59,6 +64,20 @@ CMsg::CMsg(int p_iSelfNum, int p_iRootNum, int p_iSelfTagNum, CMsgDic* p_pDic)
     }
 }
 
+CMsg::CMsg(CMsgInfo* p_pInfo, int p_iRootNum, int p_iSelfTagNum)
+    : m_iRootNum(p_iRootNum),
+      m_iSelfTagNum(p_iSelfTagNum),
+      m_iHeadCount(VALUE_HEADS),
+      m_iPoolSize(0),
+      m_iPoolUsed(0),
+      m_bEmpty(true),
+      m_bInArena(false),
+      m_bArenaTable(false),
+      m_pValues(nullptr),
+      m_pParent(nullptr),
+      m_pMsgInfo(p_pInfo),
+      m_pExtras(nullptr) {}
+
 CMsg::~CMsg() {
     ReleaseContent();
     delete m_pExtras;
@@ -77,10 +96,14 @@ void CMsg::Define(CMsgDic* p_pDic, int p_iSelfNum, int p_iRootNum, int p_iSelfTa
     CMsgInfo* pInfo = p_pDic->GetMsgInfo(p_iSelfNum);
     if (!pInfo)
         throw CException(MA_ERR_MSG_NOT_DEFINED, "3.msgnum=%d", p_iSelfNum);
-    m_pMsgInfo = pInfo;
+    Redefine(pInfo, iRoot, p_iSelfTagNum);
+}
+
+void CMsg::Redefine(CMsgInfo* p_pInfo, int p_iRootNum, int p_iSelfTagNum) {
+    m_pMsgInfo = p_pInfo;
     // A message reused for many answers must not keep (or leak) old values.
     ReleaseContent();
-    m_iRootNum = iRoot;
+    m_iRootNum = p_iRootNum;
     m_iSelfTagNum = p_iSelfTagNum;
     m_pParent = nullptr;
 }
@@ -126,13 +149,7 @@ CMsgValue* CMsg::NewHashBag(int p_iTagNum, CMsgArena* p_pArena) {
         int iTags = m_pMsgInfo ? m_pMsgInfo->GetTagCount() : 0;
         // A parsed table gets its bags from the arena as its values come.
         int iPool = p_pArena ? 0 : iTags < kPooledBags ? iTags : kPooledBags;
-        // Chains are only looked up, never walked in order: chains of about
-        // two bags are as quick as one, and rows of few tags are many.
-        int iHeads = m_pMsgInfo ? m_pMsgInfo->GetHashSize() : VALUE_HEADS;
-        if (iHeads < 1 || iHeads > VALUE_HEADS)
-            iHeads = VALUE_HEADS;
-        const int iFew = (iTags + 1) / 2;
-        m_iHeadCount = static_cast<short>(iFew >= 1 && iFew < iHeads ? iFew : iHeads);
+        m_iHeadCount = static_cast<short>(m_pMsgInfo ? m_pMsgInfo->GetTableHeads() : VALUE_HEADS);
         size_t iBytes =
             sizeof(CMsgValue*) * static_cast<size_t>(m_iHeadCount) + sizeof(CMsgValue) * static_cast<size_t>(iPool);
         if (p_pArena)
@@ -181,11 +198,9 @@ void CMsg::ReleaseContent() {
         m_iPoolUsed = 0;
     }
     // Last: the bags above may have lived in it, and every sub-message placed
-    // in it has been destroyed with them.
-    if (m_pExtras) {
-        delete m_pExtras->m_pArena;
-        m_pExtras->m_pArena = nullptr;
-    }
+    // in it has been destroyed with them. Its blocks serve the next parse.
+    if (m_pExtras && m_pExtras->m_pArena)
+        m_pExtras->m_pArena->Reset();
 }
 
 CMsgValue* MsgAccess::NewBag(CMsg& p_Msg, int p_iTagNum, CMsgArena* p_pArena) {
@@ -203,17 +218,24 @@ CMsgArena* MsgAccess::ParseArena(CMsg& p_Msg) {
     return p_Msg.m_pExtras->m_pArena;
 }
 
-CMsg* MsgAccess::NewSubMsg(CMsgArena* p_pArena, int p_iSelfNum, int p_iRootNum, int p_iSelfTagNum, CMsgDic* p_pDic) {
+CMsg* MsgAccess::NewSubMsg(CMsgArena* p_pArena, int p_iSelfNum, int p_iRootNum, int p_iSelfTagNum, CMsgDic* p_pDic,
+                          CMsgInfo* p_pInfo) {
     if (!p_pArena)
-        return MsgTryNew<CMsg>(p_iSelfNum, p_iRootNum, p_iSelfTagNum, p_pDic);
+        return p_pInfo ? new (std::nothrow) CMsg(p_pInfo, p_iRootNum, p_iSelfTagNum)
+                       : MsgTryNew<CMsg>(p_iSelfNum, p_iRootNum, p_iSelfTagNum, p_pDic);
     void* pPlace = p_pArena->Allocate(sizeof(CMsg), alignof(CMsg));
     if (!pPlace)
         return nullptr;
-    // A constructor that fails leaves its place unused until the arena dies.
-    CMsg* pMsg =
-        MsgNullOnMemoryFailure([&] { return new (pPlace) CMsg(p_iSelfNum, p_iRootNum, p_iSelfTagNum, p_pDic); });
-    if (!pMsg)
-        return nullptr;
+    CMsg* pMsg = nullptr;
+    if (p_pInfo) {
+        pMsg = new (pPlace) CMsg(p_pInfo, p_iRootNum, p_iSelfTagNum);
+    } else {
+        // A constructor that fails leaves its place unused until the arena dies.
+        pMsg = MsgNullOnMemoryFailure(
+            [&] { return new (pPlace) CMsg(p_iSelfNum, p_iRootNum, p_iSelfTagNum, p_pDic); });
+        if (!pMsg)
+            return nullptr;
+    }
     pMsg->m_bInArena = true;
     return pMsg;
 }

@@ -60,7 +60,10 @@ struct MsgAccess {
     static CMsgArena* ParseArena(CMsg& p_Msg);
     // A new sub-message placed in p_pArena (on the heap without one), or null
     // when memory runs out. The constructor's other exceptions pass on.
-    static CMsg* NewSubMsg(CMsgArena* p_pArena, int p_iSelfNum, int p_iRootNum, int p_iSelfTagNum, CMsgDic* p_pDic);
+    // p_pInfo, when given, is the definition of p_iSelfNum: it is then
+    // neither checked nor looked up.
+    static CMsg* NewSubMsg(CMsgArena* p_pArena, int p_iSelfNum, int p_iRootNum, int p_iSelfTagNum, CMsgDic* p_pDic,
+                           CMsgInfo* p_pInfo = nullptr);
     // The one way a message is deleted: one placed in an arena is destroyed
     // there, any other deleted. Null does nothing.
     static void DeleteMsg(CMsg* p_pMsg);
@@ -115,9 +118,10 @@ struct MsgAccess {
     static CMsgValue* StoreBag(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CMsgArena* p_pArena);
     // MakeSubMsgEntry, with a new bag of p_Msg from p_pBagArena and a new
     // sub-message placed in p_pSubArena, each when given. p_pTag, when
-    // given, is the tag's definition in p_Msg's own definition.
+    // given, is the tag's definition in p_Msg's own definition, and
+    // p_pSubInfo the definition of the sub-message it names.
     static CMsg* MakeSubMsg(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CMsgArena* p_pBagArena,
-                            CMsgArena* p_pSubArena);
+                            CMsgArena* p_pSubArena, CMsgInfo* p_pSubInfo = nullptr);
 
     // Marks a successful store.
     static void MarkFilled(CMsg& p_Msg) { p_Msg.m_bEmpty = false; }

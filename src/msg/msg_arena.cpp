@@ -83,6 +83,16 @@ struct CMsgArena::Block {
     size_t m_nSize;
 };
 
+void CMsgArena::DeleteChain(Block* p_pBlock) {
+    while (p_pBlock) {
+        Block* pNext = p_pBlock->m_pNext;
+        const size_t nSize = p_pBlock->m_nSize;
+        VORANT_ARENA_UNPOISON(p_pBlock, nSize);
+        DeleteBlock(p_pBlock, nSize);
+        p_pBlock = pNext;
+    }
+}
+
 namespace {
 
 // The block header padded so that what follows it has the strictest alignment.
@@ -91,16 +101,53 @@ const size_t kHeader = (sizeof(void*) + sizeof(size_t) + alignof(std::max_align_
 
 }  // namespace
 
-CMsgArena::CMsgArena() : m_pBlocks(nullptr), m_pFree(nullptr), m_nLeft(0), m_nNextSize(kFirstBlock) {}
+CMsgArena::CMsgArena()
+    : m_pBlocks(nullptr), m_pSpare(nullptr), m_pFree(nullptr), m_nLeft(0), m_nNextSize(kFirstBlock) {}
 
 CMsgArena::~CMsgArena() {
+    DeleteChain(m_pBlocks);
+    DeleteChain(m_pSpare);
+}
+
+void CMsgArena::Reset() {
+    // The blocks in use, the largest first, go before the kept ones that the
+    // last parse did not reach (larger still), the smallest first.
+    Block* pKept = m_pSpare;
     while (m_pBlocks) {
         Block* pNext = m_pBlocks->m_pNext;
         const size_t nSize = m_pBlocks->m_nSize;
-        VORANT_ARENA_UNPOISON(m_pBlocks, nSize);
-        DeleteBlock(m_pBlocks, nSize);
+        if (nSize < kLargestBlock) {
+            // Poisoned whole while kept: what pointed into the last parse
+            // stays caught.
+            VORANT_ARENA_UNPOISON(m_pBlocks, nSize);
+            VORANT_ARENA_POISON(reinterpret_cast<char*>(m_pBlocks) + sizeof(Block), nSize - sizeof(Block));
+            m_pBlocks->m_pNext = pKept;
+            pKept = m_pBlocks;
+        } else {
+            VORANT_ARENA_UNPOISON(m_pBlocks, nSize);
+            DeleteBlock(m_pBlocks, nSize);
+        }
         m_pBlocks = pNext;
     }
+    m_pSpare = pKept;
+    m_pFree = nullptr;
+    m_nLeft = 0;
+    m_nNextSize = kFirstBlock;
+}
+
+CMsgArena::Block* CMsgArena::TakeSpare(size_t p_nSize) {
+    while (m_pSpare && m_pSpare->m_nSize < p_nSize) {
+        Block* pNext = m_pSpare->m_pNext;
+        VORANT_ARENA_UNPOISON(m_pSpare, m_pSpare->m_nSize);
+        DeleteBlock(m_pSpare, m_pSpare->m_nSize);
+        m_pSpare = pNext;
+    }
+    if (!m_pSpare || m_pSpare->m_nSize != p_nSize)
+        return nullptr;
+    Block* pBlock = m_pSpare;
+    m_pSpare = pBlock->m_pNext;
+    VORANT_ARENA_UNPOISON(pBlock, p_nSize);
+    return pBlock;
 }
 
 void* CMsgArena::AllocateInNewBlock(size_t p_nBytes) {
@@ -110,7 +157,9 @@ void* CMsgArena::AllocateInNewBlock(size_t p_nBytes) {
     size_t nSize = m_nNextSize;
     while (nSize - kHeader < p_nBytes)
         nSize *= 2;
-    void* pMemory = NewBlock(nSize);
+    void* pMemory = TakeSpare(nSize);
+    if (!pMemory)
+        pMemory = NewBlock(nSize);
     if (!pMemory)
         return nullptr;
     Block* pBlock = static_cast<Block*>(pMemory);

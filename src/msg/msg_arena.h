@@ -18,10 +18,11 @@
 
 // Hands out memory from large blocks in order and frees the blocks together:
 // a parsed row costs no allocation of its own. Owned by the top message
-// being filled, which destroys what it placed here before freeing the arena.
-// Used by that message's thread only. Its largest blocks (2 MB) are mapped
-// from the system, not the heap, and up to eight freed ones are kept for
-// the next arenas of any thread.
+// being filled, which destroys what it placed here before emptying or
+// freeing the arena. Used by that message's thread only. Its largest blocks
+// (2 MB) are mapped from the system, not the heap, and up to eight freed
+// ones are kept for the next arenas of any thread; Reset keeps the smaller
+// ones (2 MB at most) for the next parse into the same message.
 class CMsgArena {
 public:
     CMsgArena();
@@ -43,13 +44,22 @@ public:
         return AllocateInNewBlock(p_nBytes);
     }
 
+    // Forgets every place handed out; what was placed here must be destroyed
+    // already.
+    void Reset();
+
 private:
     struct Block;
 
     // Starts a block that holds at least p_nBytes and takes them from its start.
     void* AllocateInNewBlock(size_t p_nBytes);
+    // The kept block of p_nSize bytes, or null; drops smaller kept ones,
+    // which the growing sizes would never reach again.
+    Block* TakeSpare(size_t p_nSize);
+    static void DeleteChain(Block* p_pBlock);
 
     Block* m_pBlocks;  // the newest first
+    Block* m_pSpare;   // kept by Reset, the smallest first
     char* m_pFree;
     size_t m_nLeft;
     size_t m_nNextSize;

@@ -71,6 +71,10 @@ MsgHandler::MsgHandler(CMsg* p_pMsg, CMsgDic* p_pDic)
       m_pRootMsg(p_pMsg),
       m_pCurMsg(p_pMsg),
       m_MsgInfoStack(false),
+      m_pInnerInfo(nullptr),
+      m_pLastSubTag(nullptr),
+      m_pLastSubInfo(nullptr),
+      m_bOpenSubMsg(),
       m_nText(0),
       m_nTextRoom(0),
       m_bLongText(false) {
@@ -144,11 +148,13 @@ void MsgHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocalNam
     bool bSubMsg = pTag->m_iType == TAG_TYPE_SUBMSG;
     if (bSubMsg) {
         CMsgArena* pArena = MsgAccess::ParseArena(*m_pRootMsg);
-        const CTagInfo* pKnown = pOuter == MsgAccess::Info(*m_pCurMsg) ? pTag : nullptr;
-        m_pCurMsg = MsgAccess::MakeSubMsg(*m_pCurMsg, pTag->m_iTagNum, pKnown, BagArena(), pArena);
-        m_MsgInfoStack.Add(MsgAccess::Info(*m_pCurMsg));
+        const bool bKnown = pOuter == MsgAccess::Info(*m_pCurMsg);
+        m_pCurMsg = MsgAccess::MakeSubMsg(*m_pCurMsg, pTag->m_iTagNum, bKnown ? pTag : nullptr, BagArena(), pArena,
+                                          bKnown ? SubInfo(*pTag) : nullptr);
+        m_pInnerInfo = MsgAccess::Info(*m_pCurMsg);
+        m_MsgInfoStack.Add(m_pInnerInfo);
     }
-    m_OpenSubMsgs.push_back(bSubMsg);
+    m_bOpenSubMsg[m_iDepth] = bSubMsg;
     m_iCurTagNum = pTag->m_iTagNum;
     m_pCurTag = pTag;
     m_pCurTagOwner = pOuter;
@@ -157,14 +163,13 @@ void MsgHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocalNam
 void MsgHandler::endElement(const XMLCh* const, const XMLCh* const, const XMLCh* const) {
     FlushText();
     int iDepth = m_iDepth--;
-    if (iDepth <= 1 || m_OpenSubMsgs.empty())
+    if (iDepth <= 1 || iDepth > kMaxDepth)
         return;
-    bool bSubMsg = m_OpenSubMsgs.back();
-    m_OpenSubMsgs.pop_back();
-    if (bSubMsg) {
+    if (m_bOpenSubMsg[iDepth]) {
         if (m_pCurMsg->GetParentMsg())
             m_pCurMsg = m_pCurMsg->GetParentMsg();
         m_MsgInfoStack.RemoveLast();
+        m_pInnerInfo = static_cast<CMsgInfo*>(m_MsgInfoStack.GetAtLast());
     }
 }
 
@@ -188,13 +193,25 @@ void MsgHandler::StartRoot(const char* p_szName, const Attributes& p_Attrs) {
     m_pRootMsg->Init(m_iMsgNum, 0, 0);
     // SetVer keeps at most the 16 characters a version holds.
     m_pRootMsg->SetVer(strVer);
-    m_MsgInfoStack.Add(m_pMsgDic->GetMsgInfo(m_iMsgNum));
+    m_pInnerInfo = m_pMsgDic->GetMsgInfo(m_iMsgNum);
+    m_MsgInfoStack.Add(m_pInnerInfo);
 }
 
 const CMsgInfo* MsgHandler::OuterInfo(int p_iDepth) const {
     // An element inside a field that is not a sub-message has no entry: the
     // array's own index error ends the parse.
+    if (p_iDepth - 1 == m_MsgInfoStack.GetSize())
+        return m_pInnerInfo;
     return static_cast<const CMsgInfo*>(m_MsgInfoStack.GetAt(p_iDepth - 2));
+}
+
+CMsgInfo* MsgHandler::SubInfo(const CTagInfo& p_Tag) {
+    if (&p_Tag != m_pLastSubTag) {
+        m_pLastSubTag = &p_Tag;
+        m_pLastSubInfo =
+            CMsgDic::IsValidMsgNum(p_Tag.m_iSubMsg) ? m_pMsgDic->GetMsgInfo(p_Tag.m_iSubMsg) : nullptr;
+    }
+    return m_pLastSubInfo;
 }
 
 const CTagInfo* MsgHandler::ResolveTag(const CMsgInfo* p_pInfo, const char* p_szName) const {

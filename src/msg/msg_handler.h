@@ -3,7 +3,6 @@
 #define VORANT_MSG_MSG_HANDLER_H
 
 #include <memory>
-#include <vector>
 
 #include <xercesc/sax2/DefaultHandler.hpp>
 
@@ -69,6 +68,9 @@ private:
     // Where new bags of the current message go: the root's own stay on the
     // heap (a message without rows makes no arena), the rest in the arena.
     CMsgArena* BagArena() const;
+    // The definition of the sub-message p_Tag names, when the dictionary
+    // has one (else null: the checked path then raises).
+    CMsgInfo* SubInfo(const CTagInfo& p_Tag);
 
     int m_iDepth;  // open elements, the root included
     CMsgDic* m_pMsgDic;
@@ -80,9 +82,14 @@ private:
     CMsg* m_pRootMsg;
     CMsg* m_pCurMsg;
     CPtrArray m_MsgInfoStack;  // CMsgInfo* of the open message levels; not owned
-    // Per open field element, whether it is a sub-message: an end tag names
-    // the element its start tag opened, so it needs no second lookup.
-    std::vector<bool> m_OpenSubMsgs;
+    CMsgInfo* m_pInnerInfo;  // the last of them
+    // The definition of the sub-message the last sub-message tag named.
+    const CTagInfo* m_pLastSubTag;
+    CMsgInfo* m_pLastSubInfo;
+    // Per depth of an open field element, whether it is a sub-message: an
+    // end tag names the element its start tag opened, so it needs no second
+    // lookup.
+    bool m_bOpenSubMsg[kMaxDepth + 1];
     // The characters since the last markup event, narrowed, m_nText of them
     // in a buffer of m_nTextRoom that grows and is kept for the parse.
     std::unique_ptr<char[]> m_pText;

@@ -20,6 +20,7 @@ CMsgInfo::CMsgInfo(int p_iMsgNum, const char* p_szName, const char* p_szVer, int
       m_strName(p_szName),
       m_strVer(p_szVer),
       m_iHashSize(p_iHashSize > 0 && p_iHashSize <= MAX_BUCKETS ? p_iHashSize : MAX_BUCKETS),
+      m_iTableHeads(m_iHashSize),
       m_pDic(p_pDic),
       m_pBuckets(),
       m_NameIndex(NAME_INDEX_BUCKETS) {}
@@ -106,6 +107,10 @@ void CMsgInfo::AddTag(int p_iTagNum, const char* p_szName, int p_iType, int p_iS
     while (*ppLink)
         ppLink = &(*ppLink)->m_pNext;
     *ppLink = pTag.release();
+    // Chains are only looked up, never walked in order: chains of about two
+    // bags are as quick as one, and rows of few tags are many.
+    const int iFew = (m_TagNums.GetSize() + 1) / 2;
+    m_iTableHeads = iFew >= 1 && iFew < m_iHashSize ? iFew : m_iHashSize;
 }
 
 // The type column of the listing: the type name, the sub-message number, or

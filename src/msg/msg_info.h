@@ -61,6 +61,9 @@ public:
     int GetTagCount() const;
     // -1 when p_iIndex is outside 0 .. GetTagCount() - 1.
     int GetTagNumAt(int p_iIndex) const;
+    // How many bag chains a message of this definition heads: the bucket
+    // count, but no more than half its tags (at least one).
+    int GetTableHeads() const { return m_iTableHeads; }
 
     // The first definition of p_iTagNum, or null.
     CTagInfo* GetTagInfo(int p_iTagNum) const;
@@ -84,6 +87,7 @@ private:
     CString m_strName;
     CString m_strVer;
     int m_iHashSize;
+    int m_iTableHeads;
     CMsgDic* m_pDic;  // not owned: it owns this
     CIntArray m_TagNums;
     CTagInfo* m_pBuckets[MAX_BUCKETS];

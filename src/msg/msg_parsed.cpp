@@ -9,6 +9,7 @@
 #include "msg/msg_arena.h"
 #include "msg/msg_info.h"
 #include "msg/msg_value_kinds.h"
+#include "vorant/msg_dic.hpp"
 
 namespace {
 
@@ -140,7 +141,7 @@ CMsg* CMsg::MakeSubMsgEntry(int p_iTagNum) {
 }
 
 CMsg* MsgAccess::MakeSubMsg(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CMsgArena* p_pBagArena,
-                            CMsgArena* p_pSubArena) {
+                            CMsgArena* p_pSubArena, CMsgInfo* p_pSubInfo) {
     const CMsgInfo* pInfo = p_Msg.m_pMsgInfo;
     if (!pInfo)
         throw CException(MA_ERR_MSG_NOT_DEFINED, "tagnum=%d,submsgnum=%d", p_iTagNum, p_Msg.GetSelfNum());
@@ -161,11 +162,14 @@ CMsg* MsgAccess::MakeSubMsg(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, 
     }
     const int iSubNum = pTag->m_iSubMsg;
     const int iRootNum = p_Msg.m_iRootNum;
+    // A known definition is taken as found only for a root number Init would
+    // accept.
+    CMsgInfo* pSubInfo = p_pTag && CMsgDic::IsValidMsgNum(iRootNum) ? p_pSubInfo : nullptr;
     CMsg* pSub = nullptr;
     if (pBag->m_bArray) {
         CMsgArray* pItems = ItemsOf<CMsg*>(pBag);
         pBag->m_bSet = true;
-        pSub = NewSubMsg(p_pSubArena, iSubNum, iRootNum, p_iTagNum, p_Msg.GetMsgDic());
+        pSub = NewSubMsg(p_pSubArena, iSubNum, iRootNum, p_iTagNum, p_Msg.GetMsgDic(), pSubInfo);
         if (!pSub)
             throw CException("new CMsg1 failed", MA_ERR_MEMORY);
         if (pItems->Add(pSub) < 0) {
@@ -174,13 +178,16 @@ CMsg* MsgAccess::MakeSubMsg(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, 
         }
     } else {
         if (!pBag->m_Value.pMsg) {
-            pBag->m_Value.pMsg = NewSubMsg(p_pSubArena, iSubNum, iRootNum, p_iTagNum, p_Msg.GetMsgDic());
+            pBag->m_Value.pMsg = NewSubMsg(p_pSubArena, iSubNum, iRootNum, p_iTagNum, p_Msg.GetMsgDic(), pSubInfo);
             if (!pBag->m_Value.pMsg)
                 throw CException("new CMsg2 failed", MA_ERR_MEMORY);
         }
         pSub = pBag->m_Value.pMsg;
         // A repeated element starts its sub-message afresh.
-        pSub->Init(iSubNum, iRootNum, p_iTagNum);
+        if (pSubInfo)
+            pSub->Redefine(pSubInfo, iRootNum, p_iTagNum);
+        else
+            pSub->Init(iSubNum, iRootNum, p_iTagNum);
         pBag->m_bSet = true;
     }
     pSub->m_pParent = &p_Msg;
