@@ -1,6 +1,7 @@
 // MsgHandler: message XML events into a message tree.
 #include "msg/msg_handler.h"
 
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -70,6 +71,7 @@ MsgHandler::MsgHandler(CMsg* p_pMsg, CMsgDic* p_pDic)
       m_pCurTagOwner(nullptr),
       m_pRootMsg(p_pMsg),
       m_pCurMsg(p_pMsg),
+      m_pArena(nullptr),
       m_MsgInfoStack(false),
       m_pInnerInfo(nullptr),
       m_pLastSubTag(nullptr),
@@ -111,11 +113,23 @@ void MsgHandler::AppendText(const XMLCh* p_pChars, XMLSize_t p_iLength) {
         m_nTextRoom = nRoom;
     }
     char* pOut = m_pText.get() + m_nText;
-    XMLSize_t i = 0;
     // The parser's own text ends at a zero, as the narrowing elsewhere does.
-    for (; i < p_iLength && p_pChars[i] != 0; ++i)
-        pOut[i] = static_cast<char>(p_pChars[i] & 0xFF);
-    m_nText += i;
+    XMLSize_t nTake = 0;
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // Four units at a time while none of them is zero.
+    for (; nTake + 4 <= p_iLength; nTake += 4) {
+        uint64_t lUnits;
+        std::memcpy(&lUnits, p_pChars + nTake, sizeof lUnits);
+        if (((lUnits - 0x0001000100010001ULL) & ~lUnits & 0x8000800080008000ULL) != 0)
+            break;
+        const uint32_t lBytes = static_cast<uint32_t>((lUnits & 0xFF) | ((lUnits >> 8) & 0xFF00) |
+                                                      ((lUnits >> 16) & 0xFF0000) | ((lUnits >> 24) & 0xFF000000));
+        std::memcpy(pOut + nTake, &lBytes, sizeof lBytes);
+    }
+#endif
+    for (; nTake < p_iLength && p_pChars[nTake] != 0; ++nTake)
+        pOut[nTake] = static_cast<char>(p_pChars[nTake] & 0xFF);
+    m_nText += nTake;
 }
 
 void MsgHandler::startDTD(const XMLCh* const, const XMLCh* const, const XMLCh* const) {
@@ -147,9 +161,10 @@ void MsgHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocalNam
     }
     bool bSubMsg = pTag->m_iType == TAG_TYPE_SUBMSG;
     if (bSubMsg) {
-        CMsgArena* pArena = MsgAccess::ParseArena(*m_pRootMsg);
+        if (!m_pArena)
+            m_pArena = MsgAccess::ParseArena(*m_pRootMsg);
         const bool bKnown = pOuter == MsgAccess::Info(*m_pCurMsg);
-        m_pCurMsg = MsgAccess::MakeSubMsg(*m_pCurMsg, pTag->m_iTagNum, bKnown ? pTag : nullptr, BagArena(), pArena,
+        m_pCurMsg = MsgAccess::MakeSubMsg(*m_pCurMsg, pTag->m_iTagNum, bKnown ? pTag : nullptr, BagArena(), m_pArena,
                                           bKnown ? SubInfo(*pTag) : nullptr);
         m_pInnerInfo = MsgAccess::Info(*m_pCurMsg);
         m_MsgInfoStack.Add(m_pInnerInfo);
@@ -257,13 +272,11 @@ void MsgHandler::FlushLongText() {
     }
 }
 
-void MsgHandler::FlushText() {
+void MsgHandler::FlushTextRun() {
     if (m_bLongText) {
         FlushLongText();
         return;
     }
-    if (m_nText == 0)
-        return;
     char* pText = m_pText.get();
     size_t iBegin = 0;
     size_t iEnd = m_nText;
@@ -281,7 +294,7 @@ void MsgHandler::FlushText() {
 }
 
 CMsgArena* MsgHandler::BagArena() const {
-    return m_pCurMsg == m_pRootMsg ? nullptr : MsgAccess::ParseArena(*m_pRootMsg);
+    return m_pCurMsg == m_pRootMsg ? nullptr : m_pArena;
 }
 
 void MsgHandler::warning(const SAXParseException& p_Error) { RaiseParseError("W", p_Error); }

@@ -63,7 +63,12 @@ private:
     // Appends the narrowing of a piece of text to the current run.
     void AppendText(const XMLCh* p_pChars, XMLSize_t p_iLength);
     // Stores the trimmed text run against the current tag, then empties it.
-    void FlushText();
+    // Inline: most markup events follow no text.
+    void FlushText() {
+        if (m_bLongText || m_nText != 0)
+            FlushTextRun();
+    }
+    void FlushTextRun();
     void FlushLongText();
     // Where new bags of the current message go: the root's own stay on the
     // heap (a message without rows makes no arena), the rest in the arena.
@@ -81,6 +86,7 @@ private:
     const CMsgInfo* m_pCurTagOwner;
     CMsg* m_pRootMsg;
     CMsg* m_pCurMsg;
+    CMsgArena* m_pArena;  // the root's, once a sub-message needed it
     CPtrArray m_MsgInfoStack;  // CMsgInfo* of the open message levels; not owned
     CMsgInfo* m_pInnerInfo;  // the last of them
     // The definition of the sub-message the last sub-message tag named.
