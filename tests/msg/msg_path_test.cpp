@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "msg/msg_access.h"
 #include "msg_test_support.h"
@@ -88,6 +89,55 @@ TEST_F(PathTest, LongTextsReadAsShortOnes) {
     ASSERT_EQ(back.LoadXml("<msg no='50'><t1>small</t1></msg>"), 0);
     ASSERT_EQ(back.GetValue(1, &s), 0);
     EXPECT_STREQ(s.ToStr(), "small");
+}
+
+// Text is narrowed several characters at a time: every length and every
+// place of a character above 127, as element text and as CDATA, reads back
+// byte for byte.
+TEST_F(PathTest, TextsReadBackAtEveryLengthAndPlace) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no='50'>";
+    std::vector<std::string> texts;
+    for (int iLen = 1; iLen <= 13; ++iLen) {
+        for (int iAt = 0; iAt < iLen; ++iAt) {
+            std::string text(static_cast<size_t>(iLen), static_cast<char>('a' + iLen));
+            text[static_cast<size_t>(iAt)] = '\xE9';
+            text[static_cast<size_t>(iLen - 1 - iAt)] = '\xFF';
+            texts.push_back(text);
+            xml += iAt % 2 ? "<t11><![CDATA[" + text + "]]></t11>" : "<t11>" + text + "</t11>";
+        }
+    }
+    xml += "</msg>";
+    CMsg msg(0, 0, 0, &m_Dic);
+    ASSERT_EQ(msg.LoadXml(xml.c_str()), 0);
+    ASSERT_EQ(msg.GetArrSize(11), static_cast<int>(texts.size()));
+    for (size_t i = 0; i < texts.size(); ++i) {
+        CString s;
+        ASSERT_EQ(msg.GetValueAt(11, static_cast<int>(i), &s), 0);
+        EXPECT_EQ(std::string(s.ToStr()), texts[i]) << i;
+    }
+}
+
+// One message read again and again, large and small, keeps the blocks of
+// its earlier parses for the next: each read gives back exactly its
+// document.
+TEST_F(PathTest, AMessageReadAgainAndAgainGivesEachDocument) {
+    auto rows = [&](int p_iRows) {
+        CMsg src(50, 0, 0, &m_Dic);
+        src.SetValue(2, p_iRows);
+        for (int i = 0; i < p_iRows; ++i) {
+            CMsg* pRow = new CMsg(2001, 0, 0, &m_Dic);
+            pRow->SetValue(1, CFormat("row %d", i));
+            pRow->SetValue(2, i);
+            src.SetValue(16, pRow);
+        }
+        return Xml(src);
+    };
+    CMsg msg(0, 0, 0, &m_Dic);
+    for (int iRows : {3000, 2, 0, 40000, 5, 3000}) {
+        const std::string xml = rows(iRows);
+        ASSERT_EQ(msg.LoadXml(xml.c_str()), 0) << iRows;
+        EXPECT_TRUE(Xml(msg) == xml) << iRows;
+    }
 }
 
 // A parsed tree (rows spread over many blocks) against the same tree built
