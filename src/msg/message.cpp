@@ -42,18 +42,7 @@ CMsgExtras* NewExtras() {
 }  // namespace
 
 CMsg::CMsg(int p_iSelfNum, int p_iRootNum, int p_iSelfTagNum, CMsgDic* p_pDic)
-    : m_iRootNum(0),
-      m_iSelfTagNum(0),
-      m_iHeadCount(VALUE_HEADS),
-      m_iPoolSize(0),
-      m_iPoolUsed(0),
-      m_bEmpty(true),
-      m_bInArena(false),
-      m_bArenaTable(false),
-      m_pValues(nullptr),
-      m_pParent(nullptr),
-      m_pMsgInfo(nullptr),
-      m_pExtras(nullptr) {
+    : CMsg(static_cast<CMsgInfo*>(nullptr), 0, 0) {
     if (!p_pDic)
         throw CException("CMsg: Parameter is NULL", MA_ERR_NULL_PARAM);
     if (p_iSelfNum > 0) {
