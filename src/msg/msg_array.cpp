@@ -1,6 +1,5 @@
 // CMsgArray: the growable array of message pointers.
 #include <climits>
-#include <cstdlib>
 #include <new>
 
 #include "dat_class/array_growth.h"
@@ -15,7 +14,7 @@ int CMsgArray::Add(CMsg* p_pMsg) {
     if (!p_pMsg)
         return MA_ERR_NULL_PARAM;
     if (!m_pData) {
-        m_pData = static_cast<CMsg**>(std::malloc(sizeof(CMsg*)));
+        m_pData = new (std::nothrow) CMsg*[1];
         if (!m_pData)
             return MA_ERR_MEMORY;
         m_pData[0] = nullptr;
@@ -74,7 +73,7 @@ void CMsgArray::RemoveAll() {
             m_pData[i] = nullptr;
         }
     }
-    std::free(m_pData);
+    delete[] m_pData;
     m_pData = nullptr;
     m_iSize = 0;
     m_iBufferSize = 0;
@@ -87,12 +86,14 @@ bool CMsgArray::GrowBuffer(int p_iSize) {
     int iCapacity = vorant::GrownCapacity(m_iSize, m_iBufferSize, p_iSize);
     if (iCapacity < 0)
         return false;
-    // realloc: a large array moves by remapping, not by copying every row.
-    CMsg** pData = static_cast<CMsg**>(std::realloc(m_pData, sizeof(CMsg*) * static_cast<size_t>(iCapacity)));
+    CMsg** pData = new (std::nothrow) CMsg*[static_cast<size_t>(iCapacity)];
     if (!pData)
         return false;
+    for (int i = 0; i < m_iSize; ++i)
+        pData[i] = m_pData[i];
     for (int i = m_iSize; i < iCapacity; ++i)
         pData[i] = nullptr;
+    delete[] m_pData;
     m_pData = pData;
     m_iBufferSize = iCapacity;
     return true;
