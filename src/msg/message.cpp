@@ -208,7 +208,7 @@ CMsgArena* MsgAccess::ParseArena(CMsg& p_Msg) {
 }
 
 CMsg* MsgAccess::NewSubMsg(CMsgArena* p_pArena, int p_iSelfNum, int p_iRootNum, int p_iSelfTagNum, CMsgDic* p_pDic,
-                          CMsgInfo* p_pInfo) {
+                           CMsgInfo* p_pInfo) {
     if (!p_pArena)
         return p_pInfo ? new (std::nothrow) CMsg(p_pInfo, p_iRootNum, p_iSelfTagNum)
                        : MsgTryNew<CMsg>(p_iSelfNum, p_iRootNum, p_iSelfTagNum, p_pDic);
@@ -220,8 +220,7 @@ CMsg* MsgAccess::NewSubMsg(CMsgArena* p_pArena, int p_iSelfNum, int p_iRootNum, 
         pMsg = new (pPlace) CMsg(p_pInfo, p_iRootNum, p_iSelfTagNum);
     } else {
         // A constructor that fails leaves its place unused until the arena dies.
-        pMsg = MsgNullOnMemoryFailure(
-            [&] { return new (pPlace) CMsg(p_iSelfNum, p_iRootNum, p_iSelfTagNum, p_pDic); });
+        pMsg = MsgNullOnMemoryFailure([&] { return new (pPlace) CMsg(p_iSelfNum, p_iRootNum, p_iSelfTagNum, p_pDic); });
         if (!pMsg)
             return nullptr;
     }

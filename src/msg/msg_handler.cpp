@@ -223,8 +223,7 @@ const CMsgInfo* MsgHandler::OuterInfo(int p_iDepth) const {
 CMsgInfo* MsgHandler::SubInfo(const CTagInfo& p_Tag) {
     if (&p_Tag != m_pLastSubTag) {
         m_pLastSubTag = &p_Tag;
-        m_pLastSubInfo =
-            CMsgDic::IsValidMsgNum(p_Tag.m_iSubMsg) ? m_pMsgDic->GetMsgInfo(p_Tag.m_iSubMsg) : nullptr;
+        m_pLastSubInfo = CMsgDic::IsValidMsgNum(p_Tag.m_iSubMsg) ? m_pMsgDic->GetMsgInfo(p_Tag.m_iSubMsg) : nullptr;
     }
     return m_pLastSubInfo;
 }
@@ -293,9 +292,7 @@ void MsgHandler::FlushTextRun() {
     }
 }
 
-CMsgArena* MsgHandler::BagArena() const {
-    return m_pCurMsg == m_pRootMsg ? nullptr : m_pArena;
-}
+CMsgArena* MsgHandler::BagArena() const { return m_pCurMsg == m_pRootMsg ? nullptr : m_pArena; }
 
 void MsgHandler::warning(const SAXParseException& p_Error) { RaiseParseError("W", p_Error); }
 

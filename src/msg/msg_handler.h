@@ -86,9 +86,9 @@ private:
     const CMsgInfo* m_pCurTagOwner;
     CMsg* m_pRootMsg;
     CMsg* m_pCurMsg;
-    CMsgArena* m_pArena;  // the root's, once a sub-message needed it
+    CMsgArena* m_pArena;       // the root's, once a sub-message needed it
     CPtrArray m_MsgInfoStack;  // CMsgInfo* of the open message levels; not owned
-    CMsgInfo* m_pInnerInfo;  // the last of them
+    CMsgInfo* m_pInnerInfo;    // the last of them
     // The definition of the sub-message the last sub-message tag named.
     const CTagInfo* m_pLastSubTag;
     CMsgInfo* m_pLastSubInfo;
