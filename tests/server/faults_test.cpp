@@ -76,17 +76,11 @@ TEST_F(ServerFaults, DamagedRequestGetsARejectNamingTheDamage) {
     TestServer server("100 echo\n");
     CTcpAdaptor a;
     ASSERT_GE(a.Connect("127.0.0.1", server.Port()), 0);
-    CPacketInfo request;
-    request.m_iSvcNum = 100;
-    request.m_iMsgNum = 1001;
-    request.m_Body.AppendData(kShortXml, sizeof kShortXml - 1);
-    CStream packet;
-    ASSERT_EQ(0, a.BuildPacket(&request, &packet));
-    const int iSumAt = packet.GetSize() - vorant::packet::CHECKSUM_SIZE;
-    const int iSum = CheckSum(packet.GetData(), iSumAt);
-    const char* szWrong = iSum == 0 ? "001" : "000";
-    std::memcpy(packet.GetData() + iSumAt, szWrong, 3);
-    ASSERT_EQ(0, a.SendData(packet.GetData(), packet.GetSize(), 2));
+    std::string strPacket = RequestPacket(100, 1001, kShortXml);
+    const int iSumAt = static_cast<int>(strPacket.size()) - vorant::packet::CHECKSUM_SIZE;
+    const int iSum = CheckSum(strPacket.data(), iSumAt);
+    strPacket.replace(static_cast<size_t>(iSumAt), 3, iSum == 0 ? "001" : "000");
+    ASSERT_EQ(0, a.SendData(strPacket.data(), static_cast<int>(strPacket.size()), 2));
     CPacketInfo answer;
     ASSERT_EQ(0, a.ReceiveFrom(&answer, 2)) << a.GetLastError();
     int iCode = 0, iSvc = 0;
@@ -127,17 +121,7 @@ TEST_F(ServerFaults, LargeCompressedRequestsAreAnsweredAsWholeOnesAre) {
     const std::string strXml =
         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><msg no=\"1001\" ver=\"\"><t1><![CDATA[" + strText +
         "]]></t1><t2>42</t2></msg>";
-    CTcpAdaptor builder;
-    auto packetOf = [&builder](const std::string& p_strBody) {
-        CPacketInfo request;
-        request.m_iSvcNum = 100;
-        request.m_iMsgNum = 1001;
-        request.m_bCompressed = true;
-        request.m_Body.AppendData(p_strBody.data(), static_cast<int>(p_strBody.size()));
-        CStream packet;
-        EXPECT_EQ(0, builder.BuildPacket(&request, &packet));
-        return std::string(packet.GetData(), static_cast<size_t>(packet.GetSize()));
-    };
+    auto packetOf = [](const std::string& p_strBody) { return RequestPacket(100, 1001, p_strBody, true); };
     auto send = [&server](const std::string& p_strPacket, std::string* p_pBody) {
         CTcpAdaptor a;
         if (a.Connect("127.0.0.1", server.Port()) < 0 ||

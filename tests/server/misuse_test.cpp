@@ -128,13 +128,8 @@ TEST_F(ServerMisuse, DribblersCloseAtTheDeadlineIdlersAtTheIdleLimit) {
     const int iIdle = Open(idle.Port());
     // A header, then part of the body, then nothing.
     const int iHalfBody = Open(idle.Port());
-    CTcpAdaptor builder;
-    CPacketInfo request;
-    request.m_iSvcNum = 100;
-    request.m_Body.AppendData(kShortXml, sizeof kShortXml - 1);
-    CStream packet;
-    ASSERT_EQ(0, builder.BuildPacket(&request, &packet));
-    ASSERT_EQ(140, send(iHalfBody, packet.GetData(), 140, MSG_NOSIGNAL));
+    const std::string strPacket = RequestPacket(100, 0, kShortXml);
+    ASSERT_EQ(140, send(iHalfBody, strPacket.data(), 140, MSG_NOSIGNAL));
     const auto tStart = std::chrono::steady_clock::now();
     bool bClosed = false;
     for (int i = 0; i < 15 && !bClosed; ++i) {  // a byte every 200 ms: never idle

@@ -31,6 +31,18 @@ std::unique_ptr<CallResult> Call(int p_iPort, int p_iSvcNum, int p_iMsgNum, cons
     return pResult;
 }
 
+std::string RequestPacket(int p_iSvcNum, int p_iMsgNum, const std::string& p_strBody, bool p_bCompressed) {
+    CPacketInfo request;
+    request.m_iSvcNum = p_iSvcNum;
+    request.m_iMsgNum = p_iMsgNum;
+    request.m_bCompressed = p_bCompressed;
+    request.m_Body.AppendData(p_strBody.data(), static_cast<int>(p_strBody.size()));
+    CTcpAdaptor builder;
+    CStream packet;
+    EXPECT_EQ(0, builder.BuildPacket(&request, &packet));
+    return std::string(packet.GetData(), static_cast<size_t>(packet.GetSize()));
+}
+
 TestServer::TestServer(const std::string& p_strRules, int p_iThreads,
                        const std::function<void(vorant_server::CServerOptions*)>& p_fnTune) {
     vorant_server::CServerOptions opts;

@@ -26,6 +26,10 @@ struct CallResult {
 std::unique_ptr<CallResult> Call(int p_iPort, int p_iSvcNum, int p_iMsgNum, const std::string& p_strXml,
                                  int p_iTimeout = 2, const char* p_szHost = "127.0.0.1");
 
+// The request packet the transport frames for p_strBody, for tests that send
+// it whole, in part or altered.
+std::string RequestPacket(int p_iSvcNum, int p_iMsgNum, const std::string& p_strBody, bool p_bCompressed = false);
+
 // A server on 127.0.0.1 with the test dictionary and the given rules,
 // collecting its log lines.
 class TestServer {
