@@ -245,14 +245,10 @@ struct CBareParser {
 // Less than any reader that builds a tree must add to the parse: per
 // element the bytes of a bag and the pointer that reaches it, per text
 // piece a narrowed copy, all placed in blocks kept from one parse to the
-// next; and, as a parsed string is a CString that owns its characters, one
-// heap copy per text that is not a number, freed when the next document
-// replaces this one (nothing is looked up, checked or converted).
+// next (nothing is looked up, checked or converted, no row is made).
 class CTreeFloorHandler : public XERCES_CPP_NAMESPACE::DefaultHandler {
 public:
-    ~CTreeFloorHandler() override { FreeStrings(); }
     void startDocument() override {
-        FreeStrings();
         m_nBlock = 0;
         m_nUsed = kBlock;
     }
@@ -260,23 +256,12 @@ public:
                       const XERCES_CPP_NAMESPACE::Attributes&) override {
         char* pBag = Take(sizeof(CMsgValue) + sizeof(CMsgValue*));
         std::memset(pBag, 0, sizeof(CMsgValue) + sizeof(CMsgValue*));
-        m_pText = nullptr;
     }
     void characters(const XMLCh* const p_pChars, const XMLSize_t p_nLength) override {
         char* pOut = Take(p_nLength + 1);
         for (XMLSize_t i = 0; i < p_nLength; ++i)
             pOut[i] = static_cast<char>(p_pChars[i]);
         pOut[p_nLength] = '\0';
-        m_pText = pOut;
-        m_nText = p_nLength;
-    }
-    void endElement(const XMLCh* const, const XMLCh* const, const XMLCh* const) override {
-        if (m_pText && m_nText > 0 && !(m_pText[0] >= '0' && m_pText[0] <= '9') && m_pText[0] != '-') {
-            char* pCopy = new char[m_nText + 1];
-            std::memcpy(pCopy, m_pText, m_nText + 1);
-            m_Strings.push_back(pCopy);
-        }
-        m_pText = nullptr;
     }
 
 private:
@@ -293,21 +278,13 @@ private:
         m_nUsed += p_nBytes;
         return p;
     }
-    void FreeStrings() {
-        for (char* p : m_Strings)
-            delete[] p;
-        m_Strings.clear();
-    }
     std::vector<std::unique_ptr<char[]>> m_Blocks;
     size_t m_nBlock = 0;
     size_t m_nUsed = kBlock;
-    const char* m_pText = nullptr;
-    size_t m_nText = 0;
-    std::vector<char*> m_Strings;
 };
 
 // The rows alone: the tree LoadXml keeps (each row a message placed in the
-// answer's blocks, a bag per value, a string's own copy, a number converted),
+// answer's blocks, a bag per value, a text copied beside it, a number converted),
 // built through the message layer's own entry points with every tag and text
 // already known, the previous tree freed first as a reused message frees it.
 // What the reader adds beyond the parse and these is its handling of the

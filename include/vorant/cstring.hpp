@@ -12,6 +12,7 @@
 #include "vorant/export.h"
 
 class CStrArray;
+class CPlacedString;
 
 // An owned, zero-terminated 8-bit string. Owns m_pData (allocated with
 // new[]); copies are deep. Never null while alive: the empty string has an
@@ -138,6 +139,10 @@ private:
     // p_pHead[0..p_iHead) followed by p_pTail[0..p_iTail) in a buffer of
     // exactly the combined length + 1 (the empty string when both are empty).
     CString(const char* p_pHead, int p_iHead, const char* p_pTail = nullptr, int p_iTail = 0);
+    // Over p_pData, which CPlacedString's caller frees.
+    struct CPlaced {};
+    CString(CPlaced, char* p_pData, int p_iSize, int p_iBufferSize) noexcept
+        : m_pData(p_pData), m_iSize(p_iSize), m_iBufferSize(p_iBufferSize) {}
     void MakeEmptyString();
     void ConcatInPlace(const char* p_pText, int p_iLength);
     int InsertText(int p_iPos, const char* p_pText, int p_iLength);
@@ -147,6 +152,7 @@ private:
     int m_iBufferSize;
 
     friend class CStrArray;
+    friend class CPlacedString;  // the library's strings in memory it frees itself
 };
 
 // Text equality (the conversions to char* would otherwise compare pointers);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 
+#include "dat_class/placed_string.h"
 #include "msg/msg_arena.h"
 #include "msg/msg_info.h"
 #include "vorant/msg.hpp"
@@ -67,6 +68,10 @@ struct MsgAccess {
     // The one way a message is deleted: one placed in an arena is destroyed
     // there, any other deleted. Null does nothing.
     static void DeleteMsg(CMsg* p_pMsg);
+    // Whether p_Msg, placed in an arena, holds nothing outside it (no record,
+    // extras, heap table or bag, array, own sub-message or heap value): its
+    // destructor would free nothing.
+    static bool HoldsArenaOnly(const CMsg& p_Msg);
     // The one way a bag is let go, with the rest of its chain: one placed in
     // a table or an arena is destroyed there, any other deleted. Null does
     // nothing.
@@ -101,6 +106,16 @@ struct MsgAccess {
         } else if (p_pValue) {
             p_pValue->~T();
             VORANT_ARENA_POISON(p_pValue, sizeof(T));
+        }
+    }
+    // A string placed in an arena has its characters there too.
+    static void DeleteValue(CString* p_pValue, bool p_bInArena) {
+        if (!p_bInArena) {
+            delete p_pValue;
+        } else if (p_pValue) {
+            const size_t nSize = CPlacedString::Size(static_cast<size_t>(p_pValue->GetLength()));
+            CPlacedString::End(p_pValue);
+            VORANT_ARENA_POISON(p_pValue, nSize);
         }
     }
 

@@ -1,6 +1,7 @@
 // The reader's entry points into a message: SetParsedData stores one value
 // given as text, MakeSubMsgEntry makes the sub-message of one element. Both
 // raise CException on failure.
+#include <climits>
 #include <cstring>
 #include <utility>
 
@@ -34,7 +35,7 @@ void StoreInPlace(CMsgValue* p_pBag, T p_Value) {
         MsgValueKind<T>::Single(*p_pBag) = p_Value;
 }
 
-// A single string or date for p_pBag made from p_Arg: in p_pArena when
+// A single date for p_pBag made from p_Arg: in p_pArena when
 // given (the bag then says so), else on the heap; null when memory runs out.
 template <class T, class A>
 T* NewSingle(CMsgValue* p_pBag, CMsgArena* p_pArena, A&& p_Arg) {
@@ -49,14 +50,28 @@ T* NewSingle(CMsgValue* p_pBag, CMsgArena* p_pArena, A&& p_Arg) {
     return pValue;
 }
 
-void StoreString(CMsgValue* p_pBag, const char* p_szText, CMsgArena* p_pArena) {
+// A single string for p_pBag of p_szText (p_nLength characters): with its
+// characters in p_pArena when given (the bag then says so), else on the
+// heap; null when memory runs out.
+CString* NewText(CMsgValue* p_pBag, CMsgArena* p_pArena, const char* p_szText, size_t p_nLength) {
+    if (p_pArena && p_nLength < INT_MAX) {
+        if (void* pPlace = p_pArena->Allocate(CPlacedString::Size(p_nLength), alignof(CString))) {
+            p_pBag->m_bValueInArena = true;
+            return CPlacedString::Make(pPlace, p_szText, p_nLength);
+        }
+    }
+    return MsgTryNew<CString>(p_szText);
+}
+
+void StoreString(CMsgValue* p_pBag, const char* p_szText, size_t p_nLength, CMsgArena* p_pArena) {
     if (p_pBag->m_bArray) {
         ItemsOf<CString>(p_pBag)->Add(p_szText);
         return;
     }
     if (!p_pBag->m_Value.pStr) {
         // Created with the text: the first value of a single tag is the one kept.
-        p_pBag->m_Value.pStr = NewSingle<CString>(p_pBag, p_pArena, p_pBag->m_bSet ? "" : p_szText);
+        p_pBag->m_Value.pStr =
+            p_pBag->m_bSet ? NewText(p_pBag, p_pArena, "", 0) : NewText(p_pBag, p_pArena, p_szText, p_nLength);
         if (!p_pBag->m_Value.pStr)
             throw CException("new CString failed", MA_ERR_MEMORY);
     } else if (!p_pBag->m_bSet) {
@@ -76,6 +91,17 @@ void StoreDate(CMsgValue* p_pBag, const CDate& p_Date, CMsgArena* p_pArena) {
     }
     if (!p_pBag->m_bSet)
         *p_pBag->m_Value.pDate = p_Date;
+}
+
+// A parse adds rows one by one to an array no caller sees the capacity of:
+// it doubles while small, so that a few hundred rows take a few copies
+// instead of one per handful. Larger arrays grow as every array does, which
+// keeps a huge answer's peak low. Failure is left to the append.
+void GrowParsedRows(CMsgArray& p_Rows) {
+    const int kDoubleBelow = 4096;
+    const int iCapacity = p_Rows.GetBufferSize();
+    if (p_Rows.GetSize() == iCapacity && iCapacity < kDoubleBelow)
+        p_Rows.SetBufferSize(iCapacity < 8 ? 8 : iCapacity + 1);  // grows by that many
 }
 
 }  // namespace
@@ -116,7 +142,8 @@ void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, CS
         StoreText(p_Msg, p_iTagNum, p_pTag, p_strText.ToStr(), static_cast<size_t>(p_strText.GetLength()), p_pArena);
         return;
     }
-    pBag->m_Value.pStr = NewSingle<CString>(pBag, p_pArena, std::move(p_strText));
+    // On the heap: the text's own buffer is kept.
+    pBag->m_Value.pStr = MsgTryNew<CString>(std::move(p_strText));
     if (!pBag->m_Value.pStr)
         throw CException("new CString failed", MA_ERR_MEMORY);
     pBag->m_bSet = true;
@@ -126,7 +153,7 @@ void MsgAccess::StoreText(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, co
                           CMsgArena* p_pArena) {
     CMsgValue* pBag = StoreBag(p_Msg, p_iTagNum, p_pTag, p_pArena);
     switch (pBag->m_iType) {
-        case TAG_TYPE_STRING: StoreString(pBag, p_szText, p_pArena); break;
+        case TAG_TYPE_STRING: StoreString(pBag, p_szText, p_iLength, p_pArena); break;
         case TAG_TYPE_INT: StoreInPlace<int>(pBag, vorant::num_text::ParseInt(p_szText)); break;
         case TAG_TYPE_DBL: StoreInPlace<double>(pBag, vorant::num_text::ParseDbl(p_szText)); break;
         case TAG_TYPE_BOOL: StoreInPlace<bool>(pBag, p_iLength == 4 && std::memcmp(p_szText, "true", 4) == 0); break;
@@ -169,6 +196,7 @@ CMsg* MsgAccess::MakeSubMsg(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, 
     if (pBag->m_bArray) {
         CMsgArray* pItems = ItemsOf<CMsg*>(pBag);
         pBag->m_bSet = true;
+        GrowParsedRows(*pItems);
         pSub = NewSubMsg(p_pSubArena, iSubNum, iRootNum, p_iTagNum, p_Msg.GetMsgDic(), pSubInfo);
         if (!pSub)
             throw CException("new CMsg1 failed", MA_ERR_MEMORY);

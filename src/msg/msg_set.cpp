@@ -69,10 +69,15 @@ int StoreString(CMsg& p_Msg, int p_iTagNum, const char* p_szValue) {
         iResult = AppendItem<CString>(p_Msg, pBag, p_szValue);
         if (iResult != 0)
             return iResult;
-    } else if (!pBag->m_Value.pStr) {
-        pBag->m_Value.pStr = MsgTryNew<CString>(p_szValue);
-        if (!pBag->m_Value.pStr)
+    } else if (!pBag->m_Value.pStr || pBag->m_bValueInArena) {
+        // A parsed text's characters cannot grow where they are: it is
+        // replaced instead.
+        CString* pStr = MsgTryNew<CString>(p_szValue);
+        if (!pStr)
             return MsgAccess::Fail(p_Msg, MA_ERR_MEMORY, "new CString failed");
+        MsgAccess::DeleteValue(pBag->m_Value.pStr, pBag->m_bValueInArena);
+        pBag->m_bValueInArena = false;
+        pBag->m_Value.pStr = pStr;
         pBag->m_bSet = true;
     } else {
         // A later text replaces the earlier one, as for every other single

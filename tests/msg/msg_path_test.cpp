@@ -186,6 +186,11 @@ TEST_F(PathTest, ReadSubMessagesCanBeEditedReplacedAndFreed) {
         ASSERT_EQ(rows.GetSize(), kRows);
         // Values on rows: replaced, and new where the row had no bag for them.
         EXPECT_EQ(rows.GetAt(4)->SetValue(1, "changed"), 0);
+        EXPECT_EQ(rows.GetAt(5)->SetValue(1, "s"), 0);
+        EXPECT_EQ(rows.GetAt(5)->SetValue(1, "again"), 0);
+        // A row whose only change is a recorded error still frees it.
+        int iMissing = 0;
+        EXPECT_EQ(rows.GetAt(7)->GetValue(99, &iMissing), MA_ERR_TAG_NOT_DEFINED);
         EXPECT_EQ(rows.GetAt(3)->SetValue(1, "new text"), 0);
         EXPECT_EQ(rows.GetAt(3)->SetValue(2, 33), 0);
         // A row started afresh, and one read again from XML of its own.
