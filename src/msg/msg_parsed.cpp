@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "dat_class/array_growth.h"
 #include "dat_class/num_text.h"
 #include "msg/msg_access.h"
 #include "msg/msg_arena.h"
@@ -94,14 +95,20 @@ void StoreDate(CMsgValue* p_pBag, const CDate& p_Date, CMsgArena* p_pArena) {
 }
 
 // A parse adds rows one by one to an array no caller sees the capacity of:
-// it doubles while small, so that a few hundred rows take a few copies
-// instead of one per handful. Larger arrays grow as every array does, which
-// keeps a huge answer's peak low. Failure is left to the append.
+// while small it skips ahead along the usual capacities to at least twice
+// its own, so that a few hundred rows take a few copies instead of one per
+// handful, and from 4 096 slots on it grows exactly as every array does
+// (where a huge answer's last copy falls decides its peak). Failure is left
+// to the append.
 void GrowParsedRows(CMsgArray& p_Rows) {
-    const int kDoubleBelow = 4096;
+    const int kSkipBelow = 4096;
     const int iCapacity = p_Rows.GetBufferSize();
-    if (p_Rows.GetSize() == iCapacity && iCapacity < kDoubleBelow)
-        p_Rows.SetBufferSize(iCapacity < 8 ? 8 : iCapacity + 1);  // grows by that many
+    if (iCapacity == 0 || iCapacity >= kSkipBelow || p_Rows.GetSize() != iCapacity)
+        return;
+    int iTarget = iCapacity;
+    while (iTarget <= 2 * iCapacity)
+        iTarget = vorant::GrownCapacity(iTarget, iTarget, 0);
+    p_Rows.SetBufferSize(iTarget - iCapacity);  // grows by that many
 }
 
 }  // namespace
