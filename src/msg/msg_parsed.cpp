@@ -97,11 +97,11 @@ void StoreDate(CMsgValue* p_pBag, const CDate& p_Date, CMsgArena* p_pArena) {
 // A parse adds rows one by one to an array no caller sees the capacity of:
 // while small it skips ahead along the usual capacities to at least twice
 // its own, so that a few hundred rows take a few copies instead of one per
-// handful, and from 4 096 slots on it grows exactly as every array does
+// handful, and from 65 536 slots on it grows exactly as every array does
 // (where a huge answer's last copy falls decides its peak). Failure is left
 // to the append.
 void GrowParsedRows(CMsgArray& p_Rows) {
-    const int kSkipBelow = 4096;
+    const int kSkipBelow = 65536;
     const int iCapacity = p_Rows.GetBufferSize();
     if (iCapacity == 0 || iCapacity >= kSkipBelow || p_Rows.GetSize() != iCapacity)
         return;
