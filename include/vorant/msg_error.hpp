@@ -32,8 +32,6 @@ public:
     int GetLastErrorCode() const;
 
 protected:
-    // Whether a record is held (it may be set with code 0).
-    bool HasLastErrorRecord() const { return m_pError != nullptr; }
     // Records p_iCode with the printf-style details p_szFormat, replacing the
     // last error. Raises CException MA_ERR_MEMORY when memory runs out.
     void SetLastError(int p_iCode, const char* p_szFormat, ...) __attribute__((format(printf, 3, 4)));

@@ -228,67 +228,15 @@ CMsg* MsgAccess::NewSubMsg(CMsgArena* p_pArena, int p_iSelfNum, int p_iRootNum, 
     return pMsg;
 }
 
-namespace {
-
-// Whether a placed bag's value lives in the arena or holds nothing.
-bool HoldsArenaValue(const CMsgValue& p_Bag) {
-    if (p_Bag.m_bArray)
-        return p_Bag.m_Value.p == nullptr;
-    switch (p_Bag.m_iType) {
-        case TAG_TYPE_STRING:
-        case TAG_TYPE_DATE: return p_Bag.m_bValueInArena || p_Bag.m_Value.p == nullptr;
-        case TAG_TYPE_SUBMSG: return p_Bag.m_Value.pMsg == nullptr;
-        default: return true;
-    }
-}
-
-}  // namespace
-
-bool MsgAccess::HoldsArenaOnly(const CMsg& p_Msg) {
-    if (p_Msg.m_pExtras || p_Msg.HasLastErrorRecord())
-        return false;
-    if (!p_Msg.m_pValues)
-        return true;
-    if (!p_Msg.m_bArenaTable)
-        return false;
-    for (int i = 0; i < p_Msg.m_iHeadCount; ++i) {
-        for (const CMsgValue* pBag = p_Msg.m_pValues[i]; pBag; pBag = pBag->m_pNext) {
-            if (!pBag->m_bPlaced || !HoldsArenaValue(*pBag))
-                return false;
-        }
-    }
-    return true;
-}
-
 void MsgAccess::DeleteMsg(CMsg* p_pMsg) {
     if (!p_pMsg)
         return;
-    if (!p_pMsg->m_bInArena) {
-        delete p_pMsg;
-        return;
-    }
-    // Most parsed rows hold only numbers and texts placed beside them: their
-    // destructors would free nothing, and skipping them spares a walk of
-    // every bag when a large answer is let go.
-    if (HoldsArenaOnly(*p_pMsg)) {
-#if defined(__SANITIZE_ADDRESS__)
-        // What the destructors would have made unreadable.
-        for (int i = 0; p_pMsg->m_pValues && i < p_pMsg->m_iHeadCount; ++i) {
-            for (CMsgValue* pBag = p_pMsg->m_pValues[i]; pBag;) {
-                CMsgValue* pNext = pBag->m_pNext;
-                if (!pBag->m_bArray && pBag->m_iType == TAG_TYPE_STRING)
-                    DeleteValue(pBag->m_Value.pStr, true);
-                else if (!pBag->m_bArray && pBag->m_iType == TAG_TYPE_DATE)
-                    DeleteValue(pBag->m_Value.pDate, true);
-                VORANT_ARENA_POISON(pBag, sizeof(CMsgValue));
-                pBag = pNext;
-            }
-        }
-#endif
-    } else {
+    if (p_pMsg->m_bInArena) {
         p_pMsg->~CMsg();
+        VORANT_ARENA_POISON(p_pMsg, sizeof(CMsg));
+    } else {
+        delete p_pMsg;
     }
-    VORANT_ARENA_POISON(p_pMsg, sizeof(CMsg));
 }
 
 void MsgAccess::DropSubMsg(CMsg&, CMsg* p_pOld) { DeleteMsg(p_pOld); }

@@ -68,10 +68,6 @@ struct MsgAccess {
     // The one way a message is deleted: one placed in an arena is destroyed
     // there, any other deleted. Null does nothing.
     static void DeleteMsg(CMsg* p_pMsg);
-    // Whether p_Msg, placed in an arena, holds nothing outside it (no record,
-    // extras, heap table or bag, array, own sub-message or heap value): its
-    // destructor would free nothing.
-    static bool HoldsArenaOnly(const CMsg& p_Msg);
     // The one way a bag is let go, with the rest of its chain: one placed in
     // a table or an arena is destroyed there, any other deleted. Null does
     // nothing.
