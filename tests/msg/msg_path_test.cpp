@@ -53,6 +53,32 @@ TEST_F(PathTest, WideTablesKeepEveryValueInDefinitionOrder) {
     EXPECT_EQ(wideBack.GetValue(20, &i), -18);
 }
 
+// A table keeps the head count it was made with, while its definition's
+// grows with every tag added later.
+TEST_F(PathTest, AMessageMadeBeforeItsDefinitionGrewKeepsItsValues) {
+    m_Dic.SetMsgInfo(62, CString("Growing"), CString(""), CString("16"));
+    m_Dic.SetMsgDetail(62, 1, CString("g1"), CString("integer"), CString("N"));
+    m_Dic.SetMsgDetail(62, 2, CString("g2"), CString("integer"), CString("N"));
+    CMsg early(62, 0, 0, &m_Dic);
+    ASSERT_EQ(early.SetValue(1, 10), 0);
+    ASSERT_EQ(early.SetValue(2, 20), 0);
+    for (int t = 3; t <= 12; ++t)
+        m_Dic.SetMsgDetail(62, t, CFormat("g%d", t), CString("integer"), CString("N"));
+    for (int t = 3; t <= 12; ++t)
+        ASSERT_EQ(early.SetValue(t, t * 10), 0);
+    CMsg late(62, 0, 0, &m_Dic);
+    for (int t = 1; t <= 12; ++t)
+        ASSERT_EQ(late.SetValue(t, t * 10), 0);
+    for (int t = 1; t <= 12; ++t) {
+        int a = 0, b = 0;
+        ASSERT_EQ(early.GetValue(t, &a), 0) << t;
+        ASSERT_EQ(late.GetValue(t, &b), 0) << t;
+        EXPECT_EQ(a, t * 10);
+        EXPECT_EQ(b, t * 10);
+    }
+    EXPECT_EQ(Xml(early), Xml(late));
+}
+
 TEST_F(PathTest, AddChildKeepsNoPointer) {
     CMsg parent(1001, 0, 0, &m_Dic);
     EXPECT_EQ(parent.AddChild(nullptr), -12);
