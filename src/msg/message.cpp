@@ -192,10 +192,6 @@ void CMsg::ReleaseContent() {
         m_pExtras->m_pArena->Reset();
 }
 
-CMsgValue* MsgAccess::NewBag(CMsg& p_Msg, int p_iTagNum, CMsgArena* p_pArena) {
-    return p_Msg.NewHashBag(p_iTagNum, p_pArena);
-}
-
 CMsgArena* MsgAccess::ParseArena(CMsg& p_Msg) {
     if (!p_Msg.m_pExtras) {
         p_Msg.m_pExtras = new (std::nothrow) CMsgExtras();

@@ -54,7 +54,9 @@ struct MsgAccess {
 
     // A new empty bag linked into p_Msg (from p_pArena when given), or null
     // when memory runs out.
-    static CMsgValue* NewBag(CMsg& p_Msg, int p_iTagNum, CMsgArena* p_pArena = nullptr);
+    static CMsgValue* NewBag(CMsg& p_Msg, int p_iTagNum, CMsgArena* p_pArena = nullptr) {
+        return p_Msg.NewHashBag(p_iTagNum, p_pArena);
+    }
 
     // The arena of p_Msg, a top message being filled by a parse, made on
     // first need; null when memory runs out (the parse then uses the heap).

@@ -35,8 +35,6 @@ CMsgInfo::~CMsgInfo() {
     }
 }
 
-int CMsgInfo::GetTagCount() const { return m_TagNums.GetSize(); }
-
 int CMsgInfo::GetTagNumAt(int p_iIndex) const {
     if (p_iIndex < 0 || p_iIndex >= m_TagNums.GetSize())
         return -1;

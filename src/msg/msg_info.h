@@ -58,7 +58,7 @@ public:
     CMsgDic* GetDic() const { return m_pDic; }
 
     // Tag numbers in definition order (a number defined twice is listed twice).
-    int GetTagCount() const;
+    int GetTagCount() const { return m_TagNums.GetSize(); }
     // -1 when p_iIndex is outside 0 .. GetTagCount() - 1.
     int GetTagNumAt(int p_iIndex) const;
     // How many bag chains a message of this definition heads: the bucket
