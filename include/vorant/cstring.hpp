@@ -15,7 +15,8 @@ class CStrArray;
 class CPlacedString;
 
 // An owned, zero-terminated 8-bit string. Owns m_pData (allocated with
-// new[]); copies are deep. Never null while alive: the empty string has an
+// new[]), except the texts of a parsed message, which live in its memory;
+// copies are deep. Never null while alive: the empty string has an
 // 8-byte zeroed buffer. Only a moved-from string has no buffer, and it reads
 // as the empty text until it is assigned again.
 // Index and argument errors raise CException code 0 where a member says so;
