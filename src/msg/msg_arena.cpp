@@ -83,12 +83,16 @@ struct CMsgArena::Block {
     size_t m_nSize;
 };
 
+void CMsgArena::FreeBlock(Block* p_pBlock) {
+    const size_t nSize = p_pBlock->m_nSize;
+    VORANT_ARENA_UNPOISON(p_pBlock, nSize);
+    DeleteBlock(p_pBlock, nSize);
+}
+
 void CMsgArena::DeleteChain(Block* p_pBlock) {
     while (p_pBlock) {
         Block* pNext = p_pBlock->m_pNext;
-        const size_t nSize = p_pBlock->m_nSize;
-        VORANT_ARENA_UNPOISON(p_pBlock, nSize);
-        DeleteBlock(p_pBlock, nSize);
+        FreeBlock(p_pBlock);
         p_pBlock = pNext;
     }
 }
@@ -124,8 +128,7 @@ void CMsgArena::Reset() {
             m_pBlocks->m_pNext = pKept;
             pKept = m_pBlocks;
         } else {
-            VORANT_ARENA_UNPOISON(m_pBlocks, nSize);
-            DeleteBlock(m_pBlocks, nSize);
+            FreeBlock(m_pBlocks);
         }
         m_pBlocks = pNext;
     }
@@ -138,8 +141,7 @@ void CMsgArena::Reset() {
 CMsgArena::Block* CMsgArena::TakeSpare(size_t p_nSize) {
     while (m_pSpare && m_pSpare->m_nSize < p_nSize) {
         Block* pNext = m_pSpare->m_pNext;
-        VORANT_ARENA_UNPOISON(m_pSpare, m_pSpare->m_nSize);
-        DeleteBlock(m_pSpare, m_pSpare->m_nSize);
+        FreeBlock(m_pSpare);
         m_pSpare = pNext;
     }
     if (!m_pSpare || m_pSpare->m_nSize != p_nSize)

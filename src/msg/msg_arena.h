@@ -56,6 +56,8 @@ private:
     // The kept block of p_nSize bytes, or null; drops smaller kept ones,
     // which the growing sizes would never reach again.
     Block* TakeSpare(size_t p_nSize);
+    // Gives one block back (to the pool, the heap or the system).
+    static void FreeBlock(Block* p_pBlock);
     static void DeleteChain(Block* p_pBlock);
 
     Block* m_pBlocks;  // the newest first

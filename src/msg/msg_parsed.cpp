@@ -204,7 +204,7 @@ CMsg* MsgAccess::MakeSubMsg(CMsg& p_Msg, int p_iTagNum, const CTagInfo* p_pTag, 
         CMsgArray* pItems = ItemsOf<CMsg*>(pBag);
         pBag->m_bSet = true;
         GrowParsedRows(*pItems);
-        pSub = NewSubMsg(p_pSubArena, iSubNum, iRootNum, p_iTagNum, pSubInfo ? nullptr : p_Msg.GetMsgDic(), pSubInfo);
+        pSub = NewSubMsg(p_pSubArena, iSubNum, iRootNum, p_iTagNum, p_Msg.GetMsgDic(), pSubInfo);
         if (!pSub)
             throw CException("new CMsg1 failed", MA_ERR_MEMORY);
         if (pItems->Add(pSub) < 0) {
