@@ -72,13 +72,13 @@ MsgHandler::MsgHandler(CMsg* p_pMsg, CMsgDic* p_pDic)
       m_pRootMsg(p_pMsg),
       m_pCurMsg(p_pMsg),
       m_pArena(nullptr),
-      m_MsgInfoStack(false),
-      m_pInnerInfo(nullptr),
+      m_iOpenInfos(0),
       m_pLastSubTag(nullptr),
       m_pLastSubInfo(nullptr),
       m_bOpenSubMsg(),
+      m_pText(m_szShortText),
       m_nText(0),
-      m_nTextRoom(0),
+      m_nTextRoom(sizeof m_szShortText),
       m_bLongText(false) {
     if (!p_pMsg || !p_pDic)
         throw CException(MA_ERR_NULL_PARAM, "MsgHandler::MsgHandler - Parameter is NULL(%p,%p)",
@@ -87,10 +87,38 @@ MsgHandler::MsgHandler(CMsg* p_pMsg, CMsgDic* p_pDic)
 
 MsgHandler::~MsgHandler() = default;
 
+namespace {
+
+// The low bytes of up to p_iLength units into p_pOut, stopping at a zero
+// unit; how many were taken.
+size_t NarrowUnits(const XMLCh* p_pChars, size_t p_iLength, char* p_pOut) {
+    size_t nTake = 0;
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // Four units at a time while none of them is zero.
+    for (; nTake + 4 <= p_iLength; nTake += 4) {
+        uint64_t lUnits;
+        std::memcpy(&lUnits, p_pChars + nTake, sizeof lUnits);
+        if (((lUnits - 0x0001000100010001ULL) & ~lUnits & 0x8000800080008000ULL) != 0)
+            break;
+        const uint32_t lBytes = static_cast<uint32_t>((lUnits & 0xFF) | ((lUnits >> 8) & 0xFF00) |
+                                                      ((lUnits >> 16) & 0xFF0000) | ((lUnits >> 24) & 0xFF000000));
+        std::memcpy(p_pOut + nTake, &lBytes, sizeof lBytes);
+    }
+#endif
+    for (; nTake < p_iLength && p_pChars[nTake] != 0; ++nTake)
+        p_pOut[nTake] = static_cast<char>(p_pChars[nTake] & 0xFF);
+    return nTake;
+}
+
+}  // namespace
+
 void MsgHandler::characters(const XMLCh* const p_pChars, const XMLSize_t p_iLength) {
     // Pieces of one run (split CDATA sections, character references) are
-    // joined and stored once.
-    if (m_bLongText) {
+    // joined and stored once; the room kept is for the terminator that
+    // numbers are read up to.
+    if (!m_bLongText && p_iLength < kLongPiece && p_iLength < m_nTextRoom - m_nText) {
+        m_nText += NarrowUnits(p_pChars, p_iLength, m_pText + m_nText);
+    } else if (m_bLongText) {
         m_strLongText += NarrowXmlString(p_pChars, p_iLength);
     } else if (m_nText == 0 && p_iLength >= kLongPiece) {
         m_strLongText = NarrowXmlString(p_pChars, p_iLength);
@@ -101,35 +129,17 @@ void MsgHandler::characters(const XMLCh* const p_pChars, const XMLSize_t p_iLeng
 }
 
 void MsgHandler::AppendText(const XMLCh* p_pChars, XMLSize_t p_iLength) {
-    // Room for the terminator that numbers are read up to.
-    if (p_iLength >= m_nTextRoom - m_nText || !m_pText) {
-        size_t nRoom = m_nTextRoom ? m_nTextRoom : 256;
+    if (p_iLength >= m_nTextRoom - m_nText) {
+        size_t nRoom = m_nTextRoom;
         while (nRoom - m_nText <= p_iLength)
             nRoom *= 2;
-        std::unique_ptr<char[]> pText(new char[nRoom]);
-        if (m_nText)
-            std::memcpy(pText.get(), m_pText.get(), m_nText);
-        m_pText = std::move(pText);
+        std::unique_ptr<char[]> pRoom(new char[nRoom]);
+        std::memcpy(pRoom.get(), m_pText, m_nText);
+        m_pLongRoom = std::move(pRoom);
+        m_pText = m_pLongRoom.get();
         m_nTextRoom = nRoom;
     }
-    char* pOut = m_pText.get() + m_nText;
-    // The parser's own text ends at a zero, as the narrowing elsewhere does.
-    XMLSize_t nTake = 0;
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    // Four units at a time while none of them is zero.
-    for (; nTake + 4 <= p_iLength; nTake += 4) {
-        uint64_t lUnits;
-        std::memcpy(&lUnits, p_pChars + nTake, sizeof lUnits);
-        if (((lUnits - 0x0001000100010001ULL) & ~lUnits & 0x8000800080008000ULL) != 0)
-            break;
-        const uint32_t lBytes = static_cast<uint32_t>((lUnits & 0xFF) | ((lUnits >> 8) & 0xFF00) |
-                                                      ((lUnits >> 16) & 0xFF0000) | ((lUnits >> 24) & 0xFF000000));
-        std::memcpy(pOut + nTake, &lBytes, sizeof lBytes);
-    }
-#endif
-    for (; nTake < p_iLength && p_pChars[nTake] != 0; ++nTake)
-        pOut[nTake] = static_cast<char>(p_pChars[nTake] & 0xFF);
-    m_nText += nTake;
+    m_nText += NarrowUnits(p_pChars, p_iLength, m_pText + m_nText);
 }
 
 void MsgHandler::startDTD(const XMLCh* const, const XMLCh* const, const XMLCh* const) {
@@ -166,8 +176,7 @@ void MsgHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocalNam
         const bool bKnown = pOuter == MsgAccess::Info(*m_pCurMsg);
         m_pCurMsg = MsgAccess::MakeSubMsg(*m_pCurMsg, pTag->m_iTagNum, bKnown ? pTag : nullptr, BagArena(), m_pArena,
                                           bKnown ? SubInfo(*pTag) : nullptr);
-        m_pInnerInfo = MsgAccess::Info(*m_pCurMsg);
-        m_MsgInfoStack.Add(m_pInnerInfo);
+        m_pOpenInfos[m_iOpenInfos++] = MsgAccess::Info(*m_pCurMsg);
     }
     m_bOpenSubMsg[m_iDepth] = bSubMsg;
     m_iCurTagNum = pTag->m_iTagNum;
@@ -183,8 +192,7 @@ void MsgHandler::endElement(const XMLCh* const, const XMLCh* const, const XMLCh*
     if (m_bOpenSubMsg[iDepth]) {
         if (m_pCurMsg->GetParentMsg())
             m_pCurMsg = m_pCurMsg->GetParentMsg();
-        m_MsgInfoStack.RemoveLast();
-        m_pInnerInfo = static_cast<CMsgInfo*>(m_MsgInfoStack.GetAtLast());
+        --m_iOpenInfos;
     }
 }
 
@@ -208,16 +216,12 @@ void MsgHandler::StartRoot(const char* p_szName, const Attributes& p_Attrs) {
     m_pRootMsg->Init(m_iMsgNum, 0, 0);
     // SetVer keeps at most the 16 characters a version holds.
     m_pRootMsg->SetVer(strVer);
-    m_pInnerInfo = m_pMsgDic->GetMsgInfo(m_iMsgNum);
-    m_MsgInfoStack.Add(m_pInnerInfo);
+    m_pOpenInfos[m_iOpenInfos++] = m_pMsgDic->GetMsgInfo(m_iMsgNum);
 }
 
-const CMsgInfo* MsgHandler::OuterInfo(int p_iDepth) const {
-    // An element inside a field that is not a sub-message has no entry: the
-    // array's own index error ends the parse.
-    if (p_iDepth - 1 == m_MsgInfoStack.GetSize())
-        return m_pInnerInfo;
-    return static_cast<const CMsgInfo*>(m_MsgInfoStack.GetAt(p_iDepth - 2));
+void MsgHandler::RaiseNotInMessage(int p_iDepth) const {
+    // The text of the index error this case has always ended with.
+    throw CException(0, "CPtrArray::GetAt : Invalid Index(%d:%d)", m_iOpenInfos - 1, p_iDepth - 2);
 }
 
 CMsgInfo* MsgHandler::SubInfo(const CTagInfo& p_Tag) {
@@ -276,7 +280,7 @@ void MsgHandler::FlushTextRun() {
         FlushLongText();
         return;
     }
-    char* pText = m_pText.get();
+    char* pText = m_pText;
     size_t iBegin = 0;
     size_t iEnd = m_nText;
     m_nText = 0;

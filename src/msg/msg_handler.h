@@ -6,7 +6,6 @@
 
 #include <xercesc/sax2/DefaultHandler.hpp>
 
-#include "vorant/arrays.hpp"
 #include "vorant/msg.hpp"
 
 class CMsgInfo;
@@ -57,11 +56,18 @@ private:
     // Reads the root element: number, form and version; resets the target.
     void StartRoot(const char* p_szName, const XERCES_CPP_NAMESPACE::Attributes& p_Attrs);
     // The definition of the message that holds an element at depth p_iDepth.
-    const CMsgInfo* OuterInfo(int p_iDepth) const;
+    const CMsgInfo* OuterInfo(int p_iDepth) const {
+        if (p_iDepth - 1 != m_iOpenInfos)
+            RaiseNotInMessage(p_iDepth);
+        return m_pOpenInfos[m_iOpenInfos - 1];
+    }
     // The tag an element name stands for in p_pInfo.
     const CTagInfo* ResolveTag(const CMsgInfo* p_pInfo, const char* p_szName) const;
-    // Appends the narrowing of a piece of text to the current run.
+    // Appends the narrowing of a piece of text to the current run, after
+    // making room for it.
     void AppendText(const XMLCh* p_pChars, XMLSize_t p_iLength);
+    // Raised for an element inside a field that is not a sub-message.
+    [[noreturn]] void RaiseNotInMessage(int p_iDepth) const;
     // Stores the trimmed text run against the current tag, then empties it.
     // Inline: most markup events follow no text.
     void FlushText() {
@@ -86,9 +92,11 @@ private:
     const CMsgInfo* m_pCurTagOwner;
     CMsg* m_pRootMsg;
     CMsg* m_pCurMsg;
-    CMsgArena* m_pArena;       // the root's, once a sub-message needed it
-    CPtrArray m_MsgInfoStack;  // CMsgInfo* of the open message levels; not owned
-    CMsgInfo* m_pInnerInfo;    // the last of them
+    CMsgArena* m_pArena;  // the root's, once a sub-message needed it
+    // The definitions of the open message levels, the root's first; not
+    // owned. Every level but the root's is an open element.
+    CMsgInfo* m_pOpenInfos[kMaxDepth + 1];
+    int m_iOpenInfos;
     // The definition of the sub-message the last sub-message tag named.
     const CTagInfo* m_pLastSubTag;
     CMsgInfo* m_pLastSubInfo;
@@ -97,10 +105,13 @@ private:
     // lookup.
     bool m_bOpenSubMsg[kMaxDepth + 1];
     // The characters since the last markup event, narrowed, m_nText of them
-    // in a buffer of m_nTextRoom that grows and is kept for the parse.
-    std::unique_ptr<char[]> m_pText;
+    // in m_pText, which holds m_nTextRoom: m_szShortText until a run needs
+    // more, then m_pLongRoom, which grows and is kept for the parse.
+    char* m_pText;
     size_t m_nText;
     size_t m_nTextRoom;
+    std::unique_ptr<char[]> m_pLongRoom;
+    char m_szShortText[256];
     // A run that starts with a long piece is gathered here instead, so that
     // a single string tag takes it over without a second copy.
     CString m_strLongText;

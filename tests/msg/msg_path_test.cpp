@@ -117,6 +117,24 @@ TEST_F(PathTest, LongTextsReadAsShortOnes) {
     EXPECT_STREQ(s.ToStr(), "small");
 }
 
+// A run is gathered in a short room first and moves to a larger one as its
+// pieces (CDATA sections, references) outgrow it; the next run starts where
+// the room was left.
+TEST_F(PathTest, RunsOfManyPiecesReadWhole) {
+    for (size_t n : {254u, 255u, 256u, 257u, 600u, 70000u}) {
+        const std::string a(n / 2, 'a'), b(n - n / 2 - 1, 'b');
+        const std::string xml =
+            "<msg no='50'><t1><![CDATA[" + a + "]]>&#66;<![CDATA[" + b + "]]></t1><t11>12<![CDATA[34]]>5</t11></msg>";
+        CMsg msg(0, 0, 0, &m_Dic);
+        ASSERT_EQ(msg.LoadXml(xml.c_str()), 0) << n;
+        CString s;
+        ASSERT_EQ(msg.GetValue(1, &s), 0);
+        EXPECT_TRUE(std::string(s.ToStr()) == a + "B" + b) << n << " read " << s.GetLength();
+        ASSERT_EQ(msg.GetValueAt(11, 0, &s), 0);
+        EXPECT_STREQ(s.ToStr(), "12345") << n;
+    }
+}
+
 // Text is narrowed several characters at a time: every length and every
 // place of a character above 127, as element text and as CDATA, reads back
 // byte for byte.
