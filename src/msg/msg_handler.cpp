@@ -90,21 +90,10 @@ MsgHandler::~MsgHandler() = default;
 namespace {
 
 // The low bytes of up to p_iLength units into p_pOut, stopping at a zero
-// unit; how many were taken.
-size_t NarrowUnits(const XMLCh* p_pChars, size_t p_iLength, char* p_pOut) {
+// unit; how many were taken. Unit by unit: the parser has just written
+// these units one by one, and wider loads of them wait for those stores.
+inline size_t NarrowUnits(const XMLCh* p_pChars, size_t p_iLength, char* p_pOut) {
     size_t nTake = 0;
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    // Four units at a time while none of them is zero.
-    for (; nTake + 4 <= p_iLength; nTake += 4) {
-        uint64_t lUnits;
-        std::memcpy(&lUnits, p_pChars + nTake, sizeof lUnits);
-        if (((lUnits - 0x0001000100010001ULL) & ~lUnits & 0x8000800080008000ULL) != 0)
-            break;
-        const uint32_t lBytes = static_cast<uint32_t>((lUnits & 0xFF) | ((lUnits >> 8) & 0xFF00) |
-                                                      ((lUnits >> 16) & 0xFF0000) | ((lUnits >> 24) & 0xFF000000));
-        std::memcpy(p_pOut + nTake, &lBytes, sizeof lBytes);
-    }
-#endif
     for (; nTake < p_iLength && p_pChars[nTake] != 0; ++nTake)
         p_pOut[nTake] = static_cast<char>(p_pChars[nTake] & 0xFF);
     return nTake;
@@ -116,20 +105,19 @@ void MsgHandler::characters(const XMLCh* const p_pChars, const XMLSize_t p_iLeng
     // Pieces of one run (split CDATA sections, character references) are
     // joined and stored once; the room kept is for the terminator that
     // numbers are read up to.
-    if (!m_bLongText && p_iLength < kLongPiece && p_iLength < m_nTextRoom - m_nText) {
+    if (!m_bLongText && p_iLength < kLongPiece && p_iLength < m_nTextRoom - m_nText)
         m_nText += NarrowUnits(p_pChars, p_iLength, m_pText + m_nText);
-    } else if (m_bLongText) {
+    else
+        AddOtherPiece(p_pChars, p_iLength);
+}
+
+void MsgHandler::AddOtherPiece(const XMLCh* p_pChars, XMLSize_t p_iLength) {
+    if (m_bLongText) {
         m_strLongText += NarrowXmlString(p_pChars, p_iLength);
     } else if (m_nText == 0 && p_iLength >= kLongPiece) {
         m_strLongText = NarrowXmlString(p_pChars, p_iLength);
         m_bLongText = true;
     } else {
-        AppendText(p_pChars, p_iLength);
-    }
-}
-
-void MsgHandler::AppendText(const XMLCh* p_pChars, XMLSize_t p_iLength) {
-    if (p_iLength >= m_nTextRoom - m_nText) {
         size_t nRoom = m_nTextRoom;
         while (nRoom - m_nText <= p_iLength)
             nRoom *= 2;
@@ -138,8 +126,8 @@ void MsgHandler::AppendText(const XMLCh* p_pChars, XMLSize_t p_iLength) {
         m_pLongRoom = std::move(pRoom);
         m_pText = m_pLongRoom.get();
         m_nTextRoom = nRoom;
+        m_nText += NarrowUnits(p_pChars, p_iLength, m_pText + m_nText);
     }
-    m_nText += NarrowUnits(p_pChars, p_iLength, m_pText + m_nText);
 }
 
 void MsgHandler::startDTD(const XMLCh* const, const XMLCh* const, const XMLCh* const) {
@@ -151,11 +139,24 @@ void MsgHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocalNam
     FlushText();
     // Without namespace processing only the qualified name is given.
     const XMLCh* pName = p_pLocalName && *p_pLocalName ? p_pLocalName : p_pQName;
-    // Most names are numbered: they need no 8-bit copy.
+    // Most elements are numbered fields of the innermost open message: they
+    // need no 8-bit copy of their name and nothing out of line.
     const int iNumbered = m_bByName || m_iDepth == 0 ? -1 : PlainNumberedTag(pName);
+    if (iNumbered >= 0 && m_iDepth < kMaxDepth && m_iDepth == m_iOpenInfos) {
+        const CMsgInfo* pOuter = m_pOpenInfos[m_iOpenInfos - 1];
+        if (const CTagInfo* pTag = pOuter->GetTagInfo(iNumbered)) {
+            ++m_iDepth;
+            EnterField(pOuter, *pTag);
+            return;
+        }
+    }
+    StartAnyElement(pName, iNumbered, p_Attrs);
+}
+
+void MsgHandler::StartAnyElement(const XMLCh* p_pName, int p_iNumbered, const Attributes& p_Attrs) {
     ElementName name;
-    if (iNumbered < 0)
-        NarrowName(pName, name.m_szText);
+    if (p_iNumbered < 0)
+        NarrowName(p_pName, name.m_szText);
     ++m_iDepth;
     if (m_iDepth > kMaxDepth)
         throw CException(MA_ERR_XML_PARSE, "Too deep element nesting(%d)", m_iDepth);
@@ -164,24 +165,31 @@ void MsgHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocalNam
         return;
     }
     const CMsgInfo* pOuter = OuterInfo(m_iDepth);
-    const CTagInfo* pTag = iNumbered >= 0 ? pOuter->GetTagInfo(iNumbered) : ResolveTag(pOuter, name.m_szText);
+    const CTagInfo* pTag = p_iNumbered >= 0 ? pOuter->GetTagInfo(p_iNumbered) : ResolveTag(pOuter, name.m_szText);
     if (!pTag) {
-        NarrowName(pName, name.m_szText);
+        NarrowName(p_pName, name.m_szText);
         pTag = ResolveTag(pOuter, name.m_szText);
     }
-    bool bSubMsg = pTag->m_iType == TAG_TYPE_SUBMSG;
-    if (bSubMsg) {
-        if (!m_pArena)
-            m_pArena = MsgAccess::ParseArena(*m_pRootMsg);
-        const bool bKnown = pOuter == MsgAccess::Info(*m_pCurMsg);
-        m_pCurMsg = MsgAccess::MakeSubMsg(*m_pCurMsg, pTag->m_iTagNum, bKnown ? pTag : nullptr, BagArena(), m_pArena,
-                                          bKnown ? SubInfo(*pTag) : nullptr);
-        m_pOpenInfos[m_iOpenInfos++] = MsgAccess::Info(*m_pCurMsg);
-    }
+    EnterField(pOuter, *pTag);
+}
+
+void MsgHandler::EnterField(const CMsgInfo* p_pOuter, const CTagInfo& p_Tag) {
+    const bool bSubMsg = p_Tag.m_iType == TAG_TYPE_SUBMSG;
+    if (bSubMsg)
+        OpenSubMsg(p_pOuter, p_Tag);
     m_bOpenSubMsg[m_iDepth] = bSubMsg;
-    m_iCurTagNum = pTag->m_iTagNum;
-    m_pCurTag = pTag;
-    m_pCurTagOwner = pOuter;
+    m_iCurTagNum = p_Tag.m_iTagNum;
+    m_pCurTag = &p_Tag;
+    m_pCurTagOwner = p_pOuter;
+}
+
+void MsgHandler::OpenSubMsg(const CMsgInfo* p_pOuter, const CTagInfo& p_Tag) {
+    if (!m_pArena)
+        m_pArena = MsgAccess::ParseArena(*m_pRootMsg);
+    const bool bKnown = p_pOuter == MsgAccess::Info(*m_pCurMsg);
+    m_pCurMsg = MsgAccess::MakeSubMsg(*m_pCurMsg, p_Tag.m_iTagNum, bKnown ? &p_Tag : nullptr, BagArena(), m_pArena,
+                                      bKnown ? SubInfo(p_Tag) : nullptr);
+    m_pOpenInfos[m_iOpenInfos++] = MsgAccess::Info(*m_pCurMsg);
 }
 
 void MsgHandler::endElement(const XMLCh* const, const XMLCh* const, const XMLCh* const) {

@@ -63,9 +63,18 @@ private:
     }
     // The tag an element name stands for in p_pInfo.
     const CTagInfo* ResolveTag(const CMsgInfo* p_pInfo, const char* p_szName) const;
-    // Appends the narrowing of a piece of text to the current run, after
-    // making room for it.
-    void AppendText(const XMLCh* p_pChars, XMLSize_t p_iLength);
+    // What characters() does with a piece its room cannot take or that is
+    // part of a long run: joins it to the long run, starts one, or grows the
+    // room for it.
+    [[gnu::noinline]] void AddOtherPiece(const XMLCh* p_pChars, XMLSize_t p_iLength);
+    // startElement for any element but a known numbered field of the
+    // innermost open message: the root, names, and every refusal.
+    [[gnu::noinline]] void StartAnyElement(const XMLCh* p_pName, int p_iNumbered,
+                                           const XERCES_CPP_NAMESPACE::Attributes& p_Attrs);
+    // Makes p_Tag, found in p_pOuter, the current field; a sub-message tag
+    // opens its sub-message.
+    void EnterField(const CMsgInfo* p_pOuter, const CTagInfo& p_Tag);
+    [[gnu::noinline]] void OpenSubMsg(const CMsgInfo* p_pOuter, const CTagInfo& p_Tag);
     // Raised for an element inside a field that is not a sub-message.
     [[noreturn]] void RaiseNotInMessage(int p_iDepth) const;
     // Stores the trimmed text run against the current tag, then empties it.

@@ -41,16 +41,6 @@ int CMsgInfo::GetTagNumAt(int p_iIndex) const {
     return m_TagNums.GetAt(p_iIndex);
 }
 
-CTagInfo* CMsgInfo::GetTagInfo(int p_iTagNum) const {
-    if (p_iTagNum < 0)
-        return nullptr;
-    for (CTagInfo* p = m_pBuckets[p_iTagNum % m_iHashSize]; p; p = p->m_pNext) {
-        if (p->m_iTagNum == p_iTagNum)
-            return p;
-    }
-    return nullptr;
-}
-
 int CMsgInfo::GetTagType(int p_iTagNum) const {
     const CTagInfo* p = GetTagInfo(p_iTagNum);
     return p ? p->m_iType : TAG_TYPE_UNKNOWN;

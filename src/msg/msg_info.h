@@ -65,8 +65,17 @@ public:
     // count, but no more than half its tags (at least one).
     int GetTableHeads() const { return m_iTableHeads; }
 
-    // The first definition of p_iTagNum, or null.
-    CTagInfo* GetTagInfo(int p_iTagNum) const;
+    // The first definition of p_iTagNum, or null. Inline: a parse looks up
+    // every element.
+    CTagInfo* GetTagInfo(int p_iTagNum) const {
+        if (p_iTagNum < 0)
+            return nullptr;
+        for (CTagInfo* p = m_pBuckets[p_iTagNum % m_iHashSize]; p; p = p->m_pNext) {
+            if (p->m_iTagNum == p_iTagNum)
+                return p;
+        }
+        return nullptr;
+    }
     int GetTagType(int p_iTagNum) const;  // TAG_TYPE_UNKNOWN when not defined
     bool IsDefinedTag(int p_iTagNum) const;
     bool IsArrayTag(int p_iTagNum) const;
