@@ -4,7 +4,8 @@
 //   ~5 KB compressed one (whose parts also count zlib both ways, a bare
 //   parse of the answer and writing the request);
 // - LoadXml and ToXml beside a bare SAX2 parse (empty handler, reused
-//   reader);
+//   reader), beside the tree floor, the rows alone and the least reader
+//   that makes the same rows while the parser runs;
 // - LoadXml, ToXml, Dump, DumpXml and freeing at 20 000 and 200 000 rows;
 // - the peak memory of one call whose answer holds many small rows or one
 //   large text, and (parse_*) of a bare parse of the same document alone,
@@ -487,7 +488,8 @@ void BM_CallVsParts(benchmark::State& p_State) {
 // ---- messages without the network
 
 // Per iteration: a bare parse, the tree floor's parse, LoadXml into a
-// message that is reused, and ToXml, of the same document.
+// message that is reused, ToXml, the rows alone and the least reader's
+// parse, of the same document.
 void BM_LoadXmlVsParser(benchmark::State& p_State) {
     if (!Setup().m_strProblem.empty()) {
         p_State.SkipWithError(Setup().m_strProblem.c_str());
