@@ -857,10 +857,12 @@ int RunStreamMemoryCase(int p_iRows, int p_iText, bool p_bFloor) {
 }
 
 // The bundled server's side of echoing one long text: p_iAtOnce clients
-// send the request packet together to a server with p_iLoops event loops.
-// The clients hold only compressed packets, so this process's growth is the
-// server's. Prints as RunMemoryCase does.
+// send the request packet together to a server with p_iLoops event loops,
+// in a process set up as vorant-server sets up its own. The clients hold
+// only compressed packets, so this process's growth is the server's. Prints
+// as RunMemoryCase does.
 int RunServerMemoryCase(int p_iText, int p_iAtOnce, int p_iLoops) {
+    vorant_server::ReturnLargeBuffersPromptly();
     long long llXml = 0;
     const std::string packet = MakeAnswerPacket(0, p_iText, &llXml);
     vorant_server::CServerOptions opts;

@@ -144,6 +144,7 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
+    vorant_server::ReturnLargeBuffersPromptly();
     vorant_server::CMessageServer server;
     std::string strError;
     if (!server.Start(opts, &strError)) {

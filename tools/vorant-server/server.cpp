@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <netdb.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -259,6 +260,8 @@ long RaiseDescriptorLimit() {
     }
     return limit.rlim_cur == RLIM_INFINITY ? 1L << 30 : static_cast<long>(limit.rlim_cur);
 }
+
+void ReturnLargeBuffersPromptly() { mallopt(M_MMAP_THRESHOLD, 4 << 20); }
 
 CMessageServer::CMessageServer() = default;
 

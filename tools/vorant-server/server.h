@@ -88,6 +88,14 @@ private:
 // soft limit now in force.
 long RaiseDescriptorLimit();
 
+// Has this process's allocator hand buffers of 4 MB and more back to the
+// system as soon as they are freed. By default glibc raises that threshold
+// to the largest buffer freed so far (up to 32 MB), so each event loop's
+// heap kept the middle-sized buffers of its last large request beside the
+// next one's: 16 requests with a 60 MB text at once peaked anywhere from 5.3
+// to 7.2 times the text, and with this at 5.0 to 6.0.
+void ReturnLargeBuffersPromptly();
+
 }  // namespace vorant_server
 
 #endif  // VORANT_SERVER_SERVER_H
