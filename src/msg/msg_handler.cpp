@@ -1,7 +1,6 @@
 // MsgHandler: message XML events into a message tree.
 #include "msg/msg_handler.h"
 
-#include <cstdint>
 #include <cstring>
 #include <utility>
 
