@@ -357,6 +357,8 @@ public:
         }
     }
     void characters(const XMLCh* const p_pChars, const XMLSize_t p_nLength) override {
+        if (p_nLength >= sizeof m_szText - m_nText)
+            return;  // not this document's: the tree check then fails
         for (XMLSize_t i = 0; i < p_nLength; ++i)
             m_szText[m_nText + i] = static_cast<char>(p_pChars[i]);
         m_nText += p_nLength;

@@ -141,13 +141,11 @@ void MsgHandler::startElement(const XMLCh* const, const XMLCh* const p_pLocalNam
     // Most elements are numbered fields of the innermost open message: they
     // need no 8-bit copy of their name and nothing out of line.
     const int iNumbered = m_bByName || m_iDepth == 0 ? -1 : PlainNumberedTag(pName);
-    if (iNumbered >= 0 && m_iDepth < kMaxDepth && m_iDepth == m_iOpenInfos) {
-        const CMsgInfo* pOuter = m_pOpenInfos[m_iOpenInfos - 1];
-        if (const CTagInfo* pTag = pOuter->GetTagInfo(iNumbered)) {
-            ++m_iDepth;
-            EnterField(pOuter, *pTag);
-            return;
-        }
+    const CMsgInfo* pOuter = iNumbered >= 0 && m_iDepth < kMaxDepth ? InnermostFor(m_iDepth + 1) : nullptr;
+    if (const CTagInfo* pTag = pOuter ? pOuter->GetTagInfo(iNumbered) : nullptr) {
+        ++m_iDepth;
+        EnterField(pOuter, *pTag);
+        return;
     }
     StartAnyElement(pName, iNumbered, p_Attrs);
 }

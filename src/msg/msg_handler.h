@@ -55,11 +55,17 @@ private:
 
     // Reads the root element: number, form and version; resets the target.
     void StartRoot(const char* p_szName, const XERCES_CPP_NAMESPACE::Attributes& p_Attrs);
+    // The definition of the innermost open message when an element at depth
+    // p_iDepth (2 or more) is a field of it, else null.
+    const CMsgInfo* InnermostFor(int p_iDepth) const {
+        return p_iDepth - 1 == m_iOpenInfos ? m_pOpenInfos[m_iOpenInfos - 1] : nullptr;
+    }
     // The definition of the message that holds an element at depth p_iDepth.
     const CMsgInfo* OuterInfo(int p_iDepth) const {
-        if (p_iDepth - 1 != m_iOpenInfos)
+        const CMsgInfo* pInfo = InnermostFor(p_iDepth);
+        if (!pInfo)
             RaiseNotInMessage(p_iDepth);
-        return m_pOpenInfos[m_iOpenInfos - 1];
+        return pInfo;
     }
     // The tag an element name stands for in p_pInfo.
     const CTagInfo* ResolveTag(const CMsgInfo* p_pInfo, const char* p_szName) const;
